@@ -1,0 +1,3 @@
+#include "app/run_driver.h"
+
+int main(int argc, char** argv) { return skelvar::run_program(argc, argv); }

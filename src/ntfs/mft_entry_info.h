@@ -1,0 +1,146 @@
+// One parsed MFT file record: what every later stage (selection, paths,
+// writers) reads. Built fresh for each record and dropped after writing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ntfs/data_runs.h"
+#include "ntfs/ntfs_types.h"
+
+namespace skelvar {
+
+struct standard_info {
+    std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
+    std::uint32_t file_attributes = 0, max_versions = 0, version = 0, class_id = 0;
+    std::uint32_t owner_id = 0, security_id = 0;
+    std::uint64_t quota_charged = 0, usn = 0;
+    bool is_null = false;
+    std::string note;  // "null" when any of the four times is 0
+};
+
+struct file_name_info {
+    std::uint64_t parent_ref = 0;
+    std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
+    std::uint64_t allocated_size = 0, real_size = 0;
+    std::uint32_t flags = 0, reparse_value = 0;
+    std::uint8_t name_length = 0;
+    std::uint8_t name_space = 0;
+    std::u16string name;
+    std::uint16_t attr_id = 0;
+    bool is_dos = false;
+    bool anomaly = false;
+    std::string note;  // "future" or "null"
+    std::uint64_t holder_entry = 0;  // record that held the attribute
+};
+
+struct object_id_info {
+    std::array<std::uint8_t, 16> object_id{}, birth_volume_id{}, birth_object_id{}, domain_id{};
+    std::string text;
+};
+
+struct reparse_info {
+    std::uint32_t tag = 0;
+    std::u16string target;
+};
+
+struct index_root_info {
+    std::uint32_t indexed_type = 0, collation_rule = 0, index_record_size = 0;
+    std::uint8_t clusters_per_index_record = 0;
+};
+
+struct volume_info {
+    std::uint8_t major = 0, minor = 0;
+    std::uint16_t flags = 0;
+    std::string text;  // "ver: 3.1 (WinXP)"
+};
+
+// One attribute met in the record (or in its extension records).
+struct catalogue_row {
+    std::u16string name;
+    std::string_view label;  // static text: "unnamed data", "ads", ...
+    std::string text;        // rendered value where a type has one (vol name, version, obj id, descriptor)
+    std::vector<std::uint8_t> record_copy;  // the attribute record as found
+    std::vector<std::uint8_t> value;        // resident value when kept
+    bool is_ads = false;
+    bool is_data = false;
+    std::vector<compact_run> runs;  // non-resident only; continuations appended
+    // header fields
+    std::uint32_t type = 0, record_length = 0;
+    std::uint8_t non_resident = 0, name_length = 0;
+    std::uint16_t name_offset = 0, flags = 0, attr_id = 0;
+    std::uint32_t value_length = 0;
+    std::uint16_t value_offset = 0;
+    std::uint64_t start_vcn = 0, last_vcn = 0;
+    std::uint16_t runlist_offset = 0, compression_unit = 0;
+    std::uint64_t allocated_size = 0, data_size = 0, initialized_size = 0;
+    std::uint64_t holder_entry = 0;  // record that held the attribute
+
+    // Stream size as the writers report it: data size, or the resident value length.
+    std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
+};
+
+// Selection marks and matched-filter texts set by the filters.
+struct selection_marks {
+    bool listed = false;
+    bool deleted = false;
+    bool in_time_range = false;
+    bool preselected = false;
+    std::vector<std::string> matched;  // "ext(exe)", "name(foo)", ...
+};
+
+struct mft_entry_info {
+    std::u16string source_name;
+    bool has_attribute_list = false;
+    bool attribute_list_non_resident = false;
+    bool time_anomaly = false;
+    std::string time_note;
+    std::uint64_t entry_number = 0;
+    std::uint16_t sequence_number = 0;
+    std::array<std::uint8_t, 44> header{};
+    std::vector<std::uint8_t> record_bytes;
+    bool is_extension = false;
+    std::uint64_t base_ref = 0;
+
+    std::map<attr_key, standard_info> standard_infos;
+    std::map<attr_key, file_name_info> file_names;
+    std::map<attr_key, object_id_info> object_ids;
+    std::map<attr_key, std::u16string> volume_names;
+    std::map<attr_key, volume_info> volume_infos;
+    std::map<attr_key, reparse_info> reparse_points;
+    std::map<attr_key, index_root_info> index_roots;
+    std::map<attr_key, catalogue_row> catalogue;
+    std::uint64_t attribute_count = 0;
+    bool has_unnamed_data = false;
+    std::vector<std::vector<std::uint8_t>> zone_texts;
+    std::map<attr_key, file_name_info> path_names;
+    std::map<attr_key, std::u16string> resolved_paths;  // directory part, ends with '\'
+
+    selection_marks marks;
+    bool from_unallocated = false;
+    std::uint64_t source_offset = 0;
+
+    // Header fields, read from the 44-byte copy.
+    std::uint16_t flags() const { return static_cast<std::uint16_t>(header[0x16] | (header[0x17] << 8)); }
+    bool in_use() const { return (flags() & record_in_use) != 0; }
+    bool is_directory() const { return (flags() & record_is_directory) != 0; }
+    std::uint16_t link_count() const { return static_cast<std::uint16_t>(header[0x12] | (header[0x13] << 8)); }
+    std::uint64_t logfile_seqnum() const {
+        std::uint64_t v = 0;
+        for (int i = 7; i >= 0; --i) v = (v << 8) | header[0x08 + i];
+        return v;
+    }
+
+    // First standard information, or null.
+    const standard_info* standard() const {
+        return standard_infos.empty() ? nullptr : &standard_infos.begin()->second;
+    }
+
+    void clear();  // back to the freshly constructed state, keeping allocations
+};
+
+}  // namespace skelvar

@@ -1,0 +1,32 @@
+// Where MFT records come from: an extracted $MFT file now, a volume later.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace skelvar {
+
+class mft_source {
+public:
+    virtual ~mft_source() = default;
+    virtual bool ready() const = 0;
+    // Reads `length` bytes at `offset` of the $MFT data; false when short.
+    virtual bool read_at(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) = 0;
+    // Size of the $MFT data in bytes when known (file size), else 0.
+    virtual std::uint64_t size_bytes() const = 0;
+    // An extracted $MFT file: clusters of the volume cannot be read.
+    virtual bool is_extracted_file() const = 0;
+    // Record size the source knows (boot sector); 0 when it must be learned from record 0.
+    virtual std::uint32_t known_record_size() const { return 0; }
+    // Bytes per sector used by the fixups.
+    virtual std::uint32_t sector_stride() const { return 512; }
+    // Entry count when the source knows it; 0 otherwise.
+    virtual std::uint64_t entry_count() const { return 0; }
+};
+
+// An extracted $MFT file read with a sequential read-ahead window.
+std::unique_ptr<mft_source> open_mft_file(const std::string& path);
+
+}  // namespace skelvar

@@ -1,0 +1,59 @@
+// FILETIME values to date and time text in the patterns chosen on the command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace skelvar {
+
+// Compiled form of the date and time patterns.
+struct date_time_format {
+    char separator = '-';  // 0 = none
+    bool numeric_month = false;
+    bool month_name = false;
+    bool four_digit_year = false;
+    bool two_digit_year = false;
+    bool comma = false;
+    bool order_dmy = false;
+    bool order_mdy = false;
+    bool order_ymd = false;
+    bool pair = false;
+    std::uint8_t fraction_digits = 0;
+    std::uint16_t year_low = 1900;
+    std::uint16_t year_high = 2600;
+};
+
+struct broken_down_time {
+    std::uint16_t year = 0, month = 0, day_of_week = 0, day = 0;
+    std::uint16_t hour = 0, minute = 0, second = 0, millisecond = 0;
+    std::uint64_t microseconds = 0;  // within the second
+    std::uint64_t nanoseconds = 0;   // within the second
+    bool valid = false;
+};
+
+// Pattern validity as the option parser checks it (length rules).
+bool valid_date_pattern(std::string_view pattern);
+bool valid_time_pattern(std::string_view pattern);
+
+// Compiles both patterns; false when the date pattern yields no month or year.
+bool compile_date_time_format(std::string_view date_pattern, std::string_view time_pattern, bool pair,
+                              date_time_format& out);
+
+broken_down_time to_broken_down_time(std::uint64_t filetime);
+
+// Both texts are cleared, then filled; both stay empty when the time is invalid.
+void format_date_time(const broken_down_time& t, const date_time_format& f, std::string& date,
+                      std::string& time);
+
+// Appends date and time text of a FILETIME; returns false (appending nothing) when invalid.
+bool append_date(std::uint64_t filetime, const date_time_format& f, std::string& out);
+bool append_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
+
+// FILETIME from calendar fields (UTC, no zone); 0 when the fields are out of range.
+std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int minute, int second);
+
+// Seconds since 1970-01-01 for the body file; 0 stays 0.
+std::int64_t filetime_to_unix_seconds(std::uint64_t filetime);
+
+}  // namespace skelvar
