@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
@@ -19,6 +18,7 @@
 #include "report/timeline_writer.h"
 #include "support/completion_signal.h"
 #include "support/console.h"
+#include "support/uni_stream.h"
 #include "support/utf8.h"
 
 namespace skelvar {
@@ -69,6 +69,7 @@ void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
 }  // namespace
 
 int run_program(int argc, char** argv) {
+    [[maybe_unused]] uni::utf8_locale code_pages;
     arg_list args(argc, argv);
     cmdline_ctx guard;
     std::string header;
@@ -100,9 +101,10 @@ int run_program(int argc, char** argv) {
         return run_failed;
     }
 
-    std::ofstream out_file;
+    uni::ofstream out_file;
     if (ctx->has_out_file) {
-        out_file.open(ctx->out_path, ctx->append ? std::ios::out | std::ios::app : std::ios::out | std::ios::trunc);
+        if (ctx->append) out_file.open(ctx->out_path, std::ios::app);
+        else out_file.open(ctx->out_path);
         if (!out_file) {
             console::message("prob opening file %s for output, aborting\n ", ctx->out_path.c_str());
             return run_failed;
