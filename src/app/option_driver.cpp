@@ -6,6 +6,7 @@
 #include "app/mft_entries_ctx.h"
 #include "app/option_table.h"
 #include "report/date_time.h"
+#include "support/admin_rights.h"
 #include "support/console.h"
 
 namespace skelvar {
@@ -28,7 +29,18 @@ bool test_open_output(const std::string& path) {
     return true;
 }
 
-bool has_source(const mft_entries_ctx& ctx) { return !ctx.mftfile_path.empty(); }
+bool readable(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f) std::fclose(f);
+    return f != nullptr;
+}
+
+bool has_source(const mft_entries_ctx& ctx) {
+    return !ctx.volume_path.empty() || !ctx.image_path.empty() || !ctx.mftfile_path.empty() ||
+           ctx.drive_number >= 0 || !ctx.vmdk_paths.empty() || !ctx.mounted_vmdk_path.empty();
+}
+
+bool live_source(const mft_entries_ctx& ctx) { return ctx.drive_number >= 0 || !ctx.volume_path.empty(); }
 
 }  // namespace
 
@@ -51,8 +63,13 @@ bool apply_generic_options(mft_entries_ctx& ctx, arg_list& args, const std::stri
 
 int apply_main_options(mft_entries_ctx& ctx, arg_list& args) {
     option_state state{ctx, args, std::string()};
-    if (int rc = apply_options(main_options(), state); rc != 0) return options_stop;
-    if (!has_source(ctx)) {
+    if (apply_options(main_options(), state) != 0) return options_stop;
+    // Checked once every option is known good, so a bad option touches no source.
+    if (!ctx.image_path.empty() && !readable(ctx.image_path)) {
+        console::message("prob reading: %s, aborting\n,", ctx.image_path.c_str());
+        return options_stop;
+    }
+    if (ctx.indx_path.empty() && !has_source(ctx)) {
         console::message(
             "error: need to specify at least an input source [-mftfile, -image, -drivenum, -partition, -vmdk]\n");
         return options_no_source;
@@ -79,6 +96,14 @@ int run_option_driver(mft_entries_ctx& ctx, arg_list& args, std::string_view ver
 
     // A pattern without month or year is accepted; such dates are written empty.
     compile_date_time_format(ctx.date_pattern, ctx.time_pattern, ctx.pair_datetime, ctx.time_format);
+
+    // Without rights the run still goes on: opening the device reports its own failure.
+    if (live_source(ctx) && !process_is_admin()) {
+        console::message("command prompt not running w/ admin privileges...\n");
+        console::message("[which is needed for examining live drives/partitions]\n");
+        console::message("need to restart cmd prompt using \"Run As Administrator\" option...\n");
+        console::message("\n");
+    }
     return options_ok;
 }
 

@@ -17,6 +17,7 @@ struct option_state {
     mft_entries_ctx& ctx;
     arg_list& args;
     std::string command_line;  // the list as given, for the -diags log
+    bool script_expanded = false;
 };
 
 // 0 accepts the option; anything else stops parsing with that code.

@@ -13,6 +13,7 @@
 #include "app/mft_entries_ctx.h"
 #include "app/option_driver.h"
 #include "app/usage_text.h"
+#include "app/walk_choice.h"
 #include "ntfs/mft_source.h"
 #include "ntfs/mft_walk.h"
 #include "report/timeline_writer.h"
@@ -20,6 +21,7 @@
 #include "support/console.h"
 #include "support/uni_stream.h"
 #include "support/utf8.h"
+#include "support/wow64_redirect.h"
 
 namespace skelvar {
 
@@ -54,16 +56,77 @@ void open_source(mft_entries_ctx& ctx) {
         ctx.source = open_mft_file(ctx.mftfile_path);
         if (!ctx.source || !ctx.source->ready())
             console::message("prob opening $MFT file %s, nothing to report\n", ctx.mftfile_path.c_str());
+        return;
+    }
+    // Images, devices and virtual disks are opened through the volume reader.
+    console::message("prob opening source: only extracted $MFT files (-mftfile) can be read by this build\n");
+}
+
+bool source_open(const mft_entries_ctx& ctx) { return ctx.source && ctx.source->ready(); }
+
+void show_status(mft_entries_ctx& ctx, const char* text) {
+    ctx.status_text = text;
+    if (ctx.show_progress) console::message("%s\n", text);
+}
+
+// Carving needs the clusters of a volume; an extracted $MFT has none, so
+// there is nothing to scan until a volume source is open.
+void scan_unallocated(mft_entries_ctx& ctx, const entry_sink&) {
+    ctx.source_label = u"NTFS:UNALLOC";
+}
+
+// The $MFT walk, then the scan of unallocated clusters. The deleted-only
+// test belongs to the $MFT half: carved records are all unallocated.
+void mft_then_unallocated(mft_entries_ctx& ctx, const entry_sink& sink) {
+    show_status(ctx, "\n- scanning MFT records from $MFT");
+    walk_mft_range(ctx, sink);
+    if (ctx.show_progress)
+        console::message("finished scanning MFT records from $MFT... proceeding to unallocated clusters\n");
+    ctx.deleted_only = false;
+    ctx.unalloc_scan = true;
+    ctx.and_logic = true;
+    show_status(ctx, "- scanning MFT records from unallocated space");
+    scan_unallocated(ctx, sink);
+}
+
+void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
+    if (!source_open(ctx)) return;
+    timeline_writer writer(ctx, results);
+    entry_sink sink = [&writer](mft_entry_info& entry) { writer.write_entry_report(entry); };
+    switch (choose_walk(ctx)) {
+    case walk_plan::entry_list:
+        walk_entry_list(ctx, sink);
+        break;
+    case walk_plan::all_clusters:
+        ctx.deleted_only = false;
+        ctx.and_logic = false;
+        mft_then_unallocated(ctx, sink);
+        break;
+    case walk_plan::deleted_all:
+        ctx.deleted_only = true;
+        ctx.and_logic = true;
+        mft_then_unallocated(ctx, sink);
+        break;
+    case walk_plan::unallocated_only:
+        scan_unallocated(ctx, sink);
+        break;
+    case walk_plan::range:
+        walk_mft_range(ctx, sink);
+        break;
     }
 }
 
-// Entry-number lists alone are read directly; anything else walks the range.
-void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
-    if (!ctx.source || !ctx.source->ready()) return;
-    timeline_writer writer(ctx, results);
-    entry_sink sink = [&writer](mft_entry_info& entry) { writer.write_entry_report(entry); };
-    if (!ctx.filter_inodes.empty()) walk_entry_list(ctx, sink);
-    else walk_mft_range(ctx, sink);
+// Several instances need a merge target and cover the $MFT only.
+bool check_instances(const mft_entries_ctx& ctx) {
+    if (!ctx.has_out_file) {
+        console::message("Need to specify an output file to put the merged results in [-out <file>]\n");
+        return false;
+    }
+    if (ctx.deleted_all || ctx.unalloc_scan || ctx.all_clusters) {
+        console::message("The -cpu option only supports MFT analysis\n");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -74,11 +137,14 @@ int run_program(int argc, char** argv) {
     cmdline_ctx guard;
     std::string header;
 
-    if (wants_usage(argc, argv)) {
-        print_usage(banner_text());
-        return 0;
+    {
+        wow64_redirect_adt redirect_off;
+        if (wants_usage(argc, argv)) {
+            print_usage(banner_text());
+            return 0;
+        }
+        header = compose_header(args.items(), filetime_now());
     }
-    header = compose_header(args.items(), filetime_now());
     std::fwrite(header.data(), 1, header.size(), stdout);
     std::fflush(stdout);
 
@@ -99,6 +165,11 @@ int run_program(int argc, char** argv) {
     if (ctx->has_out_file && !create_output_directory(ctx->out_path)) {
         console::message("prob creating archive file: %s, aborting\n", ctx->out_path.c_str());
         return run_failed;
+    }
+
+    if (ctx->instances >= 2) {
+        if (!check_instances(*ctx)) return run_failed;
+        console::message("multi-instance processing is not offered in this build; running as one instance\n");
     }
 
     uni::ofstream out_file;

@@ -1,6 +1,8 @@
 // The program run end to end on command lines that need no $MFT data.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -124,6 +126,59 @@ TEST(ClosingSteps, ElapsedTimeWithProfileAndIntoTheDiagsFile) {
     EXPECT_EQ(text.rfind("->", 0), 0u);
     EXPECT_NE(text.find(" secs\n"), std::string::npos) << text;
     fs::remove_all(dir);
+}
+
+TEST(BadCommandLines, RefusedAndInvalidOptionsWriteNothing) {
+    fs::path dir = testing_support::scratch_dir("refused");
+    std::string out = (dir / "res.txt").string();
+    std::string mft = (dir / "none.bin").string();
+
+    auto sqlite = run_skelvar({"-mftfile", mft, "-out", out, "-sqlite"});
+    EXPECT_EQ(sqlite.exit_code, 255);
+    EXPECT_EQ(sqlite.err, "This option is not offered in this build\ninvalid cmd options, aborting\n");
+
+    auto sig = run_skelvar({"-mftfile", mft, "-out", out, "-filter_sig", "gif"});
+    EXPECT_EQ(sig.exit_code, 255);
+    EXPECT_EQ(sig.err, "Error: -filter_sig option specified invalid option, aborting\n");
+
+    EXPECT_FALSE(fs::exists(out));
+    fs::remove_all(dir);
+}
+
+TEST(BadCommandLines, InstancesNeedAMergeTargetAndTheMftOnly) {
+    fs::path dir = testing_support::scratch_dir("cpu");
+    std::string mft = (dir / "none.bin").string();
+    auto no_out = run_skelvar({"-mftfile", mft, "-cpu", "2", "-quiet"});
+    EXPECT_EQ(no_out.exit_code, 255);
+    EXPECT_EQ(no_out.err, "Need to specify an output file to put the merged results in [-out <file>]\n");
+
+    auto unalloc = run_skelvar({"-mftfile", mft, "-cpu", "2", "-quiet", "-out", (dir / "r.txt").string(),
+                                "-filter_unalloc_clusters"});
+    EXPECT_EQ(unalloc.exit_code, 255);
+    EXPECT_EQ(unalloc.err, "The -cpu option only supports MFT analysis\n");
+
+    auto one = run_skelvar({"-mftfile", mft, "-cpu", "1", "-quiet"});
+    EXPECT_EQ(one.exit_code, 0) << one.err;
+    fs::remove_all(dir);
+}
+
+const char admin_advice[] =
+    "command prompt not running w/ admin privileges...\n"
+    "[which is needed for examining live drives/partitions]\n"
+    "need to restart cmd prompt using \"Run As Administrator\" option...\n"
+    "\n";
+
+TEST(LiveSources, WithoutRootTheAdviceIsPrintedAndTheRunGoesOn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+    std::string bin = testing_support::skelvar_binary().string();
+    auto r = testing_support::run_shell("setpriv --reuid=65534 --regid=65534 --clear-groups '" + bin +
+                                        "' -partition c: -quiet </dev/null");
+    if (r.exit_code == 126 || r.exit_code == 127) GTEST_SKIP() << "program not reachable as an unprivileged user";
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err.rfind(admin_advice, 0), 0u) << r.err;
+
+    auto root = run_skelvar({"-drivenum", "0", "-quiet"});
+    EXPECT_EQ(root.err.find("admin privileges"), std::string::npos);
 }
 
 }  // namespace
