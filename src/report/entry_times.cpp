@@ -97,12 +97,12 @@ std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::ui
     return static_cast<std::uint32_t>(rec.names.size() - 1);
 }
 
-void enter_standard(result_record& rec, const standard_info* si, std::uint32_t name, bool dos) {
-    if (!si) return;
-    rec.times.enter(si->modified, src_si, 'm', name, dos);
-    rec.times.enter(si->accessed, src_si, 'a', name, dos);
-    rec.times.enter(si->mft_changed, src_si, 'c', name, dos);
-    rec.times.enter(si->created, src_si, 'b', name, dos);
+void enter_times(result_record& rec, time_source src, std::uint64_t modified, std::uint64_t accessed,
+                 std::uint64_t changed, std::uint64_t created, std::uint32_t name, bool dos, bool fresh) {
+    rec.times.enter(modified, src, 'm', name, dos, fresh);
+    rec.times.enter(accessed, src, 'a', name, dos, fresh);
+    rec.times.enter(changed, src, 'c', name, dos, fresh);
+    rec.times.enter(created, src, 'b', name, dos, fresh);
 }
 
 }  // namespace
@@ -115,8 +115,8 @@ void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, 
     if (entry.file_names.empty()) {
         span_ref path = append_text(rec.texts, std::string_view("<no path>"));
         span_ref name = append_text(rec.texts, std::string_view("<no filename attribute>"));
-        std::uint32_t idx = add_name(rec, name, path, no_parent, false);
-        enter_standard(rec, si, idx, false);
+        const std::uint32_t idx = add_name(rec, name, path, no_parent, false);
+        if (si) enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, false, true);
         return;
     }
 
@@ -126,13 +126,14 @@ void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, 
         span_ref path;
         if (!paths.find(key, fn.parent_ref, path)) continue;
         span_ref name = append_text(rec.texts, fn.name);
-        std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos);
-        const time_source src = fn.is_dos ? src_fn83 : src_fn;
-        enter_standard(rec, si, idx, fn.is_dos);
-        rec.times.enter(fn.modified, src, 'm', idx, fn.is_dos);
-        rec.times.enter(fn.accessed, src, 'a', idx, fn.is_dos);
-        rec.times.enter(fn.mft_changed, src, 'c', idx, fn.is_dos);
-        rec.times.enter(fn.created, src, 'b', idx, fn.is_dos);
+        const std::size_t before = rec.names.size();
+        const std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos);
+        const bool fresh = rec.names.size() != before;
+        if (si)
+            enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, fn.is_dos,
+                        fresh);
+        enter_times(rec, fn.is_dos ? src_fn83 : src_fn, fn.modified, fn.accessed, fn.mft_changed, fn.created, idx,
+                    fn.is_dos, fresh);
     }
 }
 

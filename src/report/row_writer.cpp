@@ -1,5 +1,6 @@
 #include "report/row_writer.h"
 
+#include <cstring>
 #include <utility>
 
 #include "report/number_text.h"
@@ -26,9 +27,28 @@ std::size_t utf8_prefix(std::string_view s, std::size_t chars) {
     return s.size();
 }
 
+constexpr std::uint64_t low_bits = 0x0101010101010101ull;
+constexpr std::uint64_t high_bits = 0x8080808080808080ull;
+
+// True when some byte of `w` equals the byte repeated in `mask`.
+inline bool word_has(std::uint64_t w, std::uint64_t mask) {
+    std::uint64_t x = w ^ mask;
+    return ((x - low_bits) & ~x & high_bits) != 0;
+}
+
 }  // namespace
 
 row_writer::row_writer(row_format format) : format_(std::move(format)) {
+    auto add_special = [this](unsigned char ch) {
+        if (special_[ch]) return;
+        special_[ch] = true;
+        word_masks_[mask_count_++] = 0x0101010101010101ull * ch;
+    };
+    if (format_.sep_char != 0) add_special(static_cast<unsigned char>(format_.sep_char));
+    if (format_.escape_line_breaks) {
+        add_special('\r');
+        add_special('\n');
+    }
     line_.reserve(1024);
     date_.reserve(32);
     time_.reserve(32);
@@ -68,24 +88,37 @@ void row_writer::append_text(const output_column& c) {
     std::string_view text = c.text;
     if ((c.flags & col_cut) && c.max_length) text = text.substr(0, utf8_prefix(text, c.max_length));
     const bool quote = (c.flags & col_quoted) && !text.starts_with("{\"");
-    const char sep = format_.sep_char;
-    const bool esc = format_.escape_line_breaks;
 
     std::size_t start = line_.size();
     if (quote) line_ += '"';
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    const std::uint64_t quote_mask = low_bits * '"';
+    auto is_special = [&](unsigned char ch) { return special_[ch] || (quote && ch == '"'); };
+    auto word_special = [&](std::uint64_t w) {
+        bool hit = quote && word_has(w, quote_mask);
+        for (unsigned k = 0; k < mask_count_; ++k) hit = hit || word_has(w, word_masks_[k]);
+        return hit;
+    };
+    const bool scan = quote || mask_count_ != 0;
     std::size_t chunk = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char ch = text[i];
-        bool special = (sep != 0 && ch == sep) || (esc && (ch == '\r' || ch == '\n')) || (quote && ch == '"');
-        if (!special) continue;
+    for (std::size_t i = 0; scan; ++i) {
+        // Whole words without a special byte go by in one step.
+        for (std::uint64_t w; i + 8 <= n; i += 8) {
+            std::memcpy(&w, p + i, 8);
+            if (word_special(w)) break;
+        }
+        while (i < n && !is_special(p[i])) ++i;
+        if (i >= n) break;
+        const unsigned char ch = p[i];
         line_.append(text.data() + chunk, i - chunk);
-        chunk = i + 1;
-        if (sep != 0 && ch == sep) {
-            line_ += format_.sub_char;
-        } else if (ch == '"') {
+        if (quote && ch == '"') {
             line_ += "\"\"";
+        } else if (ch == static_cast<unsigned char>(format_.sep_char)) {
+            line_ += format_.sub_char;
         } else {
-            char next = i + 1 < text.size() ? text[i + 1] : 0;
+            // Escaped line breaks (CSV-like layouts only reach here with CR or LF).
+            const unsigned char next = i + 1 < n ? p[i + 1] : 0;
             if (ch == '\r' && next == '\n') {
                 line_ += "[CRLF]";
                 ++i;
@@ -95,12 +128,13 @@ void row_writer::append_text(const output_column& c) {
             } else {
                 line_ += ch == '\n' ? "[LF]" : "[CR]";
             }
-            chunk = i + 1;
         }
+        chunk = i + 1;
     }
-    line_.append(text.data() + chunk, text.size() - chunk);
+    line_.append(text.data() + chunk, n - chunk);
     if (quote) line_ += '"';
-    if (format_.padding && c.width > 0)
+    // Characters never outnumber bytes: long cells need no count.
+    if (format_.padding && c.width > 0 && line_.size() - start < static_cast<std::size_t>(c.width))
         pad_from(start, utf8_chars(std::string_view(line_).substr(start)), c);
 }
 

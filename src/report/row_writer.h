@@ -2,6 +2,7 @@
 // names), reusing one line buffer; each line goes out with a single write.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -38,6 +39,11 @@ private:
     bool load_time(std::uint64_t filetime);
 
     row_format format_;
+    // Bytes that a text cell cannot carry as they are: the separator character and,
+    // when escaping, CR and LF; a quoted cell adds the quote mark. Scanned a word at a time.
+    std::array<bool, 256> special_{};
+    std::array<std::uint64_t, 4> word_masks_{};
+    unsigned mask_count_ = 0;
     std::string line_;
     // Lines of one timestamp share their date and time texts.
     std::uint64_t cached_time_ = 0;

@@ -39,14 +39,16 @@ macb_cell& timestamp_map::find_or_insert(std::uint64_t value) {
     return c;
 }
 
-void timestamp_map::enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos) {
+void timestamp_map::enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos,
+                          bool name_is_new) {
     int pos = macb_position(letter);
     if (pos < 0) return;
     macb_cell& c = find_or_insert(value);
     c.letters[source][static_cast<std::size_t>(pos)] = letter;
     c.any[source] = true;
     auto& names = dos ? c.dos_names : c.long_names;
-    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    if (!names.empty() && names.back() == name) return;
+    if (name_is_new || std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
 }  // namespace skelvar

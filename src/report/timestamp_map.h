@@ -28,7 +28,10 @@ class timestamp_map {
 public:
     void clear();
     // Sets `letter` of `source` in the cell of `value` and adds the name to its long or DOS set.
-    void enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos);
+    // `name_is_new`: the name has entered no time before except in the calls just made, so a
+    // repeat can only be the last name of the set (this keeps records with many names linear).
+    void enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos,
+               bool name_is_new = false);
 
     std::size_t size() const { return order_.size(); }
     bool empty() const { return order_.empty(); }

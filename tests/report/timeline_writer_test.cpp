@@ -264,3 +264,20 @@ TEST(TimelineWriter, DirectoryUnallocatedAndInvalidTimes) {
     auto wide = body(padded, {dir});
     EXPECT_NE(wide[0].find("|   1 | " + std::string(10, ' ') + " | " + std::string(13, ' ') + " | si:[.a..]"), std::string::npos) << wide[0];
 }
+
+TEST(TimelineWriter, RepeatedNameAttributeWritesOnce) {
+    mft_entry_info e = file_entry(0x80);
+    add_si(e, t0, t0, t0, t1);
+    add_fn(e, 2, make_ref(5, 5), u"twice.txt", ns_win32, t0);
+    add_fn(e, 6, make_ref(5, 5), u"twice.txt", ns_win32, t0);  // the same name met again in an extension
+    add_fn(e, 7, make_ref(5, 5), u"other.txt", ns_win32, t1);
+    mft_entries_ctx ctx;
+    no_whitespace(ctx);
+    auto lines = body(ctx, {e});
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[0].find("|si:[m.cb]; fn:[macb]|multinames [3]|twice.txt|"), std::string::npos) << lines[0];
+    // The letters belong to the timestamp, not to the name: other.txt shares the cell's fn letters.
+    EXPECT_NE(lines[1].find("|si:[m.cb]; fn:[macb]|multinames [3]|other.txt|"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("|si:[.a..]; fn:[macb]|multinames [3]|twice.txt|"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("|si:[.a..]; fn:[macb]|multinames [3]|other.txt|"), std::string::npos) << lines[3];
+}
