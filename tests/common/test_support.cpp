@@ -65,7 +65,10 @@ run_result run_shell(const std::string& command) {
 
 run_result run_skelvar(const std::vector<std::string>& args) {
     std::string cmd = shell_quote(skelvar_binary().string());
-    for (const auto& a : args) cmd += " " + shell_quote(a);
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += shell_quote(a);
+    }
     return run_shell(cmd + " </dev/null");
 }
 
