@@ -208,6 +208,7 @@ struct name_key {
 
 struct skelvar_name {
     std::set<std::string> types;
+    std::set<std::string> exts;
     std::array<std::optional<std::int64_t>, 4> si_ms;  // m a c b, epoch milliseconds
     std::set<std::string> macb;
     std::string other_info;
@@ -221,6 +222,7 @@ std::map<name_key, skelvar_name> index_by_name(const results_table& t) {
         if (!entry) continue;
         auto& v = idx[name_key{*entry, t.cell(row, "path"), t.cell(row, "name")}];
         v.types.insert(t.cell(row, "type"));
+        v.exts.insert(t.cell(row, "ext"));
         const std::string& macb = t.cell(row, "MACB");
         v.macb.insert(macb);
         if (t.has("other info")) v.other_info = t.cell(row, "other info");
@@ -536,6 +538,15 @@ TEST_F(BasicVolume, SpecialNamesAndAttributes) {
     }
     EXPECT_TRUE(comma);
     EXPECT_TRUE(pipe);
+
+    // Extensions: the text after the last '.', "none" for a directory.
+    const auto big = lines_of_entry(e.at("bigdir"));
+    ASSERT_FALSE(big.empty());
+    EXPECT_EQ(big.front().second.types, std::set<std::string>{"dir"});
+    EXPECT_EQ(big.front().second.exts, std::set<std::string>{"none"});
+    const auto nonres = lines_of_entry(e.at("nonresident.txt"));
+    ASSERT_FALSE(nonres.empty());
+    EXPECT_EQ(nonres.front().second.exts, std::set<std::string>{"txt"});
 
     // A name outside the BMP (UTF-16 surrogate pair) comes out as 4-byte UTF-8.
     EXPECT_TRUE(std::any_of(names_->begin(), names_->end(),
