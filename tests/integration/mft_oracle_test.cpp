@@ -267,7 +267,10 @@ std::optional<std::int64_t> tsk_time(const std::string& cell) {
     if (y == 0) return std::nullopt;  // "0000-00-00 00:00:00": no time
     const auto off = zone_offset(zone);
     if (!off) return std::nullopt;
-    return days_from_civil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s - *off;
+    const std::int64_t t = days_from_civil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s - *off;
+    // TSK shows a FILETIME of 0 as this instant (its conversion overflows); skelvar writes no time.
+    if (t == days_from_civil(2076, 11, 29) * 86400 + 8 * 3600 + 54 * 60 + 34) return std::nullopt;
+    return t;
 }
 
 std::vector<tsk_name> parse_fls(const std::string& text) {
