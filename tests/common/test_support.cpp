@@ -15,7 +15,11 @@ namespace testing_support {
 
 fs::path source_dir() {
     if (const char* s = std::getenv("SKELVAR_SOURCE_DIR")) return fs::path(s);
-    return fs::current_path();
+    // gtest_discover_tests splits a list-valued ENVIRONMENT property, so under CTest only the first
+    // variable arrives; the tree this file was compiled from is the next best answer.
+    std::error_code ec;
+    if (fs::is_directory(fs::current_path() / "tests" / "fixtures", ec)) return fs::current_path();
+    return fs::path(__FILE__).parent_path().parent_path().parent_path();
 }
 
 fs::path shared_testdata_dir() {
