@@ -7,6 +7,7 @@
 #include "volume/raw_disk_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -78,7 +79,9 @@ bool RAW_DISK_IO::open_image(const std::string& path) {
     image_path_ = path;
     fd_ = open_read_only(path);
     if (fd_ < 0) return false;
-    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    // A directory opens read-only too, and some file systems even report a size for it.
+    struct stat st {};
+    const off_t end = ::fstat(fd_, &st) == 0 && !S_ISDIR(st.st_mode) ? ::lseek(fd_, 0, SEEK_END) : -1;
     if (end < 0) {
         ::close(fd_);
         fd_ = -1;

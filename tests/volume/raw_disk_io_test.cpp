@@ -97,6 +97,7 @@ TEST_F(RawDiskIo, OpenFailuresLeaveAReaderThatReadsNothing) {
     EXPECT_FALSE(missing.read_direct(buf.data(), count, 0));
 
     EXPECT_FALSE(RAW_DISK_IO("", RAW_DISK_IO::kind_image).ok());
+    EXPECT_FALSE(RAW_DISK_IO(dir_.string(), RAW_DISK_IO::kind_image).ok());
     const fs::path p = patterned_file(dir_, 4096);
     EXPECT_FALSE(RAW_DISK_IO(p.string(), RAW_DISK_IO::kind_vmdk).ok());
     EXPECT_FALSE(RAW_DISK_IO(p.string(), 7).ok());
