@@ -240,12 +240,6 @@ TEST(VolumeDetection, SourcesThatCannotBeOpened) {
     EXPECT_EQ(messages, "problems accessing physical disk #25, aborting \n");
 }
 
-TEST(VolumeDetection, HexText) {
-    EXPECT_EQ(hex_text(0), "0x0");
-    EXPECT_EQ(hex_text(0x6500000), "0x6500000");
-    EXPECT_EQ(hex_text(UINT64_MAX), "0xffffffffffffffff");
-}
-
 TEST(VolumeDetection, RealSamples) {
     const fs::path data = testing_support::shared_testdata_dir();
     if (data.empty()) GTEST_SKIP() << "shared test data absent";
