@@ -297,8 +297,11 @@ std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int m
 }
 
 std::int64_t filetime_to_unix_seconds(std::uint64_t filetime) {
+    // Truncated towards zero on both sides of 1970, as body-file readers expect.
+    constexpr std::uint64_t epoch = static_cast<std::uint64_t>(seconds_1601_to_1970) * ticks_per_second;
     if (filetime == 0) return 0;
-    return static_cast<std::int64_t>(filetime / ticks_per_second) - seconds_1601_to_1970;
+    if (filetime >= epoch) return static_cast<std::int64_t>((filetime - epoch) / ticks_per_second);
+    return -static_cast<std::int64_t>((epoch - filetime) / ticks_per_second);
 }
 
 }  // namespace skelvar

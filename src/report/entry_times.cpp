@@ -84,7 +84,8 @@ private:
 };
 
 // Index of the name in the table; an identical name (same text, parent, kind) is shared.
-std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::uint64_t parent, bool dos) {
+std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::uint64_t parent, bool dos,
+                       const file_name_info* fn) {
     std::string_view text = std::string_view(rec.texts).substr(name.off, name.len);
     for (std::uint32_t i = 0; i < rec.names.size(); ++i) {
         const name_item& n = rec.names[i];
@@ -93,7 +94,7 @@ std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::ui
             return i;
         }
     }
-    rec.names.push_back({name.off, name.len, path.off, path.len, parent, dos});
+    rec.names.push_back({name.off, name.len, path.off, path.len, parent, dos, fn});
     return static_cast<std::uint32_t>(rec.names.size() - 1);
 }
 
@@ -107,7 +108,8 @@ void enter_times(result_record& rec, time_source src, std::uint64_t modified, st
 
 }  // namespace
 
-void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec) {
+void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec,
+                             bool build_map) {
     rec.names.clear();
     rec.times.clear();
     const standard_info* si = entry.standard();
@@ -115,8 +117,8 @@ void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, 
     if (entry.file_names.empty()) {
         span_ref path = append_text(rec.texts, std::string_view("<no path>"));
         span_ref name = append_text(rec.texts, std::string_view("<no filename attribute>"));
-        const std::uint32_t idx = add_name(rec, name, path, no_parent, false);
-        if (si) enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, false, true);
+        const std::uint32_t idx = add_name(rec, name, path, no_parent, false, nullptr);
+        if (si && build_map) enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, false, true);
         return;
     }
 
@@ -127,8 +129,9 @@ void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, 
         if (!paths.find(key, fn.parent_ref, path)) continue;
         span_ref name = append_text(rec.texts, fn.name);
         const std::size_t before = rec.names.size();
-        const std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos);
+        const std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos, &fn);
         const bool fresh = rec.names.size() != before;
+        if (!build_map) continue;
         if (si)
             enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, fn.is_dos,
                         fresh);

@@ -23,7 +23,7 @@ std::string_view zone_label(std::string_view value) {
     return {};
 }
 
-void append_zone_line(std::string_view line, std::string& out, bool& first) {
+void append_zone_line(std::string_view line, std::string& out, bool& first, bool quoted) {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (line.empty() || line.front() == '[') return;  // section header such as [ZoneTransfer]
     std::size_t eq = line.find('=');
@@ -31,15 +31,15 @@ void append_zone_line(std::string_view line, std::string& out, bool& first) {
     std::string_view value = eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
     if (!first) out += ';';
     first = false;
+    if (quoted) out += '"';
     out += key;
-    out += ':';
+    out += quoted ? "\":\"" : ":";
     out += value;
+    if (quoted) out += '"';
     if (key == "ZoneId") out += zone_label(value);
 }
 
-}  // namespace
-
-void append_zone_info(std::span<const std::uint8_t> stream, std::string& out) {
+void append_zone_pairs(std::span<const std::uint8_t> stream, std::string& out, bool quoted) {
     // The stream is ANSI text, or UTF-16 with a byte-order mark; control bytes are not carried over.
     std::string text;
     std::size_t i = 0, step = 1;
@@ -50,38 +50,56 @@ void append_zone_info(std::span<const std::uint8_t> stream, std::string& out) {
         if (b == 0) break;
         text += (b == '\r' || b == '\n') ? '\n' : (b < 0x20 ? ' ' : static_cast<char>(b));
     }
-    out += "ZoneInfo {";
     bool first = true;
     std::string_view rest(text);
     while (!rest.empty()) {
         std::size_t nl = rest.find('\n');
-        append_zone_line(rest.substr(0, nl), out, first);
+        append_zone_line(rest.substr(0, nl), out, first, quoted);
         if (nl == std::string_view::npos) break;
         rest.remove_prefix(nl + 1);
     }
     out += '}';
 }
 
+}  // namespace
+
+void append_zone_info(std::span<const std::uint8_t> stream, std::string& out) {
+    out += "ZoneInfo {";
+    append_zone_pairs(stream, out, false);
+}
+
+void append_zone_info_quoted(std::span<const std::uint8_t> stream, std::string& out) {
+    out += "zone_info={";
+    append_zone_pairs(stream, out, true);
+}
+
+name_spread count_name_spread(const mft_entry_info& entry) {
+    name_spread s;
+    s.names = entry.path_names.size();
+    if (s.names < 2) return s;
+    // Quadratic, but only records with hard links get here.
+    for (auto it = entry.path_names.begin(); it != entry.path_names.end(); ++it) {
+        bool seen = false;
+        for (auto jt = entry.path_names.begin(); jt != it && !seen; ++jt)
+            seen = jt->second.parent_ref == it->second.parent_ref;
+        s.roots += !seen;
+    }
+    return s;
+}
+
 void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out) {
     const std::size_t start = out.size();
 
     // Names used for paths: more than one means hard links.
-    if (entry.path_names.size() > 1) {
+    const name_spread spread = count_name_spread(entry);
+    if (spread.names > 1) {
         out += "multinames [";
-        append_dec(out, entry.path_names.size());
+        append_dec(out, spread.names);
         out += ']';
-        // Distinct parents; quadratic, but only records with hard links get here.
-        std::size_t distinct = 0;
-        for (auto it = entry.path_names.begin(); it != entry.path_names.end(); ++it) {
-            bool seen = false;
-            for (auto jt = entry.path_names.begin(); jt != it && !seen; ++jt)
-                seen = jt->second.parent_ref == it->second.parent_ref;
-            distinct += !seen;
-        }
-        if (distinct > 1) {
+        if (spread.roots > 1) {
             next_item(out, start);
             out += "multiroots [";
-            append_dec(out, distinct);
+            append_dec(out, spread.roots);
             out += ']';
         }
     }

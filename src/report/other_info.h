@@ -13,7 +13,17 @@ struct mft_entries_ctx;
 // Appends the items joined by "; ".
 void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out);
 
+// Hard links: the names used for paths, and the distinct directories they lie in
+// (counted only when there is more than one name).
+struct name_spread {
+    std::size_t names = 0;
+    std::size_t roots = 0;
+};
+name_spread count_name_spread(const mft_entry_info& entry);
+
 // "ZoneInfo {key:value;...}" from the bytes of a Zone.Identifier stream.
 void append_zone_info(std::span<const std::uint8_t> stream, std::string& out);
+// The per-path form: zone_info={"key":"value";...}.
+void append_zone_info_quoted(std::span<const std::uint8_t> stream, std::string& out);
 
 }  // namespace skelvar

@@ -35,6 +35,8 @@ struct output_column {
     std::string_view text;
     std::uint64_t number = 0;  // number, or FILETIME for the time kinds
     std::uint32_t max_length = 0;
+    // Hexadecimal numbers: at least this many digits instead of the kind's 2, 4 or 8 (0 = the kind's).
+    std::uint8_t hex_digits = 0;
 };
 
 struct output_row {

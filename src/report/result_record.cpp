@@ -64,7 +64,8 @@ void append_extension(const mft_entry_info& entry, std::string& out) {
 
 }  // namespace
 
-void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec) {
+void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec,
+                        unsigned parts) {
     rec.clear();
     append_number(rec.entry_text, entry.entry_number, ctx.hex_numbers, 8);
     rec.sequence = entry.sequence_number;
@@ -85,8 +86,8 @@ void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx,
             break;
         }
     }
-    append_other_info(entry, ctx, rec.other_info);
-    append_stream_info(entry, ctx, rec.stream_info);
+    if (parts & part_other_info) append_other_info(entry, ctx, rec.other_info);
+    if (parts & part_stream_info) append_stream_info(entry, ctx, rec.stream_info);
     rec.window_start = ctx.filter_start_time;
     rec.window_stop = ctx.filter_stop_time;
 }

@@ -14,6 +14,7 @@ namespace skelvar {
 
 struct mft_entry_info;
 struct mft_entries_ctx;
+struct file_name_info;
 
 // One name of the entry with the directory part of its path (UTF-8, in `texts`).
 struct name_item {
@@ -21,6 +22,16 @@ struct name_item {
     std::uint32_t path_off = 0, path_len = 0;
     std::uint64_t parent_ref = 0;
     bool dos = false;
+    // The $FILE_NAME the name came from (its times); null for the stand-in name of an
+    // entry without one. Valid while the parsed entry lives.
+    const file_name_info* fn = nullptr;
+};
+
+// Parts of the record a layout may not need; the cheap fields are always filled.
+enum record_parts : unsigned {
+    part_other_info = 1,
+    part_stream_info = 2,
+    part_all = part_other_info | part_stream_info,
 };
 
 struct result_record {
@@ -56,10 +67,13 @@ struct result_record {
 };
 
 // The fixed cells of the entry: entry number, type, extension, size, other info, streams.
-void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec);
+void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec,
+                        unsigned parts = part_all);
 
 // The entry's names with their paths, and the timestamp map over them. A name whose
-// parent directory cannot be read gets no place in either.
-void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec);
+// parent directory cannot be read gets no place in either. Without `build_map` only the
+// names are collected.
+void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec,
+                             bool build_map = true);
 
 }  // namespace skelvar

@@ -74,7 +74,7 @@ void row_writer::append_number(const output_column& c) {
     if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
     std::size_t start = line_.size();
     if (format_.hex_numbers && !(c.flags & col_decimal)) {
-        unsigned digits = c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
+        unsigned digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
         if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
         line_ += "0x";
         append_hex(line_, v, digits);
