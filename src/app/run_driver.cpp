@@ -16,7 +16,7 @@
 #include "app/walk_choice.h"
 #include "ntfs/mft_source.h"
 #include "ntfs/mft_walk.h"
-#include "report/timeline_writer.h"
+#include "report/writer_choice.h"
 #include "support/completion_signal.h"
 #include "support/console.h"
 #include "support/uni_stream.h"
@@ -91,8 +91,8 @@ void mft_then_unallocated(mft_entries_ctx& ctx, const entry_sink& sink) {
 
 void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
     if (!source_open(ctx)) return;
-    timeline_writer writer(ctx, results);
-    entry_sink sink = [&writer](mft_entry_info& entry) { writer.write_entry_report(entry); };
+    report_sink writer(ctx, results);
+    entry_sink sink = [&writer](mft_entry_info& entry) { writer.write(entry); };
     switch (choose_walk(ctx)) {
     case walk_plan::entry_list:
         walk_entry_list(ctx, sink);
@@ -114,6 +114,7 @@ void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
         walk_mft_range(ctx, sink);
         break;
     }
+    writer.finish();
 }
 
 // Several instances need a merge target and cover the $MFT only.

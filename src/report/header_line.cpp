@@ -4,6 +4,8 @@
 namespace skelvar {
 
 const std::string& row_writer::format_header(const output_row& row) {
+    // The header takes the line buffer: the next row cannot copy cells from it.
+    placed_row_ = nullptr;
     line_.clear();
     bool first = true;
     for (const output_column& c : row.columns) {

@@ -15,7 +15,10 @@ int output_row::add(std::uint16_t kind, std::uint32_t flags, int width, std::str
 }
 
 void output_row::clear_widths() {
-    for (auto& c : columns) c.width = 0;
+    for (auto& c : columns) {
+        c.width = 0;
+        ++c.stamp;
+    }
 }
 
 namespace {
@@ -33,6 +36,7 @@ void set_text(output_row& row, int column, std::string_view text, std::uint32_t 
     c->kind = kind_text;
     c->text = text;
     if (flags != keep_flags) c->flags = flags;
+    ++c->stamp;
 }
 
 void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_width, std::uint32_t flags) {
@@ -42,6 +46,7 @@ void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_
     c->kind = static_cast<std::uint16_t>(byte_width);
     c->number = value;
     if (flags != keep_flags) c->flags = flags;
+    ++c->stamp;
 }
 
 void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind) {
@@ -50,10 +55,12 @@ void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t
     if (kind != kind_date && kind != kind_date_time && kind != kind_time) return;
     c->kind = kind;
     c->number = filetime;
+    ++c->stamp;
     if (kind == kind_date) {
         if (output_column* t = cell(row, column + 1)) {
             t->kind = kind_time;
             t->number = filetime;
+            ++t->stamp;
         }
     }
 }

@@ -37,6 +37,10 @@ struct output_column {
     std::uint32_t max_length = 0;
     // Hexadecimal numbers: at least this many digits instead of the kind's 2, 4 or 8 (0 = the kind's).
     std::uint8_t hex_digits = 0;
+    // Bumped by every set_* call: a row writer formats a cell again only when it changed, so
+    // the cells an entry shares across its lines are formatted once. A text cell's bytes must
+    // therefore not change behind its back: set it again after changing them.
+    std::uint32_t stamp = 0;
 };
 
 struct output_row {

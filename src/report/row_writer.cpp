@@ -36,18 +36,23 @@ inline bool word_has(std::uint64_t w, std::uint64_t mask) {
     return ((x - low_bits) & ~x & high_bits) != 0;
 }
 
+// True when some byte of `w` is below 0x20 (a control character).
+inline bool word_has_control(std::uint64_t w) { return ((w - low_bits * 0x20) & ~w & high_bits) != 0; }
+
 }  // namespace
 
 row_writer::row_writer(row_format format) : format_(std::move(format)) {
-    auto add_special = [this](unsigned char ch) {
-        if (special_[ch]) return;
+    if (format_.sep_char != 0) {
+        const auto ch = static_cast<unsigned char>(format_.sep_char);
         special_[ch] = true;
-        word_masks_[mask_count_++] = 0x0101010101010101ull * ch;
-    };
-    if (format_.sep_char != 0) add_special(static_cast<unsigned char>(format_.sep_char));
+        sep_mask_ = low_bits * ch;
+        // A control character as separator is caught by the control-byte test when escaping.
+        scan_sep_ = true;
+    }
     if (format_.escape_line_breaks) {
-        add_special('\r');
-        add_special('\n');
+        special_['\r'] = true;
+        special_['\n'] = true;
+        scan_controls_ = true;
     }
     line_.reserve(1024);
     date_.reserve(32);
@@ -95,12 +100,12 @@ void row_writer::append_text(const output_column& c) {
     const std::size_t n = text.size();
     const std::uint64_t quote_mask = low_bits * '"';
     auto is_special = [&](unsigned char ch) { return special_[ch] || (quote && ch == '"'); };
+    // A hit may be a control byte other than CR or LF: the byte loop below passes over it.
     auto word_special = [&](std::uint64_t w) {
-        bool hit = quote && word_has(w, quote_mask);
-        for (unsigned k = 0; k < mask_count_; ++k) hit = hit || word_has(w, word_masks_[k]);
-        return hit;
+        return (quote && word_has(w, quote_mask)) | (scan_sep_ && word_has(w, sep_mask_)) |
+               (scan_controls_ && word_has_control(w));
     };
-    const bool scan = quote || mask_count_ != 0;
+    const bool scan = quote || scan_sep_ || scan_controls_;
     std::size_t chunk = 0;
     for (std::size_t i = 0; scan; ++i) {
         // Whole words without a special byte go by in one step.
@@ -172,28 +177,56 @@ void row_writer::append_time_cell(const output_column& c) {
     pad_from(start, line_.size() - start, c);
 }
 
+void row_writer::append_cell(const output_column& c) {
+    switch (c.kind) {
+        case kind_u8:
+        case kind_u16:
+        case kind_u32:
+        case kind_u64:
+            append_number(c);
+            break;
+        case kind_date:
+        case kind_date_time:
+        case kind_time:
+            append_time_cell(c);
+            break;
+        default:
+            append_text(c);
+            break;
+    }
+}
+
 const std::string& row_writer::format_row(const output_row& row) {
+    line_.swap(prev_line_);
     line_.clear();
-    bool first = true;
-    for (const output_column& c : row.columns) {
-        if (!first) line_ += format_.separator;
-        first = false;
-        switch (c.kind) {
-            case kind_u8:
-            case kind_u16:
-            case kind_u32:
-            case kind_u64:
-                append_number(c);
-                break;
-            case kind_date:
-            case kind_date_time:
-            case kind_time:
-                append_time_cell(c);
-                break;
-            default:
-                append_text(c);
-                break;
+    const std::size_t n = row.columns.size();
+    if (placed_row_ != &row || places_.size() != n) {
+        places_.assign(n, cell_place{});
+        placed_row_ = &row;
+    }
+    auto unchanged = [&](std::size_t k) { return places_[k].placed && places_[k].stamp == row.columns[k].stamp; };
+    const bool one_char_sep = format_.separator.size() == 1;
+    const char sep = one_char_sep ? format_.separator[0] : 0;
+    for (std::size_t i = 0; i < n;) {
+        if (i != 0) {
+            if (one_char_sep) line_.push_back(sep);
+            else line_ += format_.separator;
         }
+        if (unchanged(i)) {
+            std::size_t j = i + 1;
+            while (j < n && unchanged(j)) ++j;
+            const std::size_t from = places_[i].offset;
+            const std::size_t to = places_[j - 1].offset + places_[j - 1].length;
+            const std::size_t at = line_.size();
+            line_.append(prev_line_.data() + from, to - from);
+            for (std::size_t k = i; k < j; ++k) places_[k].offset = places_[k].offset - from + at;
+            i = j;
+            continue;
+        }
+        const std::size_t start = line_.size();
+        append_cell(row.columns[i]);
+        places_[i] = {row.columns[i].stamp, start, line_.size() - start, true};
+        ++i;
     }
     line_ += '\n';
     return line_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "report/output_row.h"
 #include "report/row_format.h"
@@ -32,6 +33,7 @@ public:
     }
 
 private:
+    void append_cell(const output_column& c);
     void append_number(const output_column& c);
     void append_text(const output_column& c);
     void append_time_cell(const output_column& c);
@@ -42,9 +44,20 @@ private:
     // Bytes that a text cell cannot carry as they are: the separator character and,
     // when escaping, CR and LF; a quoted cell adds the quote mark. Scanned a word at a time.
     std::array<bool, 256> special_{};
-    std::array<std::uint64_t, 4> word_masks_{};
-    unsigned mask_count_ = 0;
+    std::uint64_t sep_mask_ = 0;  // the separator character in every byte
+    bool scan_sep_ = false;
+    bool scan_controls_ = false;  // CR and LF: words are tested for any control byte
     std::string line_;
+    // Cells whose stamp did not change since the previous line are copied from that line,
+    // a run of neighbours (with their separators) in one piece.
+    struct cell_place {
+        std::uint32_t stamp = 0;
+        std::size_t offset = 0, length = 0;  // in prev_line_
+        bool placed = false;
+    };
+    std::string prev_line_;
+    std::vector<cell_place> places_;
+    const output_row* placed_row_ = nullptr;
     // Lines of one timestamp share their date and time texts.
     std::uint64_t cached_time_ = 0;
     bool cache_filled_ = false;

@@ -1,0 +1,182 @@
+#include "report/body_writer.h"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <string>
+
+#include "app/mft_entries_ctx.h"
+#include "report/number_text.h"
+#include "report/other_info.h"
+#include "report/output_row.h"
+#include "report/result_record.h"
+#include "report/row_writer.h"
+#include "support/utf8.h"
+
+namespace skelvar {
+
+namespace {
+
+// In body-file order: access, modify, MFT change, create.
+struct body_times {
+    std::array<std::uint64_t, 4> t{};
+    bool operator==(const body_times&) const = default;
+};
+
+body_times si_times(const mft_entry_info& entry) {
+    const standard_info* si = entry.standard();
+    if (!si) return {};
+    return {{si->accessed, si->modified, si->mft_changed, si->created}};
+}
+
+body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modified, fn.mft_changed, fn.created}}; }
+
+}  // namespace
+
+struct body_writer::impl {
+    impl(mft_entries_ctx& c, std::ostream& o) : ctx(c), out(o) {}
+
+    void prepare() {
+        if (writer) return;
+        row.columns.clear();
+        md5 = row.add(kind_text, 0, 0, "md5");
+        name = row.add(kind_text, 0, 0, "name");
+        inode = row.add(kind_u64, col_decimal, 0, "inode");
+        mode = row.add(kind_text, 0, 0, "mode as string");
+        uid = row.add(kind_u32, col_decimal, 0, "uid");
+        gid = row.add(kind_u32, col_decimal, 0, "gid");
+        size = row.add(kind_u64, col_decimal, 0, "size");
+        times[0] = row.add(kind_text, 0, 0, "access time");
+        times[1] = row.add(kind_text, 0, 0, "modify time");
+        times[2] = row.add(kind_text, 0, 0, "mft time");
+        times[3] = row.add(kind_text, 0, 0, "create time");
+        // The mode, uid and gid of NTFS entries are not in the record: empty and zeros.
+        set_text(row, mode, {});
+        set_number(row, uid, 0, 4);
+        set_number(row, gid, 0, 4);
+        writer.emplace(make_row_format(ctx, true));
+    }
+
+    void write_header() {
+        prepare();
+        if (!header_pending) return;
+        writer->write_header(out, row);
+        header_pending = false;
+    }
+
+    // Per-entry part of the name cell: state, kind and other-info items, each closed by "; ".
+    void build_items(const mft_entry_info& entry) {
+        items.clear();
+        if (!entry.in_use()) items += " deleted; ";
+        items += entry.is_directory() ? "dir; " : "file; ";
+        const name_spread spread = count_name_spread(entry);
+        if (spread.names > 1) {
+            items += "multinames [";
+            append_dec(items, spread.names);
+            items += "]; ";
+            if (spread.roots > 1) {
+                items += "multiroots [";
+                append_dec(items, spread.roots);
+                items += "]; ";
+            }
+        }
+        if (entry.is_extension) {
+            items += "refinode [";
+            append_number(items, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
+            items += "]; ";
+        }
+        if (ctx.filerecord_offset) {
+            items += "filerecord [";
+            append_number(items, entry.source_offset, ctx.hex_numbers, 1);
+            items += "]; ";
+        }
+        // The owner SID item ("owner_sid [ " + SID + "]; ") joins here once security descriptors are read.
+        if (ctx.zone_info) {
+            for (const auto& z : entry.zone_texts) {
+                append_zone_info(z, items);
+                items += "; ";
+            }
+        }
+    }
+
+    void set_times(const body_times& t) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::int64_t s = filetime_to_unix_seconds(t.t[i]);
+            auto r = std::to_chars(time_text[i].data(), time_text[i].data() + time_text[i].size(), s);
+            set_text(row, times[i], std::string_view(time_text[i].data(), static_cast<std::size_t>(r.ptr - time_text[i].data())));
+        }
+    }
+
+    void write_line(std::string_view which, const body_times& t) {
+        cell.resize(cell_base);
+        cell += which;
+        // The body file is '|'-separated whatever separator is set: the name must never carry one.
+        if (writer->format().sep_char != '|')
+            for (std::size_t i = 0; i < cell.size(); ++i)
+                if (cell[i] == '|') cell[i] = ';';
+        set_text(row, name, cell);
+        set_times(t);
+        writer->write_row(out, row);
+    }
+
+    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) {
+        write_header();
+        fill_result_record(entry, ctx, rec, 0);
+        collect_names_and_times(entry, ctx, rec, false);
+        set_text(row, md5, rec.md5_present ? std::string_view(rec.md5) : std::string_view("0"));
+        set_number(row, inode, entry.entry_number, 8);
+        set_number(row, size, rec.size, 8);
+        const body_times si = si_times(entry);
+
+        if (entry.file_names.empty()) {
+            cell = "<no filename attribute> (";
+            cell_base = cell.size();
+            write_line("SI times)", si);
+            return;
+        }
+        build_items(entry);
+        for (const name_item& n : rec.names) {
+            if (!n.fn) continue;
+            cell.clear();
+            cell += rec.path(n);
+            cell += rec.name(n);
+            if (!stream_name.empty()) {
+                cell += ':';
+                uni::append_utf8(stream_name, cell);
+            }
+            cell += " (";
+            cell += items;
+            cell_base = cell.size();
+            const body_times fn = fn_times(*n.fn);
+            if (fn == si) {
+                write_line("SI & FN times match)", si);
+            } else {
+                write_line("SI times)", si);
+                write_line("FN times)", fn);
+            }
+        }
+    }
+
+    mft_entries_ctx& ctx;
+    std::ostream& out;
+    bool header_pending = true;
+    output_row row;
+    std::optional<row_writer> writer;
+    result_record rec;
+    int md5 = -1, name = -1, inode = -1, mode = -1, uid = -1, gid = -1, size = -1;
+    std::array<int, 4> times{-1, -1, -1, -1};
+    std::array<std::array<char, 24>, 4> time_text{};
+    std::string items, cell;
+    std::size_t cell_base = 0;
+};
+
+body_writer::body_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}
+body_writer::~body_writer() = default;
+
+void body_writer::write_header() { impl_->write_header(); }
+
+void body_writer::write_entry(const mft_entry_info& entry, std::u16string_view stream_name) {
+    impl_->write_entry(entry, stream_name);
+}
+
+}  // namespace skelvar

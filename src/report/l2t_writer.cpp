@@ -1,0 +1,260 @@
+#include "report/l2t_writer.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/header_text.h"
+#include "app/mft_entries_ctx.h"
+#include "report/l2t_events.h"
+#include "report/number_text.h"
+#include "report/other_info.h"
+#include "report/output_row.h"
+#include "report/result_record.h"
+#include "report/row_writer.h"
+#include "support/utf8.h"
+
+namespace skelvar {
+
+namespace {
+
+struct l2t_columns {
+    int when = -1, zone = -1, macb = -1, source = -1, sourcetype = -1, type = -1, user = -1, host = -1;
+    int short_text = -1, desc = -1, version = -1, filename = -1, inode = -1, notes = -1, format = -1, extra = -1;
+    // extended fields
+    int ref_count = -1, ext = -1, size = -1, seqnum = -1, parent = -1, parent_seq = -1, clusters = -1, header = -1;
+    bool pair = false;
+};
+
+l2t_columns build_l2t_columns(const mft_entries_ctx& ctx, output_row& row) {
+    row.columns.clear();
+    l2t_columns c;
+    const std::uint32_t text = ctx.quoted_text ? col_quoted : 0;
+    c.pair = ctx.pair_datetime;
+    if (c.pair) {
+        c.when = row.add(kind_date_time, 0, 0, "date/time");
+    } else {
+        c.when = row.add(kind_date, 0, 0, "date");
+        row.add(kind_time, 0, 0, "time");
+    }
+    c.zone = row.add(kind_text, text, 0, "timezone");
+    c.macb = row.add(kind_text, text, 0, "MACB");
+    c.source = row.add(kind_text, text, 0, "source");
+    c.sourcetype = row.add(kind_text, text, 0, "sourcetype");
+    c.type = row.add(kind_text, text, 0, "type");
+    c.user = row.add(kind_text, text, 0, "user");
+    c.host = row.add(kind_text, text, 0, "host");
+    c.short_text = row.add(kind_text, text, 0, "short");
+    c.desc = row.add(kind_text, text, 0, "desc");
+    c.version = row.add(kind_u32, col_decimal, 0, "version");
+    c.filename = row.add(kind_text, text, 0, "filename");
+    c.inode = row.add(kind_u64, col_decimal, 0, "inode");
+    c.notes = row.add(kind_text, text, 0, "notes");
+    c.format = row.add(kind_text, text, 0, "format");
+    c.extra = row.add(kind_text, text, 0, "extra");
+    if (ctx.l2t_extended) {
+        auto number = [&](std::uint16_t kind, std::uint8_t digits, const char* name) {
+            int i = row.add(kind, 0, 0, name);
+            row.columns[static_cast<std::size_t>(i)].hex_digits = digits;
+            return i;
+        };
+        c.ref_count = number(kind_u32, 4, "ref count");
+        c.ext = row.add(kind_text, text, 0, "extension");
+        c.size = number(kind_u64, 6, "size data");
+        c.seqnum = number(kind_u16, 4, "inode seqnum");
+        c.parent = number(kind_u64, 8, "parent inode");
+        c.parent_seq = number(kind_u16, 4, "parent seqnum");
+        c.clusters = row.add(kind_text, text, 0, "clusters");
+        c.header = row.add(kind_text, text, 0, "header info");
+    }
+    return c;
+}
+
+void next_item(std::string& out) {
+    if (!out.empty()) out += "; ";
+}
+
+}  // namespace
+
+struct l2t_writer::impl {
+    impl(mft_entries_ctx& c, std::ostream& o) : ctx(c), out(o) {}
+
+    void prepare() {
+        if (writer) return;
+        cols = build_l2t_columns(ctx, row);
+        format_text = program_name;
+        format_text += " (brantel)";
+        set_text(row, cols.zone, "UTC");
+        set_text(row, cols.source, "FILE");
+        set_text(row, cols.user, ctx.username);
+        set_text(row, cols.host, ctx.hostname);
+        set_number(row, cols.version, 2, 4);
+        set_text(row, cols.format, format_text);
+        writer.emplace(make_row_format(ctx, true));
+    }
+
+    void write_header() {
+        prepare();
+        if (!header_pending) return;
+        writer->write_header(out, row);
+        header_pending = false;
+    }
+
+    void build_entry_texts(const mft_entry_info& entry) {
+        sourcetype.clear();
+        uni::append_utf8(entry.source_name, sourcetype);
+        if (sourcetype.empty()) sourcetype = "NTFS$MFT";
+
+        type = entry.in_use() ? "allocated" : "deleted";
+        type += entry.is_directory() ? " (dir)" : " (file)";
+
+        notes.clear();
+        const name_spread spread = count_name_spread(entry);
+        if (spread.names > 1) {
+            notes += "multinames [";
+            append_dec(notes, spread.names);
+            notes += ']';
+            if (spread.roots > 1) {
+                notes += "; multiroots [";
+                append_dec(notes, spread.roots);
+                notes += ']';
+            }
+        }
+        bool any_target = false;
+        for (const auto& [key, rp] : entry.reparse_points) {
+            (void)key;
+            if (rp.target.empty()) continue;
+            if (any_target) {
+                notes += "; ";
+            } else {
+                next_item(notes);
+                notes += "symlink: [";
+                any_target = true;
+            }
+            uni::append_utf8(rp.target, notes);
+        }
+        if (any_target) notes += ']';
+        if (entry.is_extension) {
+            next_item(notes);
+            notes += "ref inode [";
+            append_number(notes, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
+            notes += ']';
+        }
+        if (ctx.filerecord_offset) {
+            next_item(notes);
+            notes += "filerecord [";
+            append_number(notes, entry.source_offset, ctx.hex_numbers, 1);
+            notes += ']';
+        }
+        if (ctx.zone_info) {
+            for (const auto& z : entry.zone_texts) {
+                next_item(notes);
+                append_zone_info(z, notes);
+            }
+        }
+        if (!entry.time_note.empty()) {
+            next_item(notes);
+            notes += entry.time_note;
+        }
+
+        extra.clear();
+        for (const std::string& m : entry.marks.matched) {
+            next_item(extra);
+            extra += m;
+        }
+    }
+
+    // The name SI events are shown under: the first long name, else the first name.
+    std::uint32_t record_name() const {
+        for (std::uint32_t i = 0; i < rec.names.size(); ++i)
+            if (!rec.names[i].dos) return i;
+        return 0;
+    }
+
+    void full_path(const name_item& n, std::string& s) const {
+        std::string_view dir = rec.path(n);
+        // The stand-in "<no path>" is no directory to prefix.
+        if (!dir.empty() && dir.back() == '\\') s += dir;
+        s += rec.name(n);
+    }
+
+    void write_event(const l2t_event& ev) {
+        const name_item& n = rec.names[ev.name];
+        set_time(row, cols.when, ev.value, cols.pair ? kind_date_time : kind_date);
+        set_text(row, cols.macb, std::string_view(ev.macb.data(), 4));
+        const char* label = event_label(ev.source);
+
+        // Events of one name follow each other often: its cells stay formatted.
+        const bool same_name = last_name == ev.name;
+        if (!same_name) {
+            filename.clear();
+            full_path(n, filename);
+            set_text(row, cols.filename, filename);
+            set_number(row, cols.parent, ref_entry(n.parent_ref), 8);
+            set_number(row, cols.parent_seq, ref_seq(n.parent_ref), 2);
+        }
+        if (!same_name || last_source != ev.source) {
+            short_text = label;
+            short_text += ' ';
+            short_text += rec.name(n);
+            set_text(row, cols.short_text, short_text);
+        }
+        last_name = ev.name;
+        last_source = ev.source;
+
+        desc = label;
+        append_bracketed_macb(ev.macb, desc);
+        desc += ' ';
+        desc += filename;
+        set_text(row, cols.desc, desc);
+        writer->write_row(out, row);
+    }
+
+    void write_entry(const mft_entry_info& entry) {
+        write_header();
+        fill_result_record(entry, ctx, rec, ctx.l2t_extended ? part_stream_info : 0);
+        collect_names_and_times(entry, ctx, rec, false);
+        if (rec.names.empty()) return;  // every name's directory unreadable: no line can say where it is
+        build_entry_texts(entry);
+
+        set_text(row, cols.sourcetype, sourcetype);
+        set_text(row, cols.type, type);
+        set_number(row, cols.inode, entry.entry_number, 8);
+        set_text(row, cols.notes, notes);
+        set_text(row, cols.extra, extra);
+        set_number(row, cols.ref_count, rec.link_count, 4);
+        set_text(row, cols.ext, rec.ext_text);
+        set_number(row, cols.size, rec.size, 8);
+        set_number(row, cols.seqnum, rec.sequence, 2);
+        set_text(row, cols.clusters, rec.stream_info);
+        // Sampled header bytes ("4d 5a 90 00 ") join here once the header action collects them.
+        set_text(row, cols.header, rec.header_bytes);
+
+        gather_l2t_events(rec, entry.standard(), record_name(), events);
+        last_name = no_name;
+        for (const l2t_event& ev : events)
+            if (rec.in_window(ev.value)) write_event(ev);
+    }
+
+    mft_entries_ctx& ctx;
+    std::ostream& out;
+    bool header_pending = true;
+    output_row row;
+    l2t_columns cols;
+    std::optional<row_writer> writer;
+    result_record rec;
+    std::vector<l2t_event> events;
+    static constexpr std::uint32_t no_name = ~std::uint32_t{0};
+    std::uint32_t last_name = no_name;
+    time_source last_source = src_si;
+    std::string format_text, sourcetype, type, notes, extra, short_text, desc, filename;
+};
+
+l2t_writer::l2t_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}
+l2t_writer::~l2t_writer() = default;
+
+void l2t_writer::write_header() { impl_->write_header(); }
+
+void l2t_writer::write_entry(const mft_entry_info& entry) { impl_->write_entry(entry); }
+
+}  // namespace skelvar
