@@ -34,6 +34,12 @@ public:
     std::uint32_t kind() const { return kind_; }
     std::uint32_t bytes_per_sector() const { return bytes_per_sector_; }
     const std::string& device_path() const { return device_path_; }
+    const std::string& image_path() const { return image_path_; }
+    // Drive number of a physical drive; all-ones when unknown.
+    std::uint32_t device_number() const { return device_number_; }
+    // Partition number and byte start on its disk of a live volume; all-ones / 0 when unknown.
+    std::uint32_t partition_number() const { return partition_number_; }
+    std::uint64_t partition_start() const { return partition_start_; }
     // 0 when not ok.
     std::uint64_t size() const;
 
@@ -45,6 +51,9 @@ public:
 private:
     bool open_image(const std::string& path);
     bool open_device(const std::string& path, bool require_geometry);
+    bool open_drive(int drive_number);
+    bool read_device(std::uint8_t* buffer, std::uint32_t count, std::uint64_t offset);
+    bool read_image(std::uint8_t* buffer, std::uint32_t& count, std::uint64_t offset);
 
     std::string device_path_;
     std::string image_path_;

@@ -1,5 +1,6 @@
 #include "common/record_builder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace testing_support {
@@ -104,11 +105,11 @@ std::vector<std::uint8_t> record_builder::build() const {
     put(r, 0x28, next_id_, 2);
     std::size_t end = first + attrs_.size();
     if (end + 8 <= size_) {
-        std::memcpy(r.data() + first, attrs_.data(), attrs_.size());
+        std::copy(attrs_.begin(), attrs_.end(), r.begin() + first);
         put(r, end, 0xFFFFFFFF, 4);
         end += 8;
     } else {
-        std::memcpy(r.data() + first, attrs_.data(), std::min<std::size_t>(attrs_.size(), size_ - first));
+        std::copy_n(attrs_.begin(), std::min<std::size_t>(attrs_.size(), size_ - first), r.begin() + first);
         end = size_;
     }
     put(r, 0x18, end, 4);

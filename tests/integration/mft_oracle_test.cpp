@@ -210,6 +210,7 @@ struct skelvar_name {
     std::set<std::string> types;
     std::set<std::string> exts;
     std::array<std::optional<std::int64_t>, 4> si_ms;  // m a c b, epoch milliseconds
+    std::array<std::optional<std::int64_t>, 4> fn_ms;  // the same for the long $FILE_NAME ("fn:[" letters)
     std::set<std::string> macb;
     std::string other_info;
     std::string streams;
@@ -227,11 +228,13 @@ std::map<name_key, skelvar_name> index_by_name(const results_table& t) {
         v.macb.insert(macb);
         if (t.has("other info")) v.other_info = t.cell(row, "other info");
         if (t.has("various data types")) v.streams = t.cell(row, "various data types");
-        const auto at = macb.find("si:[");
-        if (at == std::string::npos || macb.size() < at + 8) continue;
         const auto when = epoch_ms(t.cell(row, "date"), t.cell(row, "time-utc"));
-        for (int k = 0; k < 4; ++k)
-            if (macb[at + 4 + k] != '.') v.si_ms[k] = when;
+        for (auto [tag, times] : {std::pair{"si:[", &v.si_ms}, std::pair{"fn:[", &v.fn_ms}}) {
+            const auto at = macb.find(tag);
+            if (at == std::string::npos || macb.size() < at + 8) continue;
+            for (int k = 0; k < 4; ++k)
+                if (macb[at + 4 + k] != '.') (*times)[k] = when;
+        }
     }
     return idx;
 }
@@ -259,6 +262,9 @@ std::optional<std::int64_t> zone_offset(std::string_view zone) {
     return std::nullopt;
 }
 
+// TSK writes a FILETIME of 0 as this instant (its conversion wraps); skelvar writes no time.
+constexpr std::int64_t tsk_zero_filetime = 3373865674;  // 2076-11-29 08:54:34 UTC
+
 std::optional<std::int64_t> tsk_time(const std::string& cell) {
     int y, mo, d, h, mi, s;
     char zone[16] = {};
@@ -268,8 +274,7 @@ std::optional<std::int64_t> tsk_time(const std::string& cell) {
     const auto off = zone_offset(zone);
     if (!off) return std::nullopt;
     const std::int64_t t = days_from_civil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s - *off;
-    // TSK shows a FILETIME of 0 as this instant (its conversion overflows); skelvar writes no time.
-    if (t == days_from_civil(2076, 11, 29) * 86400 + 8 * 3600 + 54 * 60 + 34) return std::nullopt;
+    if (t == tsk_zero_filetime) return std::nullopt;
     return t;
 }
 
@@ -311,6 +316,45 @@ std::vector<tsk_name> parse_fls(const std::string& text) {
     }
     std::vector<tsk_name> out;
     for (auto& [k, v] : unique) out.push_back(std::move(v));
+    return out;
+}
+
+// $FILE_NAME times from `fls -m` (body file: MD5|name|entry-type-id|mode|uid|gid|size|atime|mtime|ctime|crtime,
+// epoch seconds), where each name has a second line "name ($FILE_NAME)" with the times of one $FILE_NAME
+// attribute. Keyed by (entry, fls path); entries that TSK lists under several paths are left out, because it
+// shows the same $FILE_NAME attribute for every one of their names.
+std::map<std::pair<std::uint64_t, std::string>, std::array<std::optional<std::int64_t>, 4>> parse_body_fn_times(
+    const std::string& text) {
+    std::map<std::pair<std::uint64_t, std::string>, std::array<std::optional<std::int64_t>, 4>> out;
+    std::map<std::uint64_t, int> paths_of_entry;
+    for (const auto& line : lines_of(text)) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto f = split(line, '|');  // a name may hold '|': count the fixed fields from both ends
+        if (f.size() < 11) continue;
+        std::string name;
+        for (size_t i = 1; i + 9 < f.size(); ++i) name += (i > 1 ? "|" : "") + f[i];
+        const auto id = split(f[f.size() - 9], '-');
+        const auto entry = parse_number(id[0]);
+        if (!entry || starts_with(name, "/$OrphanFiles")) continue;
+        const std::string suffix_del = " (deleted)", suffix_fn = " ($FILE_NAME)";
+        if (name.size() > suffix_del.size() && name.ends_with(suffix_del)) name.resize(name.size() - suffix_del.size());
+        const bool fn_line = name.ends_with(suffix_fn);
+        if (fn_line) name.resize(name.size() - suffix_fn.size());
+        if (name.find(':') != std::string::npos) continue;  // named streams repeat their file's path
+        if (!fn_line) {
+            ++paths_of_entry[*entry];
+            continue;
+        }
+        std::array<std::optional<std::int64_t>, 4> t;
+        const int field_of[4] = {8, 7, 9, 10};  // m a c b
+        for (int k = 0; k < 4; ++k) {
+            const auto v = parse_number(f[f.size() - 11 + field_of[k]]);
+            if (v && *v != 0 && static_cast<std::int64_t>(*v) != tsk_zero_filetime) t[k] = static_cast<std::int64_t>(*v);
+        }
+        out[{*entry, name.substr(1)}] = t;
+    }
+    for (auto it = out.begin(); it != out.end();)
+        it = paths_of_entry[it->first.first] == 1 ? std::next(it) : out.erase(it);
     return out;
 }
 
@@ -440,6 +484,38 @@ TEST_F(BasicVolume, NamesPathsAndSiTimesMatchSleuthKit) {
     const auto cmp = compare_with_tsk(tsk, *names_);
     EXPECT_GT(cmp.checked, 100);
     EXPECT_TRUE(cmp.problems.empty()) << cmp.summary();
+}
+
+// The long name's $FILE_NAME times ("fn:[" letters) against TSK's body file, to the second.
+TEST_F(BasicVolume, FileNameTimesMatchSleuthKit) {
+    const auto fn_times = parse_body_fn_times(read_file(fixture("basic.body.txt")));
+    ASSERT_GT(fn_times.size(), 100u);
+    std::map<std::pair<std::uint64_t, std::string>, const tsk_name*> by_path;
+    const auto tsk = parse_fls(read_file(fixture("basic.fls.txt")));
+    for (const auto& t : tsk) by_path[{t.entry, t.tsk_path}] = &t;
+    std::vector<std::string> problems;
+    int checked = 0;
+    for (const auto& [key, want] : fn_times) {
+        const auto t = by_path.find(key);
+        if (t == by_path.end()) continue;
+        ++checked;
+        const auto it = names_->find(name_key{key.first, t->second->dir, t->second->name});
+        if (it == names_->end()) {
+            problems.push_back("entry " + std::to_string(key.first) + " \"" + key.second + "\": no line");
+            continue;
+        }
+        for (int k = 0; k < 4; ++k) {
+            const auto& got = it->second.fn_ms[k];
+            const std::optional<std::int64_t> got_s = got ? std::optional<std::int64_t>(*got / 1000) : std::nullopt;
+            if (got_s != want[k])
+                problems.push_back("entry " + std::to_string(key.first) + " \"" + key.second + "\": FN " +
+                                   si_letter_names[k] + " expected " +
+                                   (want[k] ? civil_text(*want[k]) : std::string("<none>")) + ", skelvar " +
+                                   ms_text(got));
+        }
+    }
+    EXPECT_GT(checked, 100);
+    EXPECT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
 }
 
 // fls prints whole seconds; istat prints the fraction, which skelvar writes to the millisecond.
