@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/mft_entries_ctx.h"
+#include "ntfs/security_descriptor.h"
 #include "support/binary_data.h"
 #include "support/utf8.h"
 
@@ -304,6 +305,8 @@ decode_result decode_attribute(mft_entry_info& entry, const mft_entries_ctx& ctx
             if (!h.non_resident) {
                 catalogue_row row = make_row(h, label_for(h.type), holder);
                 keep_value(row, h);
+                // The text block is for the record dump; the walks only need the bytes.
+                if (keep_content || ctx.record_dump) row.text = render_descriptor(h.value.span());
                 entry.catalogue.insert_or_assign(key, std::move(row));
             } else {
                 add_or_extend(entry, key, h, label_for(h.type), keep_content, holder);
