@@ -11,6 +11,7 @@
 #include "app/mft_entries_ctx.h"
 #include "common/record_builder.h"
 #include "common/test_support.h"
+#include "ntfs/mft_walk.h"
 #include "ntfs/source_opening.h"
 #include "ntfs/synthetic_volume.h"
 
@@ -192,4 +193,29 @@ TEST_F(SecureTableFixture, ExtractedMftHasNoStore) {
     ASSERT_TRUE(open_source(ctx_));
     EXPECT_TRUE(context_security_table(ctx_).entries.empty());
     EXPECT_TRUE(ctx_.security.attempted);
+}
+
+TEST_F(SecureTableFixture, ResidentDescriptorRenderedForTheRecordDump) {
+    // ntfs-3g without permissions writes each new file's descriptor into its record: everyone, full control.
+    ASSERT_TRUE(open("basic"));
+    const std::string expected =
+        "  Security Identifiers\n"
+        "  owner sid [S-1-5-32-544]\n"
+        "  group sid [S-1-5-32-544]\n"
+        "\n"
+        "  Discretionary Access Control List\n"
+        "  access allowed  S-1-1-0         World           DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | "
+        "SYNCHRONIZE\n";
+    auto descriptor_text = [&](bool keep_content) {
+        mft_entry_info e;
+        EXPECT_TRUE(read_and_parse_entry(ctx_, 76, e, keep_content));  // ads_host.txt
+        for (const auto& [key, row] : e.catalogue)
+            if (row.type == at_security_descriptor) return row.text;
+        return std::string("<no descriptor>");
+    };
+    EXPECT_EQ(descriptor_text(true), expected);
+    // The walks keep the bytes only; the text is made for the record dump.
+    EXPECT_EQ(descriptor_text(false), "");
+    ctx_.record_dump = true;
+    EXPECT_EQ(descriptor_text(false), expected);
 }
