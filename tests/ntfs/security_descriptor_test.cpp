@@ -71,13 +71,8 @@ TEST(SidText, WellKnownSidsAndTheirNames) {
     EXPECT_EQ(sid_name(admins_sid), "Admins");
     EXPECT_EQ(sid_to_text(world_sid), "S-1-1-0");
     EXPECT_EQ(sid_name(world_sid), "World");
-    EXPECT_EQ(sid_name(sid(0, {0})), "null");
-    EXPECT_EQ(sid_name(sid(2, {1})), "Local");
-    EXPECT_EQ(sid_name(sid(3, {0})), "Owner");
     EXPECT_EQ(sid_name(sid(3, {3})), "Group Server");
-    EXPECT_EQ(sid_name(sid(5, {11})), "Authenticated User");
     EXPECT_EQ(sid_name(sid(5, {32})), "Builtin Domain");
-    EXPECT_EQ(sid_name(sid(5, {32, 545})), "Users");
     // Domain SIDs are named by their relative id alone.
     EXPECT_EQ(sid_to_text(user_sid), "S-1-5-21-3141592653-589793238-462843383-1001");
     EXPECT_EQ(sid_name(user_sid), "unk");
@@ -91,12 +86,10 @@ TEST(SidText, UnknownAuthoritiesAndOutOfRangeIndexes) {
     EXPECT_EQ(sid_name(sid(5, {14})), "unk");   // an empty slot of the NT table
     EXPECT_EQ(sid_to_text(sid(16, {12288})), "S-1-16-12288");  // mandatory label: no name here
     EXPECT_EQ(sid_name(sid(16, {12288})), "unk");
-    EXPECT_EQ(sid_name(sid(9, {0})), "unk");
     // An authority beyond one byte is not mistaken for a small one.
     EXPECT_EQ(sid_to_text(sid(0x105, {7})), "S-1-261-7");
     EXPECT_EQ(sid_name(sid(0x105, {1})), "unk");
     EXPECT_EQ(sid_to_text(sid(0x123456789abcull, {7})), "S-1-0x123456789abc-7");
-    EXPECT_EQ(sid_to_text(sid(5, {18}, 2)), "S-2-5-18");
 }
 
 TEST(SidText, ShortSidsAreEmpty) {
@@ -114,21 +107,10 @@ TEST(SidText, ShortSidsAreEmpty) {
 
 TEST(AccessMask, NamedBitsInTableOrder) {
     EXPECT_EQ(access_mask_text(0x001F01FF), "DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | SYNCHRONIZE");
-    EXPECT_EQ(access_mask_text(0xF0000000), "GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL");
-    EXPECT_EQ(access_mask_text(0x03000000), "ACCESS_SYSTEM_SECURITY | MAXIMUM_ALLOWED");
-    EXPECT_EQ(access_mask_text(0x00120089), "READ_CONTROL | SYNCHRONIZE");
+    EXPECT_EQ(access_mask_text(0xF3000000), "GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | "
+                                            "ACCESS_SYSTEM_SECURITY | MAXIMUM_ALLOWED");
     EXPECT_EQ(access_mask_text(0x000001FF), "");  // specific rights have no names
     EXPECT_EQ(access_mask_text(0), "");
-}
-
-TEST(AccessMask, AceTypes) {
-    EXPECT_EQ(ace_type_text(0), "access allowed");
-    EXPECT_EQ(ace_type_text(5), "access allowed");
-    EXPECT_EQ(ace_type_text(1), "access denied");
-    EXPECT_EQ(ace_type_text(6), "access denied");
-    EXPECT_EQ(ace_type_text(2), "system audit");
-    EXPECT_EQ(ace_type_text(8), "system alarm");
-    EXPECT_EQ(ace_type_text(9), "unknown");
 }
 
 TEST(RenderDescriptor, OwnerGroupAndBothLists) {
