@@ -40,7 +40,10 @@ bool volume_mft_source::fill_window(std::uint64_t offset) {
 
 bool volume_mft_source::read_at(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
     if (!ready() || length == 0) return false;
-    if (volume_->in_memory()) return volume_->read_mft_bytes(offset, length, out);
+    if (volume_->in_memory() || offset < volume_->record_size()) {
+        next_sequential_ = offset + length;
+        return volume_->read_mft_bytes(offset, length, out);
+    }
     const bool sequential = offset == next_sequential_;
     if (offset >= win_start_ && length <= win_len_ && offset - win_start_ <= win_len_ - length) {
         std::memcpy(out, window_.data() + (offset - win_start_), length);

@@ -100,6 +100,21 @@ TEST_F(NtfsVolume, RangeWalkReadsEveryEntryOnce) {
     for (std::uint64_t n = 0; n < 12; ++n) EXPECT_EQ(seen[n], n);
 }
 
+TEST_F(NtfsVolume, RecordZeroIsReadWhereTheBootSectorPutsIt) {
+    // Record 0 at cluster 4 says the $MFT lies at cluster 8, where entries 1-3 are and entry 0 is not.
+    synthetic_volume v;
+    v.format();
+    v.put_cluster(4, mft_record0(run_list({{8, 1}}), 4096));
+    for (std::uint16_t n = 1; n < 4; ++n) v.put_cluster(8, file_record(n, u"r"), n * 1024);
+    mft_entries_ctx ctx;
+    ctx.image_path = v.write(dir_ / "moved.img").string();
+    ASSERT_TRUE(open_source(ctx));
+    ctx.show_progress = false;
+    std::vector<std::uint64_t> seen;
+    walk_mft_range(ctx, [&](mft_entry_info& e) { seen.push_back(e.entry_number); });
+    EXPECT_EQ(seen, (std::vector<std::uint64_t>{0, 1, 2, 3}));
+}
+
 TEST_F(NtfsVolume, RecordZeroCanEnlargeTheRecordSize) {
     // The boot sector says 1 KiB; record 0's update sequence count of 9 says 4 KiB.
     synthetic_volume v;
