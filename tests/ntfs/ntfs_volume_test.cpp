@@ -233,6 +233,13 @@ TEST_F(NtfsVolume, VolumeOffsetAndSourceOpening) {
     missing.image_path = (dir_ / "no-such.img").string();
     EXPECT_FALSE(open_source(missing));
 
+    mft_entries_ctx mounted;
+    mounted.mounted_vmdk_path = disk.string();  // not a device path: no source
+    EXPECT_FALSE(open_source(mounted));
+    mft_entries_ctx drive;
+    drive.drive_number = 25;
+    EXPECT_FALSE(open_source(drive));
+
     EXPECT_EQ(source_type_of_path("c:"), ntfs_volume::source_volume);
     EXPECT_EQ(source_type_of_path("c:\\"), ntfs_volume::source_volume);
     EXPECT_EQ(source_type_of_path("\\\\.\\HarddiskVolumeShadowCopy3"), ntfs_volume::source_device);
