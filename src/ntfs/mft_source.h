@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/data_runs.h"
+
 namespace skelvar {
 
 class mft_source {
@@ -24,6 +26,12 @@ public:
     virtual std::uint32_t sector_stride() const { return 512; }
     // Entry count when the source knows it; 0 otherwise.
     virtual std::uint64_t entry_count() const { return 0; }
+    // Reads the clusters of a run list in order into `out`, at most `max_bytes`
+    // (non-resident attribute lists). Only a volume can; an extracted file cannot.
+    virtual bool read_run_clusters(const std::vector<compact_run>& /*runs*/, std::uint64_t /*max_bytes*/,
+                                   std::vector<std::uint8_t>& /*out*/) {
+        return false;
+    }
 };
 
 // An extracted $MFT file read with a sequential read-ahead window.

@@ -7,19 +7,20 @@
 
 namespace skelvar {
 
-// Compiled form of the date and time patterns.
+// Compiled form of the date and time patterns. The defaults are the compiled
+// default patterns "yyyy-mm-dd" and "hh:mm:ss.xxx".
 struct date_time_format {
     char separator = '-';  // 0 = none
-    bool numeric_month = false;
+    bool numeric_month = true;
     bool month_name = false;
-    bool four_digit_year = false;
+    bool four_digit_year = true;
     bool two_digit_year = false;
     bool comma = false;
     bool order_dmy = false;
     bool order_mdy = false;
-    bool order_ymd = false;
+    bool order_ymd = true;
     bool pair = false;
-    std::uint8_t fraction_digits = 0;
+    std::uint8_t fraction_digits = 3;
     std::uint16_t year_low = 1900;
     std::uint16_t year_high = 2600;
 };
@@ -49,6 +50,11 @@ void format_date_time(const broken_down_time& t, const date_time_format& f, std:
 // Appends date and time text of a FILETIME; returns false (appending nothing) when invalid.
 bool append_date(std::uint64_t filetime, const date_time_format& f, std::string& out);
 bool append_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
+// The pair form: date text, a space, time text.
+bool append_date_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
+
+// The validity rule of to_broken_down_time without the calendar work.
+bool filetime_in_valid_range(std::uint64_t filetime);
 
 // FILETIME from calendar fields (UTC, no zone); 0 when the fields are out of range.
 std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int minute, int second);

@@ -1,0 +1,147 @@
+#include "support/utf8.h"
+
+#include <cstdint>
+
+namespace uni {
+
+namespace {
+
+// Writes one code point at p and returns the position after it.
+inline char* put_code_point(char* p, std::uint32_t cp) {
+    if (cp < 0x80) {
+        *p++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *p++ = static_cast<char>(0xC0 | (cp >> 6));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *p++ = static_cast<char>(0xE0 | (cp >> 12));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *p++ = static_cast<char>(0xF0 | (cp >> 18));
+        *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return p;
+}
+
+inline bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+inline bool is_low_surrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+}  // namespace
+
+bool append_utf8(std::u16string_view in, std::string& out) {
+    if (in.empty()) return true;
+    // One unit never needs more than 3 bytes (a pair of units makes 4), so size
+    // the output once for the worst case, write through a pointer and trim.
+    const std::size_t start = out.size();
+    out.resize(start + in.size() * 3);
+    char* const base = out.data() + start;
+    char* p = base;
+    bool ok = true;
+    const std::size_t n = in.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = in[i];
+        if (u < 0x80) {
+            *p++ = static_cast<char>(u);
+            continue;
+        }
+        if (is_high_surrogate(u)) {
+            if (i + 1 >= n || !is_low_surrogate(in[i + 1])) {
+                ok = false;
+                break;
+            }
+            const std::uint32_t cp =
+                ((static_cast<std::uint32_t>(u) - 0xD800) << 10) + (static_cast<std::uint32_t>(in[i + 1]) - 0xDC00) +
+                0x10000;
+            p = put_code_point(p, cp);
+            ++i;
+            continue;
+        }
+        p = put_code_point(p, u);
+    }
+    out.resize(start + static_cast<std::size_t>(p - base));
+    return ok;
+}
+
+std::string to_utf8(std::u16string_view in, bool* ok) {
+    std::string out;
+    out.reserve(in.size() + 256);
+    const bool r = append_utf8(in, out);
+    if (ok) *ok = r;
+    return out;
+}
+
+std::u16string to_utf16(std::string_view in) {
+    std::u16string out;
+    out.reserve(in.size());
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(in[i]); };
+    const std::size_t n = in.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const std::uint8_t b0 = byte(i);
+        if (b0 < 0x80) {
+            out.push_back(b0);
+            ++i;
+            continue;
+        }
+        // Length and the allowed range of the second byte, which rules out
+        // overlong forms, encoded surrogates and values above U+10FFFF.
+        std::size_t len = 0;
+        std::uint8_t lo = 0x80, hi = 0xBF;
+        std::uint32_t cp = 0;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            len = 2;
+            cp = b0 & 0x1F;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            len = 3;
+            cp = b0 & 0x0F;
+            if (b0 == 0xE0) lo = 0xA0;
+            if (b0 == 0xED) hi = 0x9F;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            len = 4;
+            cp = b0 & 0x07;
+            if (b0 == 0xF0) lo = 0x90;
+            if (b0 == 0xF4) hi = 0x8F;
+        }
+        if (len == 0) {
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        // A broken sequence becomes one U+FFFD for its valid leading part.
+        std::size_t k = 1;
+        for (; k < len && i + k < n; ++k) {
+            const std::uint8_t b = byte(i + k);
+            const std::uint8_t min = (k == 1) ? lo : 0x80;
+            const std::uint8_t max = (k == 1) ? hi : 0xBF;
+            if (b < min || b > max) break;
+            cp = (cp << 6) | (b & 0x3F);
+        }
+        if (k < len) {
+            out.push_back(u'\uFFFD');
+            i += k;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string ascii_lower(std::string_view in) {
+    std::string out(in);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+}  // namespace uni

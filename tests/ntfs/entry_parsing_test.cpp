@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include "app/mft_entries_ctx.h"
+#include "common/record_builder.h"
+#include "ntfs/attribute_decoder.h"
+#include "ntfs/file_record.h"
+#include "ntfs/memory_mft_source.h"
+#include "ntfs/mft_walk.h"
+
+using namespace skelvar;
+using testing_support::fn_value;
+using testing_support::record_builder;
+using testing_support::si_value;
+
+namespace {
+
+constexpr std::uint64_t t2020 = 132223104000000000ull;  // 2020-01-01
+const std::uint64_t root_ref = make_ref(5, 5);
+
+struct fixture {
+    mft_entries_ctx ctx;
+    explicit fixture(std::vector<std::vector<std::uint8_t>> records) {
+        ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(std::move(records)));
+        ctx.reference_time = t2020 + 400 * one_day_ticks;
+    }
+    mft_entry_info parse(std::uint64_t n) {
+        mft_entry_info e;
+        EXPECT_TRUE(read_and_parse_entry(ctx, n, e));
+        return e;
+    }
+};
+
+std::vector<std::uint8_t> plain_file(const std::u16string& name, std::uint64_t parent = make_ref(5, 5)) {
+    return record_builder()
+        .resident(0x10, 0, si_value(t2020))
+        .resident(0x30, 1, fn_value(parent, name, 1, t2020))
+        .resident(0x80, 2, {'h', 'i'})
+        .build();
+}
+
+}  // namespace
+
+TEST(EntryParsing, NamesStreamsAndHeader) {
+    auto rec = record_builder()
+                   .sequence(3)
+                   .links(2)
+                   .resident(0x10, 0, si_value(t2020, 48))  // older 48-byte form
+                   .resident(0x30, 1, fn_value(root_ref, u"LONGFI~1.TXT", 2, t2020))
+                   .resident(0x30, 2, fn_value(root_ref, u"long file name.txt", 1, t2020))
+                   .resident(0x80, 3, {1, 2, 3})
+                   .resident(0x80, 4, {'[', 'Z', ']'}, u"Zone.Identifier")
+                   .non_resident(0x80, 5, {0x21, 0x18, 0x34, 0x56}, 0x18000, u"big")
+                   .build();
+    fixture f({{}, rec});
+    auto e = f.parse(1);
+    EXPECT_EQ(e.sequence_number, 3);
+    EXPECT_EQ(e.link_count(), 2);
+    EXPECT_EQ(e.file_names.size(), 2u);
+    ASSERT_EQ(e.path_names.size(), 1u);  // the DOS name is not used for paths
+    EXPECT_EQ(e.path_names.begin()->second.name, u"long file name.txt");
+    ASSERT_NE(e.standard(), nullptr);
+    EXPECT_EQ(e.standard()->owner_id, 0u);
+    EXPECT_EQ(e.standard()->usn, 0u);
+    EXPECT_TRUE(e.has_unnamed_data);
+    int ads = 0, unnamed = 0;
+    for (const auto& [k, row] : e.catalogue) {
+        if (row.label == "ads") ++ads;
+        if (row.label == "unnamed data") ++unnamed;
+        if (row.name == u"big") {
+            ASSERT_EQ(row.runs.size(), 1u);
+            EXPECT_EQ(row.runs[0].lcn, 0x5634u);
+            EXPECT_EQ(row.stream_size(), 0x18000u);
+        }
+    }
+    EXPECT_EQ(ads, 2);
+    EXPECT_EQ(unnamed, 1);
+    EXPECT_TRUE(e.zone_texts.empty());  // only read when the zone action asks
+
+    f.ctx.zone_info = true;
+    auto z = f.parse(1);
+    ASSERT_EQ(z.zone_texts.size(), 1u);
+    EXPECT_EQ(z.zone_texts[0].size(), 3u);
+}
+
+TEST(EntryParsing, VolumeObjectIdAndReparseValues) {
+    std::vector<std::uint8_t> volinfo(12, 0);
+    volinfo[8] = 3;
+    volinfo[9] = 1;
+    std::vector<std::uint8_t> objid(16);
+    for (int i = 0; i < 16; ++i) objid[i] = static_cast<std::uint8_t>(i + 1);
+    // Symbolic link: tag, length, reserved, then names after a flags word.
+    std::u16string sub = u"\\??\\C:\\target", print = u"C:\\target";
+    std::vector<std::uint8_t> rp(0x14, 0);
+    rp[0] = 0x0C; rp[3] = 0xA0;
+    auto put16 = [](std::vector<std::uint8_t>& b, std::size_t o, std::size_t v) { b[o] = v & 0xFF; b[o + 1] = (v >> 8) & 0xFF; };
+    put16(rp, 0x08, 0);
+    put16(rp, 0x0A, sub.size() * 2);
+    put16(rp, 0x0C, sub.size() * 2);
+    put16(rp, 0x0E, print.size() * 2);
+    for (char16_t c : sub + print) { rp.push_back(c & 0xFF); rp.push_back(c >> 8); }
+    put16(rp, 0x04, rp.size() - 8);
+    auto rec = record_builder()
+                   .resident(0x10, 0, si_value(t2020))
+                   .resident(0x30, 1, fn_value(root_ref, u"link", 1, t2020))
+                   .resident(0x70, 2, volinfo)
+                   .resident(0x40, 3, objid)
+                   .resident(0xC0, 4, rp)
+                   .resident(0x1234, 5, {9, 9})  // no decoder for this type
+                   .build();
+    fixture f({{}, rec});
+    auto e = f.parse(1);
+    ASSERT_EQ(e.volume_infos.size(), 1u);
+    EXPECT_EQ(e.volume_infos.begin()->second.text, "ver: 3.1 (WinXP)");
+    ASSERT_EQ(e.object_ids.size(), 1u);
+    EXPECT_EQ(e.object_ids.begin()->second.text, "04030201-0605-0807-090a-0b0c0d0e0f10");
+    ASSERT_EQ(e.reparse_points.size(), 1u);
+    EXPECT_EQ(e.reparse_points.begin()->second.target, u"C:\\target");
+    bool unknown = false;
+    for (const auto& [k, row] : e.catalogue) unknown |= (row.label == "unk" && key_type(k) == unknown_attr_type);
+    EXPECT_TRUE(unknown);
+
+    volinfo[8] = 2;
+    volinfo[9] = 0;
+    fixture g({{}, record_builder().resident(0x70, 0, volinfo).build()});
+    EXPECT_EQ(g.parse(1).volume_infos.begin()->second.text, "ver: 2.0(Unk version)");
+}
+
+TEST(EntryParsing, HostileAttributesKeepWhatCameBefore) {
+    // The second attribute claims to run past the record: decoding stops there.
+    std::vector<std::uint8_t> overrun(0x20, 0);
+    overrun[0] = 0x80;
+    overrun[4] = 0x00; overrun[5] = 0x10;  // 4096 bytes
+    auto rec = record_builder().resident(0x10, 0, si_value(t2020)).raw(overrun).build();
+    fixture f({{}, rec});
+    auto e = f.parse(1);
+    EXPECT_EQ(e.standard_infos.size(), 1u);
+    EXPECT_TRUE(e.catalogue.empty());
+
+    // A name length past the value: the name is not read.
+    auto fn = fn_value(root_ref, u"abc", 1, t2020);
+    fn[0x40] = 200;
+    fixture g({{}, record_builder().resident(0x30, 0, fn).build()});
+    auto eg = g.parse(1);
+    ASSERT_EQ(eg.file_names.size(), 1u);
+    EXPECT_TRUE(eg.file_names.begin()->second.name.empty());
+
+    // Value offset past the attribute: nothing is taken.
+    auto bad_value = record_builder().resident(0x10, 0, si_value(t2020)).build();
+    bad_value[0x38 + 0x14] = 0xF0;
+    fixture h({{}, bad_value});
+    EXPECT_TRUE(h.parse(1).standard_infos.empty());
+
+    // A record whose first attribute is the end marker is not reported.
+    fixture k({{}, record_builder().build()});
+    mft_entry_info e2;
+    std::vector<std::uint8_t> bytes;
+    ASSERT_EQ(read_file_record(k.ctx, 1, bytes), record_status::ok);
+    EXPECT_FALSE(process_entry(k.ctx, bytes, 1, e2));
+}
+
+TEST(AttributeLists, ExtensionRecordsMergeAndSelfReferencesAreSkipped) {
+    auto list = testing_support::attr_list_entry(0x10, 0, make_ref(1, 1));
+    auto to_ext = testing_support::attr_list_entry(0x30, 0, make_ref(2, 1));
+    auto data_ext = testing_support::attr_list_entry(0x80, 1, make_ref(2, 1));
+    auto data_base = testing_support::attr_list_entry(0x80, 2, make_ref(1, 1));
+    list.insert(list.end(), to_ext.begin(), to_ext.end());
+    list.insert(list.end(), data_base.begin(), data_base.end());
+    list.insert(list.end(), data_ext.begin(), data_ext.end());
+    auto base = record_builder()
+                    .resident(0x10, 0, si_value(t2020))
+                    .resident(0x20, 1, list)
+                    .non_resident(0x80, 2, {0x11, 0x10, 0x20}, 0x20000)
+                    .build();
+    auto ext = record_builder()
+                   .base_ref(make_ref(1, 1))
+                   .resident(0x30, 0, fn_value(root_ref, u"fragmented.bin", 1, t2020))
+                   .non_resident(0x80, 1, {0x11, 0x10, 0x30}, 0x20000, u"", 0x10)
+                   .build();
+    fixture f({{}, base, ext});
+    auto e = f.parse(1);
+    EXPECT_TRUE(e.has_attribute_list);
+    EXPECT_EQ(e.standard_infos.size(), 1u);  // not decoded a second time
+    ASSERT_EQ(e.file_names.size(), 1u);
+    EXPECT_EQ(e.file_names.begin()->second.name, u"fragmented.bin");
+    // The unnamed stream continues in the extension record: one row, both runs in order.
+    int rows = 0;
+    for (const auto& [k, row] : e.catalogue) {
+        if (row.label != "unnamed data") continue;
+        ++rows;
+        ASSERT_EQ(row.runs.size(), 2u);
+        EXPECT_EQ(row.runs[0].lcn, 0x20u);
+        EXPECT_EQ(row.runs[1].lcn, 0x30u);
+        EXPECT_EQ(row.runs[1].vcn, 0x10u);
+    }
+    EXPECT_EQ(rows, 1);
+
+    // The extension record is walked and reported too, without the "si absent" note.
+    auto x = f.parse(2);
+    EXPECT_TRUE(x.is_extension);
+    check_times(x);
+    EXPECT_EQ(x.time_note, "");
+}
+
+TEST(AttributeLists, NonResidentListOnExtractedFileIsOnlyNoted) {
+    auto rec = record_builder()
+                   .resident(0x10, 0, si_value(t2020))
+                   .non_resident(0x20, 1, {0x11, 0x01, 0x40}, 0x200)
+                   .resident(0x30, 2, fn_value(root_ref, u"a", 1, t2020))
+                   .build();
+    fixture f({{}, rec});
+    auto e = f.parse(1);
+    EXPECT_TRUE(e.has_attribute_list);
+    EXPECT_TRUE(e.attribute_list_non_resident);
+    EXPECT_EQ(e.file_names.size(), 1u);
+}
+
+TEST(TimeChecks, NotesInOrder) {
+    auto note_of = [](std::vector<std::uint8_t> rec) {
+        fixture f({{}, std::move(rec)});
+        f.ctx.reference_time = t2020 + one_hour_ticks;
+        auto e = f.parse(1);
+        check_times(e);
+        return e.time_note;
+    };
+    EXPECT_EQ(note_of(record_builder().resident(0x30, 0, fn_value(root_ref, u"a", 1, t2020)).build()),
+              "si:time absent");
+    EXPECT_EQ(note_of(record_builder().resident(0x10, 0, si_value(t2020)).build()), "fn:time absent");
+    EXPECT_EQ(note_of(record_builder()
+                          .resident(0x10, 0, si_value(0))
+                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, t2020))
+                          .build()),
+              "si:time null");
+    EXPECT_EQ(note_of(record_builder()
+                          .resident(0x10, 0, si_value(t2020))
+                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, t2020 + 2 * one_hour_ticks))
+                          .build()),
+              "fn:time future");
+    // A time with its top bit set lies far beyond any reference time.
+    EXPECT_EQ(note_of(record_builder()
+                          .resident(0x10, 0, si_value(t2020))
+                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, 0x8000000000000000ull))
+                          .build()),
+              "fn:time future");
+    EXPECT_EQ(note_of(record_builder()
+                          .resident(0x10, 0, si_value(t2020))
+                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, 0))
+                          .build()),
+              "fn:time null");
+    auto dos = fn_value(root_ref, u"A~1", 2, t2020);
+    dos[0x20] = 1;  // a different access time on the DOS name
+    EXPECT_EQ(note_of(record_builder()
+                          .resident(0x10, 0, si_value(t2020))
+                          .resident(0x30, 1, dos)
+                          .resident(0x30, 2, fn_value(root_ref, u"a long name", 1, t2020))
+                          .build()),
+              "fnSL:time diff");
+    EXPECT_EQ(note_of(record_builder()
+                          .resident(0x10, 0, si_value(t2020 - 2 * one_day_ticks))
+                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, t2020))
+                          .build()),
+              "**:time warning");
+    EXPECT_EQ(note_of(plain_file(u"ok")), "");
+}
+
+TEST(RangeWalk, StartRangeAndDeletedOnly) {
+    std::vector<std::vector<std::uint8_t>> recs{{}};
+    for (int i = 1; i < 40; ++i) {
+        auto r = plain_file(u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i % 26)));
+        if (i % 10 == 0) r[0x16] = 0;  // deleted
+        recs.push_back(r);
+    }
+    fixture f(recs);
+    f.ctx.show_progress = false;
+    std::vector<std::uint64_t> seen;
+    auto sink = [&](mft_entry_info& e) { seen.push_back(e.entry_number); };
+    f.ctx.mft_start = 10;
+    f.ctx.mft_range = 5;
+    walk_mft_range(f.ctx, sink);
+    EXPECT_EQ(seen, (std::vector<std::uint64_t>{10, 11, 12, 13, 14}));
+
+    seen.clear();
+    f.ctx.mft_start = 0;
+    f.ctx.mft_range = 0;
+    f.ctx.deleted_only = true;
+    walk_mft_range(f.ctx, sink);
+    EXPECT_EQ(seen, (std::vector<std::uint64_t>{10, 20, 30}));
+
+    seen.clear();
+    f.ctx.deleted_only = false;
+    f.ctx.mft_start = 1000;
+    walk_mft_range(f.ctx, sink);
+    EXPECT_TRUE(seen.empty());
+
+    seen.clear();
+    f.ctx.mft_start = 0;
+    f.ctx.filter_inodes = {3, 7, 500};
+    walk_entry_list(f.ctx, sink);
+    EXPECT_EQ(seen, (std::vector<std::uint64_t>{3, 7}));
+}

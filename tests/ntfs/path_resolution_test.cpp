@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "app/mft_entries_ctx.h"
+#include "common/record_builder.h"
+#include "ntfs/memory_mft_source.h"
+#include "ntfs/mft_walk.h"
+#include "ntfs/path_resolution.h"
+
+using namespace skelvar;
+using testing_support::fn_value;
+using testing_support::record_builder;
+using testing_support::si_value;
+
+namespace {
+
+constexpr std::uint64_t t = 132223104000000000ull;
+
+std::vector<std::uint8_t> dir(const std::u16string& name, std::uint64_t parent, std::uint16_t seq = 1,
+                              bool in_use = true) {
+    return record_builder()
+        .flags(in_use ? 3 : 2)
+        .sequence(seq)
+        .resident(0x10, 0, si_value(t))
+        .resident(0x30, 1, fn_value(parent, name, 1, t))
+        .build();
+}
+
+std::vector<std::uint8_t> file(const std::u16string& name, std::uint64_t parent) {
+    return record_builder().resident(0x10, 0, si_value(t)).resident(0x30, 1, fn_value(parent, name, 3, t)).build();
+}
+
+// Entries 0..9; entry 5 is the root. Indices given in `extra` fill the rest.
+std::vector<std::vector<std::uint8_t>> volume(std::map<int, std::vector<std::uint8_t>> extra) {
+    std::vector<std::vector<std::uint8_t>> recs(12);
+    recs[5] = dir(u".", make_ref(5, 5), 5);
+    for (auto& [i, r] : extra) recs[i] = r;
+    return recs;
+}
+
+std::u16string path_of(mft_entries_ctx& ctx, std::uint64_t parent) {
+    return resolve_parent_path(parent, ctx).path;
+}
+
+}  // namespace
+
+TEST(PathResolution, ChainsThroughCacheAndRecords) {
+    mft_entries_ctx ctx;
+    ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(volume({
+        {6, dir(u"Windows", make_ref(5, 5))},
+        {7, dir(u"System32", make_ref(6, 1))},
+        {8, dir(u"a|b", make_ref(7, 0))},  // a zero sequence matches whatever the parent holds
+    })));
+    EXPECT_EQ(path_of(ctx, make_ref(5, 5)), u"[root]\\");
+    EXPECT_EQ(path_of(ctx, make_ref(7, 1)), u"[root]\\Windows\\System32\\");
+    EXPECT_EQ(path_of(ctx, make_ref(8, 1)), u"[root]\\Windows\\System32\\a|b\\");
+    // The second time round the answer comes from the cache.
+    EXPECT_TRUE(ctx.dir_cache.count(make_ref(6, 1)));
+    EXPECT_EQ(path_of(ctx, make_ref(8, 1)), u"[root]\\Windows\\System32\\a|b\\");
+    auto r = resolve_parent_path(make_ref(7, 1), ctx);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.first_parent_sequence, 1);
+    EXPECT_EQ(r.first_parent_flags, 3);
+}
+
+TEST(PathResolution, BrokenChainsAreMarked) {
+    mft_entries_ctx ctx;
+    ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(volume({
+        {6, dir(u"reused", make_ref(5, 5), 4)},        // children still point at sequence 3
+        {7, file(u"not-a-dir", make_ref(5, 5))},
+        {8, dir(u"ping", make_ref(9, 1))},              // 8 and 9 name each other
+        {9, dir(u"pong", make_ref(8, 1))},
+        {10, dir(u"deleted", make_ref(5, 5), 8, false)},  // deleted: children carry 7
+        {11, dir(u"self", make_ref(11, 1))},
+    })));
+    EXPECT_EQ(path_of(ctx, make_ref(6, 3)), u"[root]\\<path corrupted>\\");
+    EXPECT_EQ(path_of(ctx, make_ref(7, 1)), u"[root]\\<path corrupted>\\");
+    auto cycle = path_of(ctx, make_ref(8, 1));
+    EXPECT_NE(cycle.find(u"<path corrupted>"), std::u16string::npos);
+    EXPECT_EQ(cycle.rfind(u"[root]\\", 0), 0u);
+    EXPECT_EQ(path_of(ctx, make_ref(10, 7)), u"[root]\\deleted\\");
+    EXPECT_EQ(path_of(ctx, make_ref(10, 8)), u"[root]\\<path corrupted>\\");
+    EXPECT_EQ(path_of(ctx, make_ref(11, 1)), u"[root]\\self\\<path corrupted>\\");
+    // An unreadable parent: the name gets no lines.
+    EXPECT_FALSE(resolve_parent_path(make_ref(500, 1), ctx).ok);
+    EXPECT_FALSE(resolve_parent_path(~0ull, ctx).ok);
+}
+
+TEST(PathResolution, ChooseNamePrefersLongNamesOfTheRecord) {
+    std::map<attr_key, file_name_info> names;
+    file_name_info dos, other, mine;
+    dos.name = u"A~1";
+    dos.name_space = ns_dos;
+    dos.holder_entry = 7;
+    other.name = u"from-elsewhere";
+    other.name_space = ns_win32;
+    other.holder_entry = 9;
+    mine.name = u"mine";
+    mine.name_space = ns_posix;
+    mine.holder_entry = 7;
+    names[make_attr_key(0x30, 1)] = dos;
+    EXPECT_EQ(choose_name(names, 7), u"A~1");  // a lone name, whatever its namespace
+    names[make_attr_key(0x30, 2)] = other;
+    EXPECT_EQ(choose_name(names, 7), u"from-elsewhere");
+    names[make_attr_key(0x30, 3)] = mine;
+    EXPECT_EQ(choose_name(names, 7), u"mine");
+    EXPECT_EQ(choose_name({}, 7), u"");
+}
+
+TEST(PathResolution, WalkFillsResolvedPaths) {
+    mft_entries_ctx ctx;
+    ctx.show_progress = false;
+    ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(volume({
+        {6, dir(u"docs", make_ref(5, 5))},
+        {7, file(u"later.txt", make_ref(9, 1))},  // parent met after the child
+        {8, file(u"report.doc", make_ref(6, 1))},
+        {9, dir(u"zz", make_ref(6, 1))},
+    })));
+    std::map<std::uint64_t, std::u16string> paths;
+    walk_mft_range(ctx, [&](mft_entry_info& e) {
+        if (!e.resolved_paths.empty()) paths[e.entry_number] = e.resolved_paths.begin()->second;
+    });
+    EXPECT_EQ(paths[7], u"[root]\\docs\\zz\\");
+    EXPECT_EQ(paths[8], u"[root]\\docs\\");
+    EXPECT_EQ(paths[6], u"[root]\\");
+}
