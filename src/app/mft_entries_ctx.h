@@ -60,6 +60,53 @@ struct mft_entries_ctx : cmd_params {
     bool cluster_info = false;
     bool files_copied = false;
 
+    // Option values whose consumers come with the volume, filter, copy and
+    // dump subsystems: stored here as parsed and validated.
+    // sources
+    std::string volume_path;          // -partition ("c:") or -vss (shadow-copy device path)
+    std::int32_t drive_number = -1;   // -drivenum; -1 = none
+    std::vector<std::string> vmdk_paths;  // -vmdk chain, in the order given
+    std::string mounted_vmdk_path;    // -mounted_vmdk
+    std::string indx_path;            // -indxfile (satisfies the source check only)
+    std::uint64_t volume_offset = 0;  // -offset
+    bool offset_given = false;
+    bool ignore_image_size = false;
+    bool regen_mft = false;
+    // filter values as typed; the filters build their collections from them
+    std::vector<std::string> filter_exts;        // -filter_ext
+    std::vector<std::string> filter_names;       // -filter_name (partial names)
+    std::vector<std::string> filter_fullnames;   // -filter_fullname
+    std::vector<std::string> filter_dirs;        // -filter_dir
+    std::vector<std::string> filter_dir_trees;   // -filter_dir_recurse
+    std::vector<std::string> filter_files;       // -filter_file
+    std::vector<std::string> filter_wildcards;   // -filter_wildcard
+    std::vector<std::string> filter_patterns;    // -filter_pattern
+    std::set<std::uint64_t> filter_dir_inodes;   // -filter_dir_inode (48-bit entry numbers)
+    std::vector<std::uint32_t> filter_sig_types;  // -filter_sig: signature test codes 30..38
+    std::uint64_t filter_max_size = 0;           // 0 = not set
+    std::uint64_t filter_min_size = 0;
+    std::uint64_t filter_min_ads_size = 0;
+    std::uint64_t scan_start = 0;  // -scanstart / -scansize: unallocated scan window
+    std::uint64_t scan_size = 0;
+    // record dump and lookups
+    bool record_dump = false;  // -find_mft
+    bool hexdump = false;
+    bool find_objid_given = false;
+    std::uint8_t find_objid[16] = {};  // -find_objid, GUID bytes in on-disk order
+    bool jp = false;
+    bool lnk = false;
+    // copy action (-action_copy_files)
+    std::string copy_dir;
+    bool copy_raw = false;          // -raw: slack included, sparse runs skipped
+    bool skip_sparse = false;
+    bool use_orig_ext = false;
+    bool copy_all_streams = false;  // -all
+    bool copy_named_streams = false;  // -named_data
+    // layouts and multi-instance
+    bool l2t_extended = false;  // -csvl2t writes the extended fields
+    std::int64_t instance_index = -1;  // -cpuinst (a child of a multi-instance run)
+    std::string status_text;  // phase of the walk, shown with the progress
+
     // state
     diag_log diags;
     directory_cache dir_cache;

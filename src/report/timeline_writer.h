@@ -20,6 +20,10 @@ public:
     // Runs the per-stream actions, then writes the entry's lines (header line first, once).
     void write_entry_report(mft_entry_info& entry);
 
+    // Writes the header line when it has not been written yet (so that a run
+    // that reports nothing still leaves a header). Nothing is flushed.
+    void write_header();
+
 private:
     struct impl;
     std::unique_ptr<impl> impl_;

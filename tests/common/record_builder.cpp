@@ -13,14 +13,14 @@ void put(std::vector<std::uint8_t>& b, std::size_t off, std::uint64_t v, int wid
 
 }  // namespace
 
-std::vector<std::uint8_t> si_value(std::uint64_t time, std::size_t length) {
+std::vector<std::uint8_t> make_si(std::uint64_t time, std::size_t length) {
     std::vector<std::uint8_t> v(length, 0);
     for (int i = 0; i < 4; ++i) put(v, 8 * i, time, 8);
     v.resize(length);
     return v;
 }
 
-std::vector<std::uint8_t> fn_value(std::uint64_t parent_ref, const std::u16string& name, std::uint8_t name_space,
+std::vector<std::uint8_t> make_fn(std::uint64_t parent_ref, const std::u16string& name, std::uint8_t name_space,
                                    std::uint64_t time) {
     std::vector<std::uint8_t> v(0x42 + 2 * name.size(), 0);
     put(v, 0, parent_ref, 8);
@@ -140,8 +140,8 @@ std::vector<std::uint8_t> mft_image(std::vector<std::vector<std::uint8_t>> recor
         const std::uint64_t total = records.size() * static_cast<std::uint64_t>(size);
         records[0] = record_builder(size)
                          .flags(1)
-                         .resident(0x10, 0, si_value(130000000000000000ull))
-                         .resident(0x30, 1, fn_value(5 | (5ull << 48), u"$MFT", 3, 130000000000000000ull))
+                         .resident(0x10, 0, make_si(130000000000000000ull))
+                         .resident(0x30, 1, make_fn(5 | (5ull << 48), u"$MFT", 3, 130000000000000000ull))
                          .non_resident(0x80, 2, {0x11, static_cast<std::uint8_t>(total / 4096 + 1), 0x04},
                                        total)
                          .build();

@@ -7,8 +7,8 @@
 
 namespace testing_support {
 
-std::vector<std::uint8_t> si_value(std::uint64_t time, std::size_t length = 72);
-std::vector<std::uint8_t> fn_value(std::uint64_t parent_ref, const std::u16string& name, std::uint8_t name_space,
+std::vector<std::uint8_t> make_si(std::uint64_t time, std::size_t length = 72);
+std::vector<std::uint8_t> make_fn(std::uint64_t parent_ref, const std::u16string& name, std::uint8_t name_space,
                                    std::uint64_t time);
 
 class record_builder {

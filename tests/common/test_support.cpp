@@ -15,7 +15,11 @@ namespace testing_support {
 
 fs::path source_dir() {
     if (const char* s = std::getenv("SKELVAR_SOURCE_DIR")) return fs::path(s);
+#ifdef SKELVAR_SOURCE_DIR_DEFAULT
+    return fs::path(SKELVAR_SOURCE_DIR_DEFAULT);
+#else
     return fs::current_path();
+#endif
 }
 
 fs::path shared_testdata_dir() {
@@ -26,7 +30,11 @@ fs::path shared_testdata_dir() {
 
 fs::path skelvar_binary() {
     if (const char* s = std::getenv("SKELVAR_BIN")) return fs::path(s);
+#ifdef SKELVAR_BIN_DEFAULT
+    return fs::path(SKELVAR_BIN_DEFAULT);
+#else
     return source_dir() / "build" / "skelvar";
+#endif
 }
 
 fs::path scratch_dir(const std::string& tag) {
@@ -65,7 +73,10 @@ run_result run_shell(const std::string& command) {
 
 run_result run_skelvar(const std::vector<std::string>& args) {
     std::string cmd = shell_quote(skelvar_binary().string());
-    for (const auto& a : args) cmd += " " + shell_quote(a);
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += shell_quote(a);
+    }
     return run_shell(cmd + " </dev/null");
 }
 

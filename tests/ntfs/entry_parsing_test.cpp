@@ -8,9 +8,9 @@
 #include "ntfs/mft_walk.h"
 
 using namespace skelvar;
-using testing_support::fn_value;
+using testing_support::make_fn;
 using testing_support::record_builder;
-using testing_support::si_value;
+using testing_support::make_si;
 
 namespace {
 
@@ -32,8 +32,8 @@ struct fixture {
 
 std::vector<std::uint8_t> plain_file(const std::u16string& name, std::uint64_t parent = make_ref(5, 5)) {
     return record_builder()
-        .resident(0x10, 0, si_value(t2020))
-        .resident(0x30, 1, fn_value(parent, name, 1, t2020))
+        .resident(0x10, 0, make_si(t2020))
+        .resident(0x30, 1, make_fn(parent, name, 1, t2020))
         .resident(0x80, 2, {'h', 'i'})
         .build();
 }
@@ -44,9 +44,9 @@ TEST(EntryParsing, NamesStreamsAndHeader) {
     auto rec = record_builder()
                    .sequence(3)
                    .links(2)
-                   .resident(0x10, 0, si_value(t2020, 48))  // older 48-byte form
-                   .resident(0x30, 1, fn_value(root_ref, u"LONGFI~1.TXT", 2, t2020))
-                   .resident(0x30, 2, fn_value(root_ref, u"long file name.txt", 1, t2020))
+                   .resident(0x10, 0, make_si(t2020, 48))  // older 48-byte form
+                   .resident(0x30, 1, make_fn(root_ref, u"LONGFI~1.TXT", 2, t2020))
+                   .resident(0x30, 2, make_fn(root_ref, u"long file name.txt", 1, t2020))
                    .resident(0x80, 3, {1, 2, 3})
                    .resident(0x80, 4, {'[', 'Z', ']'}, u"Zone.Identifier")
                    .non_resident(0x80, 5, {0x21, 0x18, 0x34, 0x56}, 0x18000, u"big")
@@ -100,8 +100,8 @@ TEST(EntryParsing, VolumeObjectIdAndReparseValues) {
     for (char16_t c : sub + print) { rp.push_back(c & 0xFF); rp.push_back(c >> 8); }
     put16(rp, 0x04, rp.size() - 8);
     auto rec = record_builder()
-                   .resident(0x10, 0, si_value(t2020))
-                   .resident(0x30, 1, fn_value(root_ref, u"link", 1, t2020))
+                   .resident(0x10, 0, make_si(t2020))
+                   .resident(0x30, 1, make_fn(root_ref, u"link", 1, t2020))
                    .resident(0x70, 2, volinfo)
                    .resident(0x40, 3, objid)
                    .resident(0xC0, 4, rp)
@@ -130,14 +130,14 @@ TEST(EntryParsing, HostileAttributesKeepWhatCameBefore) {
     std::vector<std::uint8_t> overrun(0x20, 0);
     overrun[0] = 0x80;
     overrun[4] = 0x00; overrun[5] = 0x10;  // 4096 bytes
-    auto rec = record_builder().resident(0x10, 0, si_value(t2020)).raw(overrun).build();
+    auto rec = record_builder().resident(0x10, 0, make_si(t2020)).raw(overrun).build();
     fixture f({{}, rec});
     auto e = f.parse(1);
     EXPECT_EQ(e.standard_infos.size(), 1u);
     EXPECT_TRUE(e.catalogue.empty());
 
     // A name length past the value: the name is not read.
-    auto fn = fn_value(root_ref, u"abc", 1, t2020);
+    auto fn = make_fn(root_ref, u"abc", 1, t2020);
     fn[0x40] = 200;
     fixture g({{}, record_builder().resident(0x30, 0, fn).build()});
     auto eg = g.parse(1);
@@ -145,7 +145,7 @@ TEST(EntryParsing, HostileAttributesKeepWhatCameBefore) {
     EXPECT_TRUE(eg.file_names.begin()->second.name.empty());
 
     // Value offset past the attribute: nothing is taken.
-    auto bad_value = record_builder().resident(0x10, 0, si_value(t2020)).build();
+    auto bad_value = record_builder().resident(0x10, 0, make_si(t2020)).build();
     bad_value[0x38 + 0x14] = 0xF0;
     fixture h({{}, bad_value});
     EXPECT_TRUE(h.parse(1).standard_infos.empty());
@@ -167,13 +167,13 @@ TEST(AttributeLists, ExtensionRecordsMergeAndSelfReferencesAreSkipped) {
     list.insert(list.end(), data_base.begin(), data_base.end());
     list.insert(list.end(), data_ext.begin(), data_ext.end());
     auto base = record_builder()
-                    .resident(0x10, 0, si_value(t2020))
+                    .resident(0x10, 0, make_si(t2020))
                     .resident(0x20, 1, list)
                     .non_resident(0x80, 2, {0x11, 0x10, 0x20}, 0x20000)
                     .build();
     auto ext = record_builder()
                    .base_ref(make_ref(1, 1))
-                   .resident(0x30, 0, fn_value(root_ref, u"fragmented.bin", 1, t2020))
+                   .resident(0x30, 0, make_fn(root_ref, u"fragmented.bin", 1, t2020))
                    .non_resident(0x80, 1, {0x11, 0x10, 0x30}, 0x20000, u"", 0x10)
                    .build();
     fixture f({{}, base, ext});
@@ -203,9 +203,9 @@ TEST(AttributeLists, ExtensionRecordsMergeAndSelfReferencesAreSkipped) {
 
 TEST(AttributeLists, NonResidentListOnExtractedFileIsOnlyNoted) {
     auto rec = record_builder()
-                   .resident(0x10, 0, si_value(t2020))
+                   .resident(0x10, 0, make_si(t2020))
                    .non_resident(0x20, 1, {0x11, 0x01, 0x40}, 0x200)
-                   .resident(0x30, 2, fn_value(root_ref, u"a", 1, t2020))
+                   .resident(0x30, 2, make_fn(root_ref, u"a", 1, t2020))
                    .build();
     fixture f({{}, rec});
     auto e = f.parse(1);
@@ -222,41 +222,41 @@ TEST(TimeChecks, NotesInOrder) {
         check_times(e);
         return e.time_note;
     };
-    EXPECT_EQ(note_of(record_builder().resident(0x30, 0, fn_value(root_ref, u"a", 1, t2020)).build()),
+    EXPECT_EQ(note_of(record_builder().resident(0x30, 0, make_fn(root_ref, u"a", 1, t2020)).build()),
               "si:time absent");
-    EXPECT_EQ(note_of(record_builder().resident(0x10, 0, si_value(t2020)).build()), "fn:time absent");
+    EXPECT_EQ(note_of(record_builder().resident(0x10, 0, make_si(t2020)).build()), "fn:time absent");
     EXPECT_EQ(note_of(record_builder()
-                          .resident(0x10, 0, si_value(0))
-                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, t2020))
+                          .resident(0x10, 0, make_si(0))
+                          .resident(0x30, 1, make_fn(root_ref, u"a", 1, t2020))
                           .build()),
               "si:time null");
     EXPECT_EQ(note_of(record_builder()
-                          .resident(0x10, 0, si_value(t2020))
-                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, t2020 + 2 * one_hour_ticks))
+                          .resident(0x10, 0, make_si(t2020))
+                          .resident(0x30, 1, make_fn(root_ref, u"a", 1, t2020 + 2 * one_hour_ticks))
                           .build()),
               "fn:time future");
     // A time with its top bit set lies far beyond any reference time.
     EXPECT_EQ(note_of(record_builder()
-                          .resident(0x10, 0, si_value(t2020))
-                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, 0x8000000000000000ull))
+                          .resident(0x10, 0, make_si(t2020))
+                          .resident(0x30, 1, make_fn(root_ref, u"a", 1, 0x8000000000000000ull))
                           .build()),
               "fn:time future");
     EXPECT_EQ(note_of(record_builder()
-                          .resident(0x10, 0, si_value(t2020))
-                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, 0))
+                          .resident(0x10, 0, make_si(t2020))
+                          .resident(0x30, 1, make_fn(root_ref, u"a", 1, 0))
                           .build()),
               "fn:time null");
-    auto dos = fn_value(root_ref, u"A~1", 2, t2020);
+    auto dos = make_fn(root_ref, u"A~1", 2, t2020);
     dos[0x20] = 1;  // a different access time on the DOS name
     EXPECT_EQ(note_of(record_builder()
-                          .resident(0x10, 0, si_value(t2020))
+                          .resident(0x10, 0, make_si(t2020))
                           .resident(0x30, 1, dos)
-                          .resident(0x30, 2, fn_value(root_ref, u"a long name", 1, t2020))
+                          .resident(0x30, 2, make_fn(root_ref, u"a long name", 1, t2020))
                           .build()),
               "fnSL:time diff");
     EXPECT_EQ(note_of(record_builder()
-                          .resident(0x10, 0, si_value(t2020 - 2 * one_day_ticks))
-                          .resident(0x30, 1, fn_value(root_ref, u"a", 1, t2020))
+                          .resident(0x10, 0, make_si(t2020 - 2 * one_day_ticks))
+                          .resident(0x30, 1, make_fn(root_ref, u"a", 1, t2020))
                           .build()),
               "**:time warning");
     EXPECT_EQ(note_of(plain_file(u"ok")), "");

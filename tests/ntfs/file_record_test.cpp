@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/mft_entries_ctx.h"
 #include "common/record_builder.h"
 #include "ntfs/file_record.h"

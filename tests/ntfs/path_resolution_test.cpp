@@ -7,9 +7,9 @@
 #include "ntfs/path_resolution.h"
 
 using namespace skelvar;
-using testing_support::fn_value;
+using testing_support::make_fn;
 using testing_support::record_builder;
-using testing_support::si_value;
+using testing_support::make_si;
 
 namespace {
 
@@ -20,13 +20,13 @@ std::vector<std::uint8_t> dir(const std::u16string& name, std::uint64_t parent, 
     return record_builder()
         .flags(in_use ? 3 : 2)
         .sequence(seq)
-        .resident(0x10, 0, si_value(t))
-        .resident(0x30, 1, fn_value(parent, name, 1, t))
+        .resident(0x10, 0, make_si(t))
+        .resident(0x30, 1, make_fn(parent, name, 1, t))
         .build();
 }
 
 std::vector<std::uint8_t> file(const std::u16string& name, std::uint64_t parent) {
-    return record_builder().resident(0x10, 0, si_value(t)).resident(0x30, 1, fn_value(parent, name, 3, t)).build();
+    return record_builder().resident(0x10, 0, make_si(t)).resident(0x30, 1, make_fn(parent, name, 3, t)).build();
 }
 
 // Entries 0..9; entry 5 is the root. Indices given in `extra` fill the rest.
@@ -79,7 +79,7 @@ TEST(PathResolution, BrokenChainsAreMarked) {
     EXPECT_EQ(cycle.rfind(u"[root]\\", 0), 0u);
     EXPECT_EQ(path_of(ctx, make_ref(10, 7)), u"[root]\\deleted\\");
     EXPECT_EQ(path_of(ctx, make_ref(10, 8)), u"[root]\\<path corrupted>\\");
-    EXPECT_EQ(path_of(ctx, make_ref(11, 1)), u"[root]\\self\\<path corrupted>\\");
+    EXPECT_EQ(path_of(ctx, make_ref(11, 1)), u"[root]\\<path corrupted>\\self\\");
     // An unreadable parent: the name gets no lines.
     EXPECT_FALSE(resolve_parent_path(make_ref(500, 1), ctx).ok);
     EXPECT_FALSE(resolve_parent_path(~0ull, ctx).ok);

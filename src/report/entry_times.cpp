@@ -1,0 +1,140 @@
+// Names, their directory paths and the timestamp map of one entry.
+#include <string_view>
+
+#include "app/mft_entries_ctx.h"
+#include "ntfs/mft_entry_info.h"
+#include "ntfs/path_resolution.h"
+#include "report/result_record.h"
+#include "support/utf8.h"
+
+namespace skelvar {
+
+namespace {
+
+constexpr std::uint64_t no_parent = ~std::uint64_t{0};
+
+struct span_ref {
+    std::uint32_t off = 0, len = 0;
+};
+
+span_ref append_text(std::string& texts, std::u16string_view wide) {
+    span_ref s{static_cast<std::uint32_t>(texts.size()), 0};
+    uni::append_utf8(wide, texts);  // a broken surrogate keeps the text up to it
+    s.len = static_cast<std::uint32_t>(texts.size() - s.off);
+    return s;
+}
+
+span_ref append_text(std::string& texts, std::string_view narrow) {
+    span_ref s{static_cast<std::uint32_t>(texts.size()), static_cast<std::uint32_t>(narrow.size())};
+    texts += narrow;
+    return s;
+}
+
+// The directory part of a name's path, converted once per parent. False when
+// the parent directory cannot be read.
+class path_finder {
+public:
+    path_finder(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec)
+        : entry_(entry), ctx_(ctx), rec_(rec) {}
+
+    bool find(attr_key key, std::uint64_t parent_ref, span_ref& out) {
+        for (const name_item& n : rec_.names) {
+            if (n.parent_ref == parent_ref) {
+                out = {n.path_off, n.path_len};
+                return true;
+            }
+        }
+        for (std::uint64_t f : failed_)
+            if (f == parent_ref) return false;
+        if (const std::u16string* p = known_path(key, parent_ref)) {
+            out = append_text(rec_.texts, *p);
+            return true;
+        }
+        if (ctx_.source) {
+            parent_path resolved = resolve_parent_path(parent_ref, ctx_);
+            if (resolved.ok) {
+                out = append_text(rec_.texts, resolved.path);
+                return true;
+            }
+        }
+        failed_.push_back(parent_ref);
+        return false;
+    }
+
+private:
+    // A path the walk already resolved: this name's own, or that of a name with the same parent.
+    const std::u16string* known_path(attr_key key, std::uint64_t parent_ref) const {
+        auto own = entry_.resolved_paths.find(key);
+        if (own != entry_.resolved_paths.end()) return &own->second;
+        for (const auto& [k, path] : entry_.resolved_paths) {
+            auto fn = entry_.file_names.find(k);
+            if (fn == entry_.file_names.end()) {
+                fn = entry_.path_names.find(k);
+                if (fn == entry_.path_names.end()) continue;
+            }
+            if (fn->second.parent_ref == parent_ref) return &path;
+        }
+        return nullptr;
+    }
+
+    const mft_entry_info& entry_;
+    mft_entries_ctx& ctx_;
+    result_record& rec_;
+    std::vector<std::uint64_t> failed_;
+};
+
+// Index of the name in the table; an identical name (same text, parent, kind) is shared.
+std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::uint64_t parent, bool dos) {
+    std::string_view text = std::string_view(rec.texts).substr(name.off, name.len);
+    for (std::uint32_t i = 0; i < rec.names.size(); ++i) {
+        const name_item& n = rec.names[i];
+        if (n.dos == dos && n.parent_ref == parent && rec.name(n) == text) {
+            if (name.off + name.len == rec.texts.size()) rec.texts.resize(name.off);
+            return i;
+        }
+    }
+    rec.names.push_back({name.off, name.len, path.off, path.len, parent, dos});
+    return static_cast<std::uint32_t>(rec.names.size() - 1);
+}
+
+void enter_times(result_record& rec, time_source src, std::uint64_t modified, std::uint64_t accessed,
+                 std::uint64_t changed, std::uint64_t created, std::uint32_t name, bool dos, bool fresh) {
+    rec.times.enter(modified, src, 'm', name, dos, fresh);
+    rec.times.enter(accessed, src, 'a', name, dos, fresh);
+    rec.times.enter(changed, src, 'c', name, dos, fresh);
+    rec.times.enter(created, src, 'b', name, dos, fresh);
+}
+
+}  // namespace
+
+void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec) {
+    rec.names.clear();
+    rec.times.clear();
+    const standard_info* si = entry.standard();
+
+    if (entry.file_names.empty()) {
+        span_ref path = append_text(rec.texts, std::string_view("<no path>"));
+        span_ref name = append_text(rec.texts, std::string_view("<no filename attribute>"));
+        const std::uint32_t idx = add_name(rec, name, path, no_parent, false);
+        if (si) enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, false, true);
+        return;
+    }
+
+    path_finder paths(entry, ctx, rec);
+    for (const auto& [key, fn] : entry.file_names) {
+        if (fn.is_dos && ctx.hide_dos_fntimes) continue;
+        span_ref path;
+        if (!paths.find(key, fn.parent_ref, path)) continue;
+        span_ref name = append_text(rec.texts, fn.name);
+        const std::size_t before = rec.names.size();
+        const std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos);
+        const bool fresh = rec.names.size() != before;
+        if (si)
+            enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, fn.is_dos,
+                        fresh);
+        enter_times(rec, fn.is_dos ? src_fn83 : src_fn, fn.modified, fn.accessed, fn.mft_changed, fn.created, idx,
+                    fn.is_dos, fresh);
+    }
+}
+
+}  // namespace skelvar

@@ -1,0 +1,19 @@
+// The "other info" cell: hard links, reparse targets, extension records, matched filters, zone.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace skelvar {
+
+struct mft_entry_info;
+struct mft_entries_ctx;
+
+// Appends the items joined by "; ".
+void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out);
+
+// "ZoneInfo {key:value;...}" from the bytes of a Zone.Identifier stream.
+void append_zone_info(std::span<const std::uint8_t> stream, std::string& out);
+
+}  // namespace skelvar

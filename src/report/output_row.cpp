@@ -1,0 +1,61 @@
+#include "report/output_row.h"
+
+#include <utility>
+
+namespace skelvar {
+
+int output_row::add(std::uint16_t kind, std::uint32_t flags, int width, std::string name) {
+    output_column c;
+    c.kind = kind;
+    c.flags = flags;
+    c.width = width < 0 ? 0 : width;
+    c.name = std::move(name);
+    columns.push_back(std::move(c));
+    return static_cast<int>(columns.size()) - 1;
+}
+
+void output_row::clear_widths() {
+    for (auto& c : columns) c.width = 0;
+}
+
+namespace {
+
+output_column* cell(output_row& row, int column) {
+    if (column < 0 || static_cast<std::size_t>(column) >= row.columns.size()) return nullptr;
+    return &row.columns[static_cast<std::size_t>(column)];
+}
+
+}  // namespace
+
+void set_text(output_row& row, int column, std::string_view text, std::uint32_t flags) {
+    output_column* c = cell(row, column);
+    if (!c) return;
+    c->kind = kind_text;
+    c->text = text;
+    if (flags != keep_flags) c->flags = flags;
+}
+
+void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_width, std::uint32_t flags) {
+    output_column* c = cell(row, column);
+    if (!c) return;
+    if (byte_width != 1 && byte_width != 2 && byte_width != 4 && byte_width != 8) return;
+    c->kind = static_cast<std::uint16_t>(byte_width);
+    c->number = value;
+    if (flags != keep_flags) c->flags = flags;
+}
+
+void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind) {
+    output_column* c = cell(row, column);
+    if (!c) return;
+    if (kind != kind_date && kind != kind_date_time && kind != kind_time) return;
+    c->kind = kind;
+    c->number = filetime;
+    if (kind == kind_date) {
+        if (output_column* t = cell(row, column + 1)) {
+            t->kind = kind_time;
+            t->number = filetime;
+        }
+    }
+}
+
+}  // namespace skelvar

@@ -1,0 +1,57 @@
+// The column registry shared by the timeline and CSV layouts: one descriptor per
+// column, built once per results stream; cell values are replaced for every line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skelvar {
+
+// Cell kinds. 1, 2, 4 and 8 are unsigned numbers of that many bytes.
+constexpr std::uint16_t kind_u8 = 1;
+constexpr std::uint16_t kind_u16 = 2;
+constexpr std::uint16_t kind_u32 = 4;
+constexpr std::uint16_t kind_u64 = 8;
+constexpr std::uint16_t kind_text = 11;
+constexpr std::uint16_t kind_date = 12;       // date here, time in the following column
+constexpr std::uint16_t kind_date_time = 13;  // date and time in one cell
+constexpr std::uint16_t kind_time = 24;
+
+// Column flags.
+constexpr std::uint32_t col_decimal = 0x01;  // numbers in decimal whatever the number base
+constexpr std::uint32_t col_quoted = 0x02;   // text wrapped in double quotes
+constexpr std::uint32_t col_right = 0x04;    // text right-aligned
+constexpr std::uint32_t col_cut = 0x08;      // text cut to max_length characters
+constexpr std::uint32_t col_centred = 0x10;  // text centred in its width
+
+struct output_column {
+    std::uint16_t kind = kind_text;
+    std::uint32_t flags = 0;
+    int width = 0;  // 0 = no padding
+    std::string name;
+    // Current value. Text is not owned: it must stay valid until the row is written.
+    std::string_view text;
+    std::uint64_t number = 0;  // number, or FILETIME for the time kinds
+    std::uint32_t max_length = 0;
+};
+
+struct output_row {
+    std::vector<output_column> columns;
+
+    // Appends a column and returns its index.
+    int add(std::uint16_t kind, std::uint32_t flags, int width, std::string name);
+    void clear_widths();
+};
+
+constexpr std::uint32_t keep_flags = 0xFFFFFFFFu;
+
+// Cell setters; an index of -1 or beyond the registry, or a bad kind, leaves the cell unchanged.
+void set_text(output_row& row, int column, std::string_view text, std::uint32_t flags = keep_flags);
+void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_width,
+                std::uint32_t flags = keep_flags);
+// kind_date also stores the value in the following column, which then shows the time.
+void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind);
+
+}  // namespace skelvar

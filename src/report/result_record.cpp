@@ -1,0 +1,94 @@
+#include "report/result_record.h"
+
+#include "app/mft_entries_ctx.h"
+#include "ntfs/mft_entry_info.h"
+#include "report/number_text.h"
+#include "report/other_info.h"
+#include "report/stream_info.h"
+#include "support/utf8.h"
+
+namespace skelvar {
+
+void result_record::clear() {
+    entry_text.clear();
+    sequence = 0;
+    type_text.clear();
+    type_dos_text.clear();
+    ext_text.clear();
+    link_count = 0;
+    size = 0;
+    other_info.clear();
+    stream_info.clear();
+    md5.clear();
+    sha1.clear();
+    sha256.clear();
+    md5_present = sha1_present = sha256_present = false;
+    header_bytes.clear();
+    header_as_strings = false;
+    extracted_path.clear();
+    window_start = window_stop = 0;
+    names.clear();
+    texts.clear();
+    times.clear();
+}
+
+namespace {
+
+// The name the record is shown by: its only name, else the first long name it holds itself.
+const std::u16string* shown_name(const mft_entry_info& entry) {
+    if (entry.file_names.size() == 1) return &entry.file_names.begin()->second.name;
+    const file_name_info* held_elsewhere = nullptr;
+    for (const auto& [key, fn] : entry.file_names) {
+        (void)key;
+        if (fn.name_space != ns_posix && !(fn.name_space & 1)) continue;
+        if (fn.holder_entry == entry.entry_number) return &fn.name;
+        if (!held_elsewhere) held_elsewhere = &fn;
+    }
+    return held_elsewhere ? &held_elsewhere->name : nullptr;
+}
+
+void append_extension(const mft_entry_info& entry, std::string& out) {
+    const std::size_t start = out.size();
+    const std::u16string* name = entry.is_directory() ? nullptr : shown_name(entry);
+    if (name) {
+        std::size_t dot = name->rfind(u'.');
+        if (dot != std::u16string::npos && dot > 0) {
+            std::u16string_view ext = std::u16string_view(*name).substr(dot + 1);
+            while (!ext.empty() && ext.front() == u' ') ext.remove_prefix(1);
+            while (!ext.empty() && ext.back() == u' ') ext.remove_suffix(1);
+            uni::append_utf8(ext, out);
+        }
+    }
+    if (out.size() == start) out += "none";
+}
+
+}  // namespace
+
+void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec) {
+    rec.clear();
+    append_number(rec.entry_text, entry.entry_number, ctx.hex_numbers, 8);
+    rec.sequence = entry.sequence_number;
+    if (entry.from_unallocated)
+        rec.type_text = "unalloc";
+    else if (!entry.in_use())
+        rec.type_text = "del";
+    else
+        rec.type_text = entry.is_directory() ? "dir" : "file";
+    rec.type_dos_text = rec.type_text;
+    rec.type_dos_text += " (FN 8.3)";
+    append_extension(entry, rec.ext_text);
+    rec.link_count = entry.link_count();
+    for (const auto& [key, row] : entry.catalogue) {
+        (void)key;
+        if (row.is_data && row.name.empty()) {
+            rec.size = row.stream_size();
+            break;
+        }
+    }
+    append_other_info(entry, ctx, rec.other_info);
+    append_stream_info(entry, ctx, rec.stream_info);
+    rec.window_start = ctx.filter_start_time;
+    rec.window_stop = ctx.filter_stop_time;
+}
+
+}  // namespace skelvar

@@ -1,0 +1,65 @@
+// Everything one entry's lines are written from, filled before the first line.
+// One record is kept by the writer and refilled for every entry, so its buffers
+// are reused instead of allocated per record.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/timestamp_map.h"
+
+namespace skelvar {
+
+struct mft_entry_info;
+struct mft_entries_ctx;
+
+// One name of the entry with the directory part of its path (UTF-8, in `texts`).
+struct name_item {
+    std::uint32_t name_off = 0, name_len = 0;
+    std::uint32_t path_off = 0, path_len = 0;
+    std::uint64_t parent_ref = 0;
+    bool dos = false;
+};
+
+struct result_record {
+    std::string entry_text;  // "0x0000002a" or "42"
+    std::uint16_t sequence = 0;
+    std::string type_text;      // "file", "dir", "del", "unalloc"
+    std::string type_dos_text;  // type_text + " (FN 8.3)"
+    std::string ext_text;
+    std::uint32_t link_count = 0;
+    std::uint64_t size = 0;  // data size of the unnamed data stream
+    std::string other_info;
+    std::string stream_info;
+    std::string md5, sha1, sha256;
+    bool md5_present = false, sha1_present = false, sha256_present = false;
+    std::string header_bytes;
+    bool header_as_strings = false;
+    std::string extracted_path;
+    std::uint64_t window_start = 0, window_stop = 0;  // 0 = none
+
+    std::vector<name_item> names;
+    std::string texts;
+    timestamp_map times;
+
+    std::string_view name(const name_item& n) const { return std::string_view(texts).substr(n.name_off, n.name_len); }
+    std::string_view path(const name_item& n) const { return std::string_view(texts).substr(n.path_off, n.path_len); }
+    // False when a time window is set and `t` lies outside it (a stop of 0 leaves it open).
+    bool in_window(std::uint64_t t) const {
+        if (window_start == 0) return true;
+        return t >= window_start && (window_stop == 0 || t <= window_stop);
+    }
+
+    void clear();
+};
+
+// The fixed cells of the entry: entry number, type, extension, size, other info, streams.
+void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec);
+
+// The entry's names with their paths, and the timestamp map over them. A name whose
+// parent directory cannot be read gets no place in either.
+void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec);
+
+}  // namespace skelvar

@@ -1,0 +1,20 @@
+#include "report/row_format.h"
+
+#include "app/cmd_params.h"
+
+namespace skelvar {
+
+row_format make_row_format(const cmd_params& params, bool escape_line_breaks) {
+    row_format f;
+    f.separator = params.separator;
+    f.sep_char = params.sep_char;
+    f.sub_char = params.sub_char;
+    f.padding = !params.no_padding;
+    f.space_before_time = params.space_before_time;
+    f.hex_numbers = params.hex_numbers;
+    f.escape_line_breaks = escape_line_breaks;
+    f.time_format = params.time_format;
+    return f;
+}
+
+}  // namespace skelvar

@@ -1,0 +1,25 @@
+// Settings that decide how cells are written, taken from the option object once.
+#pragma once
+
+#include <string>
+
+#include "report/date_time.h"
+
+namespace skelvar {
+
+struct cmd_params;
+
+struct row_format {
+    std::string separator = " | ";
+    char sep_char = '|';  // 0 = no substitution
+    char sub_char = ';';
+    bool padding = true;
+    bool space_before_time = true;
+    bool hex_numbers = true;
+    bool escape_line_breaks = false;  // CSV-like layouts: CR/LF inside text become [CRLF], [LF], ...
+    date_time_format time_format{};
+};
+
+row_format make_row_format(const cmd_params& params, bool escape_line_breaks);
+
+}  // namespace skelvar

@@ -1,0 +1,202 @@
+#include "report/row_writer.h"
+
+#include <cstring>
+#include <utility>
+
+#include "report/number_text.h"
+
+namespace skelvar {
+
+std::size_t utf8_chars(std::string_view s) {
+    std::size_t n = 0;
+    for (unsigned char b : s) n += (b & 0xC0) != 0x80;
+    return n;
+}
+
+namespace {
+
+// Byte length of the first `chars` characters of UTF-8 text.
+std::size_t utf8_prefix(std::string_view s, std::size_t chars) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (seen == chars) return i;
+            ++seen;
+        }
+    }
+    return s.size();
+}
+
+constexpr std::uint64_t low_bits = 0x0101010101010101ull;
+constexpr std::uint64_t high_bits = 0x8080808080808080ull;
+
+// True when some byte of `w` equals the byte repeated in `mask`.
+inline bool word_has(std::uint64_t w, std::uint64_t mask) {
+    std::uint64_t x = w ^ mask;
+    return ((x - low_bits) & ~x & high_bits) != 0;
+}
+
+}  // namespace
+
+row_writer::row_writer(row_format format) : format_(std::move(format)) {
+    auto add_special = [this](unsigned char ch) {
+        if (special_[ch]) return;
+        special_[ch] = true;
+        word_masks_[mask_count_++] = 0x0101010101010101ull * ch;
+    };
+    if (format_.sep_char != 0) add_special(static_cast<unsigned char>(format_.sep_char));
+    if (format_.escape_line_breaks) {
+        add_special('\r');
+        add_special('\n');
+    }
+    line_.reserve(1024);
+    date_.reserve(32);
+    time_.reserve(32);
+}
+
+void row_writer::pad_from(std::size_t start, std::size_t chars, const output_column& c) {
+    if (!format_.padding || c.width <= 0) return;
+    std::size_t width = static_cast<std::size_t>(c.width);
+    if (chars >= width) return;
+    std::size_t spare = width - chars;
+    if (c.flags & col_centred) {
+        line_.insert(start, spare / 2, ' ');
+        line_.append(spare - spare / 2, ' ');
+    } else if ((c.flags & col_right) || (c.kind >= kind_u8 && c.kind <= kind_u64)) {
+        line_.insert(start, spare, ' ');
+    } else {
+        line_.append(spare, ' ');
+    }
+}
+
+void row_writer::append_number(const output_column& c) {
+    std::uint64_t v = c.number;
+    if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
+    std::size_t start = line_.size();
+    if (format_.hex_numbers && !(c.flags & col_decimal)) {
+        unsigned digits = c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
+        if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
+        line_ += "0x";
+        append_hex(line_, v, digits);
+    } else {
+        append_dec(line_, v);
+    }
+    pad_from(start, line_.size() - start, c);
+}
+
+void row_writer::append_text(const output_column& c) {
+    std::string_view text = c.text;
+    if ((c.flags & col_cut) && c.max_length) text = text.substr(0, utf8_prefix(text, c.max_length));
+    const bool quote = (c.flags & col_quoted) && !text.starts_with("{\"");
+
+    std::size_t start = line_.size();
+    if (quote) line_ += '"';
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    const std::uint64_t quote_mask = low_bits * '"';
+    auto is_special = [&](unsigned char ch) { return special_[ch] || (quote && ch == '"'); };
+    auto word_special = [&](std::uint64_t w) {
+        bool hit = quote && word_has(w, quote_mask);
+        for (unsigned k = 0; k < mask_count_; ++k) hit = hit || word_has(w, word_masks_[k]);
+        return hit;
+    };
+    const bool scan = quote || mask_count_ != 0;
+    std::size_t chunk = 0;
+    for (std::size_t i = 0; scan; ++i) {
+        // Whole words without a special byte go by in one step.
+        for (std::uint64_t w; i + 8 <= n; i += 8) {
+            std::memcpy(&w, p + i, 8);
+            if (word_special(w)) break;
+        }
+        while (i < n && !is_special(p[i])) ++i;
+        if (i >= n) break;
+        const unsigned char ch = p[i];
+        line_.append(text.data() + chunk, i - chunk);
+        if (quote && ch == '"') {
+            line_ += "\"\"";
+        } else if (ch == static_cast<unsigned char>(format_.sep_char)) {
+            line_ += format_.sub_char;
+        } else {
+            // Escaped line breaks (CSV-like layouts only reach here with CR or LF).
+            const unsigned char next = i + 1 < n ? p[i + 1] : 0;
+            if (ch == '\r' && next == '\n') {
+                line_ += "[CRLF]";
+                ++i;
+            } else if (ch == '\n' && next == '\r') {
+                line_ += "[LFCR]";
+                ++i;
+            } else {
+                line_ += ch == '\n' ? "[LF]" : "[CR]";
+            }
+        }
+        chunk = i + 1;
+    }
+    line_.append(text.data() + chunk, n - chunk);
+    if (quote) line_ += '"';
+    // Characters never outnumber bytes: long cells need no count.
+    if (format_.padding && c.width > 0 && line_.size() - start < static_cast<std::size_t>(c.width))
+        pad_from(start, utf8_chars(std::string_view(line_).substr(start)), c);
+}
+
+bool row_writer::load_time(std::uint64_t filetime) {
+    if (cache_filled_ && cached_time_ == filetime) return cached_valid_;
+    date_.clear();
+    time_.clear();
+    cached_valid_ = append_date(filetime, format_.time_format, date_);
+    if (cached_valid_) cached_valid_ = append_time(filetime, format_.time_format, time_);
+    if (!cached_valid_) {
+        date_.clear();
+        time_.clear();
+    }
+    cached_time_ = filetime;
+    cache_filled_ = true;
+    return cached_valid_;
+}
+
+void row_writer::append_time_cell(const output_column& c) {
+    const bool valid = load_time(c.number);
+    // An invalid time is one blank when cells are padded, nothing otherwise.
+    if (c.kind != kind_date && format_.space_before_time && (valid || format_.padding)) line_ += ' ';
+    std::size_t start = line_.size();
+    if (!valid) {
+        if (format_.padding) line_ += ' ';
+    } else if (c.kind == kind_date) {
+        line_ += date_;
+    } else if (c.kind == kind_time) {
+        line_ += time_;
+    } else {
+        line_ += date_;
+        line_ += ' ';
+        line_ += time_;
+    }
+    pad_from(start, line_.size() - start, c);
+}
+
+const std::string& row_writer::format_row(const output_row& row) {
+    line_.clear();
+    bool first = true;
+    for (const output_column& c : row.columns) {
+        if (!first) line_ += format_.separator;
+        first = false;
+        switch (c.kind) {
+            case kind_u8:
+            case kind_u16:
+            case kind_u32:
+            case kind_u64:
+                append_number(c);
+                break;
+            case kind_date:
+            case kind_date_time:
+            case kind_time:
+                append_time_cell(c);
+                break;
+            default:
+                append_text(c);
+                break;
+        }
+    }
+    line_ += '\n';
+    return line_;
+}
+
+}  // namespace skelvar

@@ -1,0 +1,49 @@
+// The distinct timestamps of one entry in ascending order, each with its MACB
+// letters per source and the names that carry it. Cells are pooled and reused
+// from entry to entry, so building the map of a record does not allocate.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace skelvar {
+
+enum time_source : std::uint8_t { src_si = 0, src_fn = 1, src_fn83 = 2 };
+
+struct macb_cell {
+    std::uint64_t value = 0;
+    std::array<std::array<char, 4>, 3> letters{};  // per source, "...." when unset
+    std::array<bool, 3> any{};
+    std::vector<std::uint32_t> long_names;  // indexes into the record's name table
+    std::vector<std::uint32_t> dos_names;
+
+    void reset(std::uint64_t v);
+};
+
+// Letter position: 'm' 0, 'a' 1, 'c' 2, 'b' 3.
+int macb_position(char letter);
+
+class timestamp_map {
+public:
+    void clear();
+    // Sets `letter` of `source` in the cell of `value` and adds the name to its long or DOS set.
+    // `name_is_new`: the name has entered no time before except in the calls just made, so a
+    // repeat can only be the last name of the set (this keeps records with many names linear).
+    void enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos,
+               bool name_is_new = false);
+
+    std::size_t size() const { return order_.size(); }
+    bool empty() const { return order_.empty(); }
+    // i-th cell in ascending timestamp order.
+    const macb_cell& operator[](std::size_t i) const { return pool_[order_[i]]; }
+
+private:
+    macb_cell& find_or_insert(std::uint64_t value);
+
+    std::vector<macb_cell> pool_;
+    std::size_t used_ = 0;
+    std::vector<std::uint32_t> order_;  // pool indexes sorted by value
+};
+
+}  // namespace skelvar

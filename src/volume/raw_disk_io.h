@@ -1,0 +1,62 @@
+// The one reader through which every byte of an image, device or virtual disk
+// is read. Offsets are relative to the start of what was opened.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace skelvar {
+
+class vmdk_disk_chain;  // virtual disks come later
+
+class RAW_DISK_IO {
+public:
+    enum : std::uint32_t {
+        kind_image = 0,
+        kind_volume = 1,
+        kind_device = 2,
+        kind_physical = 3,
+        kind_vmdk = 4,
+        kind_none = 8,
+    };
+
+    // Image file (kind 0), live volume (1) or device path (2).
+    RAW_DISK_IO(const std::string& path, std::uint32_t kind);
+    // Physical drive by number; 25 or more never touches the system.
+    explicit RAW_DISK_IO(int drive_number);
+    virtual ~RAW_DISK_IO();
+    RAW_DISK_IO(const RAW_DISK_IO&) = delete;
+    RAW_DISK_IO& operator=(const RAW_DISK_IO&) = delete;
+
+    bool ok() const { return ok_; }
+    std::uint32_t kind() const { return kind_; }
+    std::uint32_t bytes_per_sector() const { return bytes_per_sector_; }
+    const std::string& device_path() const { return device_path_; }
+    // 0 when not ok.
+    std::uint64_t size() const;
+
+    // Reads `count` bytes at `offset`; near the end of an image the count is lowered.
+    bool read(std::uint8_t* buffer, std::uint32_t& count, std::uint64_t offset);
+    // One unaligned read; at the end of a device the rest is zero-filled.
+    bool read_direct(std::uint8_t* buffer, std::uint32_t& count, std::uint64_t offset);
+
+private:
+    bool open_image(const std::string& path);
+    bool open_device(const std::string& path, bool require_geometry);
+
+    std::string device_path_;
+    std::string image_path_;
+    std::uint32_t device_number_ = 0xFFFFFFFF;
+    std::uint32_t partition_number_ = 0xFFFFFFFF;
+    int fd_ = -1;
+    bool is_device_ = false;
+    std::uint32_t bytes_per_sector_ = 512;
+    std::uint64_t partition_start_ = 0;
+    std::uint32_t kind_ = kind_none;
+    bool ok_ = false;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace skelvar

@@ -1,0 +1,243 @@
+#include "app/option_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/mft_entries_ctx.h"
+#include "common/test_support.h"
+
+namespace skelvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct parsed {
+    int rc = 0;
+    std::string err;
+    std::vector<std::string> left;
+};
+
+parsed parse(mft_entries_ctx& ctx, std::vector<std::string> a, bool with_source = true) {
+    a.insert(a.begin(), "skelvar");
+    if (with_source) {
+        a.push_back("-mftfile");
+        a.push_back("m.bin");
+    }
+    arg_list args(std::move(a));
+    testing::internal::CaptureStderr();
+    parsed p;
+    p.rc = run_option_driver(ctx, args, "ver: 0.95", "hdr\n\n", u"NTFS$MFT");
+    p.err = testing::internal::GetCapturedStderr();
+    p.left = args.leftovers();
+    return p;
+}
+
+TEST(DriverDefaults, LayoutAndRunSettings) {
+    mft_entries_ctx ctx;
+    auto p = parse(ctx, {});
+    ASSERT_EQ(p.rc, options_ok) << p.err;
+    EXPECT_EQ(ctx.separator, " | ");
+    EXPECT_EQ(ctx.sep_char, '|');
+    EXPECT_EQ(ctx.sub_char, ';');
+    EXPECT_FALSE(ctx.no_padding);
+    EXPECT_TRUE(ctx.space_before_time);
+    EXPECT_TRUE(ctx.hex_numbers);
+    EXPECT_TRUE(ctx.show_progress);
+    EXPECT_EQ(ctx.date_pattern, "yyyy-mm-dd");
+    EXPECT_EQ(ctx.time_pattern, "hh:mm:ss.xxx");
+    EXPECT_EQ(ctx.source_label, u"NTFS$MFT");
+    EXPECT_EQ(ctx.mftfile_path, "m.bin");
+    EXPECT_EQ(ctx.version_text, "ver: 0.95");
+    EXPECT_EQ(ctx.header_text, "hdr\n\n");
+    EXPECT_TRUE(p.left.empty());
+}
+
+TEST(DriverDefaults, ReferenceTimeIsOneHourAhead) {
+    mft_entries_ctx ctx;
+    std::uint64_t before = filetime_now();
+    ASSERT_EQ(parse(ctx, {}).rc, options_ok);
+    std::uint64_t after = filetime_now();
+    EXPECT_GE(ctx.reference_time, before + 36000000000ull);
+    EXPECT_LE(ctx.reference_time, after + 36000000000ull);
+}
+
+TEST(DriverResults, TooFewArgumentsAndMissingSource) {
+    mft_entries_ctx ctx;
+    arg_list only_program(std::vector<std::string>{"skelvar"});
+    EXPECT_EQ(run_option_driver(ctx, only_program, "ver: 0.95", "", u""), options_invalid);
+
+    mft_entries_ctx ctx2;
+    auto p = parse(ctx2, {"-csv"}, false);
+    EXPECT_EQ(p.rc, options_no_source);
+    EXPECT_EQ(p.err, "error: need to specify at least an input source [-mftfile, -image, -drivenum, -partition, -vmdk]\n");
+}
+
+TEST(CsvLayout, CommaUnpaddedUnlessPaired) {
+    mft_entries_ctx ctx;
+    ASSERT_EQ(parse(ctx, {"-csv"}).rc, options_ok);
+    EXPECT_TRUE(ctx.csv);
+    EXPECT_EQ(ctx.separator, ",");
+    EXPECT_EQ(ctx.sep_char, ',');
+    EXPECT_EQ(ctx.sub_char, ' ');
+    EXPECT_TRUE(ctx.no_padding);
+
+    // -pair_datetime is applied first whatever its position.
+    mft_entries_ctx paired;
+    ASSERT_EQ(parse(paired, {"-CSV", "-pair_datetime"}).rc, options_ok);
+    EXPECT_TRUE(paired.pair_datetime);
+    EXPECT_FALSE(paired.no_padding);
+}
+
+TEST(Separators, CsvSeparatorDerivesTheCharacterPair) {
+    struct row {
+        const char* value;
+        const char* separator;
+        char sep, sub;
+    } rows[] = {
+        {"|", "|", '|', ';'},   {" , ", " , ", ',', ' '}, {"tab", "\t", 0, 0},
+        {"\\T", "\t", 0, 0},    {"::", "::", 0, 0},      {"a|b,c", "a|b,c", '|', ';'},
+    };
+    for (const row& r : rows) {
+        mft_entries_ctx ctx;
+        ASSERT_EQ(parse(ctx, {"-csv_separator", r.value}).rc, options_ok);
+        EXPECT_EQ(ctx.separator, r.separator) << r.value;
+        EXPECT_EQ(ctx.sep_char, r.sep) << r.value;
+        EXPECT_EQ(ctx.sub_char, r.sub) << r.value;
+    }
+}
+
+TEST(Separators, NoWhitespaceStripsAfterTheSeparatorIsChosen) {
+    mft_entries_ctx ctx;
+    ASSERT_EQ(parse(ctx, {"-no_whitespace", "-csv_separator", " ; "}).rc, options_ok);
+    EXPECT_EQ(ctx.separator, ";");
+    EXPECT_TRUE(ctx.no_padding);
+    EXPECT_FALSE(ctx.space_before_time);
+    EXPECT_TRUE(ctx.no_whitespace);
+
+    mft_entries_ctx plain;
+    ASSERT_EQ(parse(plain, {"-no_whitespace"}).rc, options_ok);
+    EXPECT_EQ(plain.separator, "|");
+    EXPECT_EQ(plain.sep_char, '|');
+}
+
+TEST(Separators, QuotedFieldsNeverSubstitute) {
+    mft_entries_ctx ctx;
+    ASSERT_EQ(parse(ctx, {"-enable_quoted_csv_fields", "-csv"}).rc, options_ok);
+    EXPECT_TRUE(ctx.quoted_text);
+    EXPECT_EQ(ctx.separator, ",");
+    EXPECT_EQ(ctx.sep_char, 0);
+}
+
+TEST(GeneralOptions, FlagsAndNumbers) {
+    mft_entries_ctx ctx;
+    auto p = parse(ctx, {"-quiet", "-base10", "-hide_dos_fntimes", "-filerecord_offset", "-mftstart", "0x10",
+                         "-mftrange", "10", "-profile", "-signal", "done"});
+    ASSERT_EQ(p.rc, options_ok) << p.err;
+    EXPECT_FALSE(ctx.show_progress);
+    EXPECT_FALSE(ctx.hex_numbers);
+    EXPECT_TRUE(ctx.hide_dos_fntimes);
+    EXPECT_TRUE(ctx.filerecord_offset);
+    EXPECT_EQ(ctx.mft_start, 16u);
+    EXPECT_EQ(ctx.mft_range, 10u);
+    EXPECT_TRUE(ctx.profile);
+    EXPECT_EQ(ctx.signal_name, "done");
+
+    mft_entries_ctx hex;
+    ASSERT_EQ(parse(hex, {"-base10", "-base16"}).rc, options_ok);
+    EXPECT_TRUE(hex.hex_numbers);
+}
+
+TEST(GeneralOptions, BadNumberStopsTheRun) {
+    mft_entries_ctx ctx;
+    auto p = parse(ctx, {"-mftstart", "12abc"});
+    EXPECT_EQ(p.rc, options_stop);
+    EXPECT_NE(p.err.find("-mftstart"), std::string::npos);
+}
+
+TEST(DateFormats, ValidPatternsReplaceTheDefaults) {
+    mft_entries_ctx ctx;
+    auto p = parse(ctx, {"-dateformat", "mm/dd/yyyy", "-timeformat", "hh:mm:ss"});
+    ASSERT_EQ(p.rc, options_ok);
+    EXPECT_EQ(ctx.date_pattern, "mm/dd/yyyy");
+    EXPECT_EQ(ctx.time_pattern, "hh:mm:ss");
+    EXPECT_TRUE(p.err.empty()) << p.err;
+}
+
+TEST(DateFormats, InvalidPatternsKeepTheDefaultWithAMessage) {
+    mft_entries_ctx ctx;
+    auto p = parse(ctx, {"-dateformat", "dd-mmm-yyyy", "-timeformat", "hh:mm"});
+    ASSERT_EQ(p.rc, options_ok);
+    EXPECT_EQ(ctx.date_pattern, "yyyy-mm-dd");
+    EXPECT_EQ(ctx.time_pattern, "hh:mm:ss.xxx");
+    EXPECT_NE(p.err.find("invalid dd-mmm-yyyy, using default format\n"), std::string::npos);
+    EXPECT_NE(p.err.find("invalid hh:mm, using default format\n"), std::string::npos);
+}
+
+TEST(OutputFile, TestOpenLeavesNothingBehind) {
+    fs::path dir = testing_support::scratch_dir("outopt");
+    fs::path out = dir / "sub" / "res.txt";
+    mft_entries_ctx ctx;
+    ASSERT_EQ(parse(ctx, {"-OUT", out.string()}).rc, options_ok);
+    EXPECT_TRUE(ctx.has_out_file);
+    EXPECT_EQ(ctx.out_path, out.string());
+    EXPECT_TRUE(fs::is_directory(dir / "sub"));
+    EXPECT_FALSE(fs::exists(out));
+    fs::remove_all(dir);
+}
+
+TEST(OutputFile, ExistingFileIsNotTouchedByTheTest) {
+    fs::path dir = testing_support::scratch_dir("outkeep");
+    fs::path out = dir / "res.txt";
+    { std::FILE* f = std::fopen(out.c_str(), "w"); std::fputs("old", f); std::fclose(f); }
+    mft_entries_ctx ctx;
+    ASSERT_EQ(parse(ctx, {"-out", out.string()}).rc, options_ok);
+    EXPECT_EQ(testing_support::read_file(out), "old");
+    fs::remove_all(dir);
+}
+
+TEST(OutputFile, UnopenableFileFailsTheGenericHandler) {
+    fs::path dir = testing_support::scratch_dir("outbad");
+    mft_entries_ctx ctx;
+    // A directory cannot be opened as the results file.
+    auto p = parse(ctx, {"-out", dir.string()});
+    EXPECT_EQ(p.rc, options_invalid);
+    EXPECT_EQ(p.err, "prob opening file " + dir.string() + " for output, aborting\n");
+    fs::remove_all(dir);
+}
+
+TEST(OutputFile, OutWinsOverOutfileAndLastValuelessOutIsLeftOver) {
+    fs::path dir = testing_support::scratch_dir("outboth");
+    mft_entries_ctx ctx;
+    auto p = parse(ctx, {"-outfile", (dir / "a.txt").string(), "-out", (dir / "b.txt").string()});
+    ASSERT_EQ(p.rc, options_ok);
+    EXPECT_EQ(ctx.out_path, (dir / "b.txt").string());
+
+    mft_entries_ctx last;
+    arg_list args(std::vector<std::string>{"skelvar", "-mftfile", "m.bin", "-out"});
+    ASSERT_EQ(run_option_driver(last, args, "ver: 0.95", "", u""), options_ok);
+    EXPECT_FALSE(last.has_out_file);
+    EXPECT_EQ(args.leftovers(), std::vector<std::string>{"-out"});
+    fs::remove_all(dir);
+}
+
+TEST(Diagnostics, LogOpensWithTheCommandLine) {
+    fs::path dir = testing_support::scratch_dir("diags");
+    fs::path log = dir / "d.log";
+    {
+        mft_entries_ctx ctx;
+        ASSERT_EQ(parse(ctx, {"-diags", log.string()}).rc, options_ok);
+        EXPECT_TRUE(ctx.diags.active());
+        EXPECT_EQ(ctx.diags_path, log.string());
+    }
+    std::string text = testing_support::read_file(log);
+    EXPECT_EQ(text.rfind("->skelvar -diags ", 0), 0u) << text;
+
+    mft_entries_ctx bad;
+    ASSERT_EQ(parse(bad, {"-diags", dir.string()}).rc, options_ok);
+    EXPECT_TRUE(bad.diags_path.empty());
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace skelvar

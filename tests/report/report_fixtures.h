@@ -1,0 +1,100 @@
+// Parsed entries built in memory for the writer tests: no source needed.
+#pragma once
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/mft_entries_ctx.h"
+#include "ntfs/mft_entry_info.h"
+#include "report/date_time.h"
+
+namespace report_fixtures {
+
+using namespace skelvar;
+
+// 2000-01-01 00:00:00.123 and a few later instants.
+constexpr std::uint64_t t0 = 125911584001234567ull;
+constexpr std::uint64_t t1 = t0 + one_day_ticks;
+constexpr std::uint64_t t2 = t0 + 2 * one_day_ticks;
+constexpr std::uint64_t t3 = t0 + 3 * one_day_ticks;
+
+inline mft_entry_info file_entry(std::uint64_t number, bool in_use = true, bool directory = false) {
+    mft_entry_info e;
+    e.entry_number = number;
+    e.sequence_number = 3;
+    std::uint16_t flags = (in_use ? record_in_use : 0) | (directory ? record_is_directory : 0);
+    e.header[0x16] = static_cast<std::uint8_t>(flags);
+    e.header[0x12] = 1;  // link count
+    return e;
+}
+
+inline void add_si(mft_entry_info& e, std::uint64_t created, std::uint64_t modified, std::uint64_t changed,
+                   std::uint64_t accessed) {
+    standard_info si;
+    si.created = created;
+    si.modified = modified;
+    si.mft_changed = changed;
+    si.accessed = accessed;
+    e.standard_infos[make_attr_key(at_standard_information, 0)] = si;
+}
+
+// A $FILE_NAME; `dir_path` (when not empty) is what the walk resolved for it.
+inline attr_key add_fn(mft_entry_info& e, std::uint16_t id, std::uint64_t parent, std::u16string name,
+                       std::uint8_t space, std::uint64_t time, std::u16string dir_path = u"[root]\\") {
+    file_name_info fn;
+    fn.parent_ref = parent;
+    fn.created = fn.modified = fn.mft_changed = fn.accessed = time;
+    fn.name = std::move(name);
+    fn.name_space = space;
+    fn.is_dos = space == ns_dos;
+    fn.attr_id = id;
+    fn.holder_entry = e.entry_number;
+    attr_key key = make_attr_key(at_file_name, id);
+    e.file_names[key] = fn;
+    if (space != ns_dos) {
+        e.path_names[key] = fn;
+        if (!dir_path.empty()) e.resolved_paths[key] = dir_path;
+    }
+    return key;
+}
+
+inline catalogue_row& add_data(mft_entry_info& e, std::uint16_t id, std::u16string name, std::uint64_t size,
+                               bool non_resident = false) {
+    catalogue_row& row = e.catalogue[make_attr_key(at_data, id)];
+    row.name = std::move(name);
+    row.label = row.name.empty() ? "unnamed data" : "ads";
+    row.is_ads = !row.name.empty();
+    row.is_data = true;
+    row.type = at_data;
+    row.non_resident = non_resident ? 1 : 0;
+    if (non_resident)
+        row.data_size = size;
+    else
+        row.value_length = static_cast<std::uint32_t>(size);
+    if (row.name.empty()) e.has_unnamed_data = true;
+    return row;
+}
+
+// A context with the option defaults, the time format compiled.
+inline void compile_times(mft_entries_ctx& ctx) {
+    compile_date_time_format(ctx.date_pattern, ctx.time_pattern, ctx.pair_datetime, ctx.time_format);
+}
+
+inline void csv_options(mft_entries_ctx& ctx) {
+    ctx.csv = true;
+    ctx.separator = ",";
+    ctx.sep_char = ',';
+    ctx.sub_char = ' ';
+    ctx.no_padding = !ctx.pair_datetime;
+}
+
+inline std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+}  // namespace report_fixtures
