@@ -6,6 +6,7 @@
 // (1024 bytes, or the size the first record's update sequence count implies)
 // and served to the parser as records 0..k through an in-memory mft_source,
 // so attribute-list extension records and parent directories are fuzz bytes too.
+// The record size is left for the reader to learn from record 0, as with a real file.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,7 @@
 #include "ntfs/data_runs.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_entry_info.h"
-#include "ntfs/mft_source.h"
+#include "ntfs/memory_mft_source.h"
 #include "ntfs/mft_walk.h"
 #include "ntfs/path_resolution.h"
 #include "report/timeline_writer.h"
@@ -29,22 +30,6 @@
 namespace {
 
 constexpr std::size_t max_records = 16;
-
-class memory_mft_source final : public skelvar::mft_source {
-public:
-    explicit memory_mft_source(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    bool ready() const override { return true; }
-    bool read_at(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) override {
-        if (offset > bytes_.size() || length > bytes_.size() - offset) return false;
-        if (length != 0) std::memcpy(out, bytes_.data() + offset, length);
-        return true;
-    }
-    std::uint64_t size_bytes() const override { return bytes_.size(); }
-    bool is_extracted_file() const override { return true; }
-
-private:
-    std::vector<std::uint8_t> bytes_;
-};
 
 class null_buffer final : public std::streambuf {
 protected:
@@ -101,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ctx.source_label = u"fuzz.mft";
     ctx.entry_count = records;
     ctx.reference_time = 134119584000000000ull;  // 2026-01-04: fixed, so runs are reproducible
-    ctx.source = std::make_unique<memory_mft_source>(image);
+    ctx.source = std::make_unique<skelvar::memory_mft_source>(image);
 
     null_buffer sink;
     std::ostream out(&sink);
