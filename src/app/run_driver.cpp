@@ -14,9 +14,9 @@
 #include "app/option_driver.h"
 #include "app/usage_text.h"
 #include "app/walk_choice.h"
+#include "ntfs/source_opening.h"
 #include "ntfs/mft_source.h"
 #include "ntfs/mft_walk.h"
-#include "ntfs/source_opening.h"
 #include "report/timeline_writer.h"
 #include "support/completion_signal.h"
 #include "support/console.h"
@@ -51,12 +51,16 @@ bool create_output_directory(const std::string& path) {
     return std::filesystem::is_directory(dir, ec);
 }
 
+// Opening prints nothing itself: the reason a source cannot be read is said here.
 void open_run_source(mft_entries_ctx& ctx) {
     if (open_source(ctx)) return;
     if (!ctx.mftfile_path.empty())
         console::message("prob opening $MFT file %s, nothing to report\n", ctx.mftfile_path.c_str());
+    else if (!ctx.image_path.empty())
+        console::message("prob opening NTFS volume in %s at offset 0x%llx, nothing to report\n",
+                         ctx.image_path.c_str(), static_cast<unsigned long long>(ctx.volume_offset));
     else
-        console::message("prob opening source %s, nothing to report\n", ctx.image_path.c_str());
+        console::message("prob opening the source, nothing to report\n");
 }
 
 bool source_open(const mft_entries_ctx& ctx) { return ctx.source && ctx.source->ready(); }

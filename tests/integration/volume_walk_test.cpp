@@ -184,21 +184,6 @@ TEST_F(VolumeFixture, FragmentedMftMatchesItsExtractedMft) {
     EXPECT_TRUE(has_name(volume, u"entry-599"));
 }
 
-TEST_F(VolumeFixture, VolumeOffsetIsAddedToEveryRead) {
-    const fs::path image = unpack("ntfsvol_frag.img.gz");
-    const fs::path disk = dir_ / "disk.img";
-    {
-        std::ofstream out(disk, std::ios::binary);
-        const std::vector<char> lead(1 << 20, '\xEE');
-        out.write(lead.data(), static_cast<std::streamsize>(lead.size()));
-        std::ifstream in(image, std::ios::binary);
-        out << in.rdbuf();
-    }
-    const walk_result at_offset = walk_image(disk, 1 << 20);
-    EXPECT_EQ(at_offset, walk_image(image));
-    EXPECT_TRUE(walk_image(disk, 0).empty());
-}
-
 TEST_F(VolumeFixture, RegenFindsFilesWhenTheMftRunsAreDamaged) {
     const fs::path image = unpack("ntfsvol_frag.img.gz");
     const walk_result intact = walk_image(image);
