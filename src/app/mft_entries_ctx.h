@@ -10,6 +10,7 @@
 #include "app/cmd_params.h"
 #include "ntfs/directory_cache.h"
 #include "ntfs/mft_source.h"
+#include "ntfs/secure_table.h"
 #include "support/diag_log.h"
 
 namespace skelvar {
@@ -111,6 +112,7 @@ struct mft_entries_ctx : cmd_params {
     diag_log diags;
     directory_cache dir_cache;
     std::unique_ptr<mft_source> source;
+    security_table security;  // $Secure descriptors, loaded on first use (owner SID, record dump)
 };
 
 }  // namespace skelvar

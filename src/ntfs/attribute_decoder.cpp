@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/mft_entries_ctx.h"
+#include "ntfs/security_descriptor.h"
 #include "support/binary_data.h"
 #include "support/utf8.h"
 
@@ -286,8 +287,13 @@ decode_result decode_attribute(mft_entry_info& entry, const mft_entries_ctx& ctx
                 if (read_file_name(h.value, ctx.reference_time, fn)) {
                     fn.attr_id = h.id;
                     fn.holder_entry = holder;
-                    if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(key, fn);
-                    entry.file_names.emplace(key, std::move(fn));
+                    // Attribute ids repeat across extension records: a file with many hard
+                    // links would lose names to a key already taken, so take the next free one.
+                    attr_key name_key = key;
+                    for (std::uint32_t bump = 1; entry.file_names.count(name_key) && bump <= 0xFFFF; ++bump)
+                        name_key = make_attr_key(at_file_name, static_cast<std::uint16_t>(h.id + bump));
+                    if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(name_key, fn);
+                    entry.file_names.emplace(name_key, std::move(fn));
                 }
             }
             break;
@@ -304,6 +310,8 @@ decode_result decode_attribute(mft_entry_info& entry, const mft_entries_ctx& ctx
             if (!h.non_resident) {
                 catalogue_row row = make_row(h, label_for(h.type), holder);
                 keep_value(row, h);
+                // The text block is for the record dump; the walks only need the bytes.
+                if (keep_content || ctx.record_dump) row.text = render_descriptor(h.value.span());
                 entry.catalogue.insert_or_assign(key, std::move(row));
             } else {
                 add_or_extend(entry, key, h, label_for(h.type), keep_content, holder);

@@ -26,6 +26,8 @@ void mft_entry_info::clear() {
     path_names.clear();
     resolved_paths.clear();
     marks = selection_marks{};
+    actions_done = false;
+    owner_sid.clear();
     from_unallocated = false;
     source_offset = 0;
 }

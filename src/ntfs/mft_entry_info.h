@@ -79,6 +79,9 @@ struct catalogue_row {
     std::uint16_t runlist_offset = 0, compression_unit = 0;
     std::uint64_t allocated_size = 0, data_size = 0, initialized_size = 0;
     std::uint64_t holder_entry = 0;  // record that held the attribute
+    // Leading bytes of a data stream, read once by the header action or a signature filter.
+    std::vector<std::uint8_t> header_sample;
+    bool header_sampled = false;
 
     // Stream size as the writers report it: data size, or the resident value length.
     std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
@@ -121,6 +124,9 @@ struct mft_entry_info {
     std::map<attr_key, std::u16string> resolved_paths;  // directory part, ends with '\'
 
     selection_marks marks;
+    // Results of the per-entry actions, filled just before the entry is written.
+    bool actions_done = false;
+    std::string owner_sid;  // "S-1-5-32-544"; empty when not asked for or not found
     bool from_unallocated = false;
     std::uint64_t source_offset = 0;
 

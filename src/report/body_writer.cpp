@@ -90,7 +90,11 @@ struct body_writer::impl {
             append_number(items, entry.source_offset, ctx.hex_numbers, 1);
             items += "]; ";
         }
-        // The owner SID item ("owner_sid [ " + SID + "]; ") joins here once security descriptors are read.
+        if (ctx.owner_sid && !entry.owner_sid.empty()) {
+            items += "owner_sid [ ";
+            items += entry.owner_sid;
+            items += "]; ";
+        }
         if (ctx.zone_info) {
             for (const auto& z : entry.zone_texts) {
                 append_zone_info(z, items);

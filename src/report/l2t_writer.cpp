@@ -227,8 +227,19 @@ struct l2t_writer::impl {
         set_number(row, cols.size, rec.size, 8);
         set_number(row, cols.seqnum, rec.sequence, 2);
         set_text(row, cols.clusters, rec.stream_info);
-        // Sampled header bytes ("4d 5a 90 00 ") join here once the header action collects them.
-        set_text(row, cols.header, rec.header_bytes);
+        header.clear();
+        if (ctx.include_header || ctx.find_strings) {
+            // Always the bytes, each followed by a space, whatever the strings mode says.
+            for (const auto& [key, stream] : entry.catalogue) {
+                (void)key;
+                if (!stream.is_data || stream.is_ads || !stream.header_sampled) continue;
+                for (std::uint8_t b : stream.header_sample) {
+                    append_hex(header, b, 2);
+                    header += ' ';
+                }
+            }
+        }
+        set_text(row, cols.header, header);
 
         gather_l2t_events(rec, entry.standard(), record_name(), events);
         last_name = no_name;
@@ -247,7 +258,7 @@ struct l2t_writer::impl {
     static constexpr std::uint32_t no_name = ~std::uint32_t{0};
     std::uint32_t last_name = no_name;
     time_source last_source = src_si;
-    std::string format_text, sourcetype, type, notes, extra, short_text, desc, filename;
+    std::string format_text, sourcetype, type, notes, extra, short_text, desc, filename, header;
 };
 
 l2t_writer::l2t_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}

@@ -5,6 +5,7 @@
 #include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
 #include "report/number_text.h"
+#include "report/zone_info.h"
 #include "support/utf8.h"
 
 namespace skelvar {
@@ -15,62 +16,10 @@ void next_item(std::string& out, std::size_t start) {
     if (out.size() > start) out += "; ";
 }
 
-std::string_view zone_label(std::string_view value) {
-    static constexpr std::string_view labels[] = {" [local machine]", " [intranet]", " [trusted]",
-                                                  " [internet]", " [untrusted]"};
-    while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
-    if (value.size() == 1 && value[0] >= '0' && value[0] <= '4') return labels[value[0] - '0'];
-    return {};
-}
-
-void append_zone_line(std::string_view line, std::string& out, bool& first, bool quoted) {
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    if (line.empty() || line.front() == '[') return;  // section header such as [ZoneTransfer]
-    std::size_t eq = line.find('=');
-    std::string_view key = line.substr(0, eq);
-    std::string_view value = eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
-    if (!first) out += ';';
-    first = false;
-    if (quoted) out += '"';
-    out += key;
-    out += quoted ? "\":\"" : ":";
-    out += value;
-    if (quoted) out += '"';
-    if (key == "ZoneId") out += zone_label(value);
-}
-
-void append_zone_pairs(std::span<const std::uint8_t> stream, std::string& out, bool quoted) {
-    // The stream is ANSI text, or UTF-16 with a byte-order mark; control bytes are not carried over.
-    std::string text;
-    std::size_t i = 0, step = 1;
-    if (stream.size() >= 3 && stream[0] == 0xEF && stream[1] == 0xBB && stream[2] == 0xBF) i = 3;
-    if (stream.size() >= 2 && stream[0] == 0xFF && stream[1] == 0xFE) i = 2, step = 2;
-    for (; i < stream.size(); i += step) {
-        std::uint8_t b = stream[i];
-        if (b == 0) break;
-        text += (b == '\r' || b == '\n') ? '\n' : (b < 0x20 ? ' ' : static_cast<char>(b));
-    }
-    bool first = true;
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        std::size_t nl = rest.find('\n');
-        append_zone_line(rest.substr(0, nl), out, first, quoted);
-        if (nl == std::string_view::npos) break;
-        rest.remove_prefix(nl + 1);
-    }
-    out += '}';
-}
-
 }  // namespace
 
 void append_zone_info(std::span<const std::uint8_t> stream, std::string& out) {
-    out += "ZoneInfo {";
-    append_zone_pairs(stream, out, false);
-}
-
-void append_zone_info_quoted(std::span<const std::uint8_t> stream, std::string& out) {
-    out += "zone_info={";
-    append_zone_pairs(stream, out, true);
+    append_zone_info_text(parse_zone_identifier(stream), zone_layout::timeline, out);
 }
 
 name_spread count_name_spread(const mft_entry_info& entry) {

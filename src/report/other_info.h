@@ -23,7 +23,5 @@ name_spread count_name_spread(const mft_entry_info& entry);
 
 // "ZoneInfo {key:value;...}" from the bytes of a Zone.Identifier stream.
 void append_zone_info(std::span<const std::uint8_t> stream, std::string& out);
-// The per-path form: zone_info={"key":"value";...}.
-void append_zone_info_quoted(std::span<const std::uint8_t> stream, std::string& out);
 
 }  // namespace skelvar

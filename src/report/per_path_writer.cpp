@@ -10,6 +10,7 @@
 #include "report/output_row.h"
 #include "report/result_record.h"
 #include "report/row_writer.h"
+#include "report/zone_info.h"
 #include "support/utf8.h"
 
 namespace skelvar {
@@ -147,7 +148,7 @@ struct per_path_writer::impl {
         if (ctx.zone_info) {
             for (const auto& z : entry.zone_texts) {
                 next_item(zone);
-                append_zone_info_quoted(z, zone);
+                append_zone_info_text(parse_zone_identifier(z), zone_layout::per_path, zone);
             }
         }
 
@@ -169,7 +170,12 @@ struct per_path_writer::impl {
             append_number(comment, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
             comment += ']';
         }
-        // The owner SID item ("[owner_sid: " + SID + "]") joins here once security descriptors are read.
+        if (ctx.owner_sid && !entry.owner_sid.empty()) {
+            next_item(comment);
+            comment += "[owner_sid: ";
+            comment += entry.owner_sid;
+            comment += ']';
+        }
 
         std::size_t streams = 0;
         for (const auto& [key, row_] : entry.catalogue) {

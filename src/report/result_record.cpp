@@ -2,6 +2,7 @@
 
 #include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
+#include "report/header_bytes.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
 #include "report/stream_info.h"
@@ -88,6 +89,15 @@ void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx,
     }
     if (parts & part_other_info) append_other_info(entry, ctx, rec.other_info);
     if (parts & part_stream_info) append_stream_info(entry, ctx, rec.stream_info);
+    if (ctx.include_header || ctx.find_strings) {
+        rec.header_as_strings = ctx.find_strings;
+        for (const auto& [key, row] : entry.catalogue) {
+            (void)key;
+            if (!row.is_data || row.is_ads || !row.header_sampled) continue;
+            if (!rec.header_bytes.empty()) rec.header_bytes += "; ";
+            append_header_text(row.header_sample, rec.header_as_strings, "; ", rec.header_bytes);
+        }
+    }
     rec.window_start = ctx.filter_start_time;
     rec.window_stop = ctx.filter_stop_time;
 }

@@ -55,6 +55,11 @@ void append_stream_info(const mft_entry_info& entry, const mft_entries_ctx& ctx,
             out += ']';
         }
     }
+    if (ctx.owner_sid && !entry.owner_sid.empty()) {
+        out += "[owner_sid: ";
+        out += entry.owner_sid;
+        out += ']';
+    }
 }
 
 }  // namespace skelvar

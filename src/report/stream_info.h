@@ -1,5 +1,5 @@
 // The stream-info cell: every data stream with its size and residency (or its
-// cluster runs), then the record's log sequence number, USN and security id.
+// cluster runs), then the record's log sequence number, USN, security id and owner SID.
 #pragma once
 
 #include <string>

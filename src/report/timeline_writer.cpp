@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/mft_entries_ctx.h"
+#include "report/entry_actions.h"
 #include "report/macb_text.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
@@ -87,8 +88,9 @@ timeline_writer::~timeline_writer() = default;
 void timeline_writer::write_header() { impl_->write_header(); }
 
 void timeline_writer::write_entry_report(mft_entry_info& entry) {
-    // The per-stream actions (copies, digests, header bytes) fill the record's
-    // action texts here once they exist; the lines follow.
+    // The per-stream actions (copies and digests still to come) fill the entry's
+    // action results; the lines follow.
+    run_entry_actions(entry, impl_->ctx);
     impl_->write_entry(entry);
 }
 

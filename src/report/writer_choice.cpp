@@ -2,6 +2,7 @@
 
 #include "app/mft_entries_ctx.h"
 #include "report/body_writer.h"
+#include "report/entry_actions.h"
 #include "report/l2t_writer.h"
 #include "report/path_only_writer.h"
 #include "report/per_path_writer.h"
@@ -47,12 +48,10 @@ struct report_sink::impl {
         }
     }
 
-    // Copies, digests, header bytes and owner SIDs are collected here, before any writer
-    // runs, once those actions exist; every layout then reads them from the entry.
-    void run_entry_actions(mft_entry_info&) {}
-
     void write(mft_entry_info& entry) {
-        run_entry_actions(entry);
+        // Header bytes, zone streams and owner SIDs (copies and digests as they come) are
+        // collected once, before any writer runs; every layout reads them from the entry.
+        run_entry_actions(entry, ctx);
         if (body) body->write_entry(entry);
         else if (l2t) l2t->write_entry(entry);
         else if (per_path) per_path->write_entry(entry, {}, !ctx.cluster_info);

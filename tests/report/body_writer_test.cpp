@@ -112,14 +112,17 @@ TEST(BodyWriter, OtherInfoItemsAndAwkwardNames) {
     mft_entry_info e = matching_file();
     e.file_names.begin()->second.name = u"pipe|line\nbreak.txt";
     e.source_offset = 0xa800;
+    e.owner_sid = "S-1-5-32-544";
     const char zone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     e.zone_texts.emplace_back(zone, zone + sizeof zone - 1);
     auto lines = body_lines({e}, [](mft_entries_ctx& c) {
         c.filerecord_offset = true;
         c.zone_info = true;
+        c.owner_sid = true;
     });
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], "0|[root]\\pipe;line[LF]break.txt (file; filerecord [0xa800]; ZoneInfo {ZoneId:3 [internet]}; "
+    EXPECT_EQ(lines[1], "0|[root]\\pipe;line[LF]break.txt (file; filerecord [0xa800]; owner_sid [ S-1-5-32-544]; "
+                        "ZoneInfo {ZoneId:3 [internet]}; "
                         "SI & FN times match)|42||0|0|16|" +
                             s0 + "|" + s0 + "|" + s0 + "|" + s0);
 

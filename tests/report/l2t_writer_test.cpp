@@ -171,3 +171,19 @@ TEST(L2tWriter, TimeWindowAndEntriesWithoutNames) {
                              "skelvar (brantel),",
                      }));
 }
+
+TEST(L2tWriter, HeaderBytesAreAlwaysHexadecimal) {
+    mft_entry_info e = simple_file();
+    catalogue_row& data = e.catalogue.begin()->second;
+    data.header_sample = {0x4d, 0x5a, 0x90, 0x00};
+    data.header_sampled = true;
+    for (auto strings : {false, true}) {
+        mft_entries_ctx ctx;
+        l2t_options(ctx);
+        ctx.include_header = !strings;
+        ctx.find_strings = strings;
+        auto lines = write_lines<l2t_writer>(ctx, {e});
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_TRUE(lines[1].ends_with("; ,4d 5a 90 00 ")) << lines[1];
+    }
+}

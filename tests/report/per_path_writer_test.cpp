@@ -122,12 +122,13 @@ TEST(PerPathWriter, DeletedHardLinksWithStreamsLinksAndWarnings) {
     e.reparse_points[make_attr_key(at_reparse_point, 6)].target = u"C:\\t";
     e.object_ids[make_attr_key(at_object_id, 8)].text = "{0011-22}";
     e.time_note = "**:time warning";
+    e.owner_sid = "S-1-5-18";
     const std::string middle = "|del|0x00000020|", tail = "|symlink: [C:\\t]|{0011-22}|secret [sz:0x13]|**:time warning|" +
                                                          same(blank) +
-                                                         "|multinames [2]; multiroots [2]|names [2]; streams [2]; "
-                                                         "attribs [0]";
+                                                         "|multinames [2]; multiroots [2]; [owner_sid: S-1-5-18]|"
+                                                         "names [2]; streams [2]; attribs [0]";
     const std::string si = times(d2, d3, d3, d1);
-    auto lines = per_path_lines({e});
+    auto lines = per_path_lines({e}, [](mft_entries_ctx& c) { c.owner_sid = true; });
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "0x00001234|7|0x00000010|2|" + si + "|" + same(d1) + middle + "a.txt|[root]\\one\\" + tail);
     EXPECT_EQ(lines[2], "0x00001234|7|0x00000011|9|" + si + "|" + same(d1) + middle + "b.txt|[root]\\two\\" + tail);

@@ -1,0 +1,296 @@
+// The per-entry actions run by the built program over the ntfs-3g fixture volumes, compared with what other
+// tools read from the same images: owner SIDs (ntfs-3g's ntfssecaudit), leading bytes (TSK's icat) and
+// cluster lists (TSK's istat). Oracles: tests/fixtures/make_action_oracles.sh.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+fs::path fixture(const std::string& name) { return source_dir() / "tests" / "fixtures" / "data" / name; }
+
+std::vector<std::string> split(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = s.find(sep, start);
+        out.push_back(s.substr(start, at - start));
+        if (at == std::string::npos) return out;
+        start = at + 1;
+    }
+}
+
+std::string trim(std::string s) {
+    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+// Oracle lines without the comment lines, split at tabs.
+std::vector<std::vector<std::string>> oracle(const std::string& name) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& l : lines_of(read_file(fixture(name))))
+        if (!l.empty() && l[0] != '#') rows.push_back(split(l, '\t'));
+    return rows;
+}
+
+std::vector<std::uint8_t> from_hex(const std::string& hex) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+std::string spaced_hex(const std::vector<std::uint8_t>& bytes, std::size_t count) {
+    std::string out;
+    char b[4];
+    for (std::size_t i = 0; i < bytes.size() && i < count; ++i) {
+        std::snprintf(b, sizeof b, i ? " %02x" : "%02x", bytes[i]);
+        out += b;
+    }
+    return out;
+}
+
+// One written line: its cells by column name.
+struct result_line {
+    std::uint64_t entry = 0;
+    std::map<std::string, std::string> cells;
+    const std::string& operator[](const std::string& c) const { return cells.at(c); }
+};
+
+struct run_output {
+    run_result result;
+    std::vector<std::string> header;
+    std::vector<result_line> lines;
+
+    // The first line written for `entry`; null when there is none.
+    const result_line* first(std::uint64_t entry) const {
+        for (const auto& l : lines)
+            if (l.entry == entry) return &l;
+        return nullptr;
+    }
+    bool has_column(const std::string& c) const { return std::find(header.begin(), header.end(), c) != header.end(); }
+};
+
+// Runs skelvar on a source with tab-separated, unpadded cells.
+run_output run(const std::vector<std::string>& source, std::vector<std::string> extra, const fs::path& dir) {
+    const fs::path out = dir / "results.txt";
+    std::vector<std::string> args = source;
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.insert(args.end(), {"-csv", "-csv_separator", "tab", "-quiet", "-out", out.string()});
+    run_output r;
+    r.result = run_skelvar(args);
+    bool in_table = false;
+    for (const std::string& l : lines_of(read_file(out))) {
+        auto cells = split(l, '\t');
+        if (!in_table) {
+            if (trim(cells[0]) != "mft entry") continue;
+            for (auto& c : cells) r.header.push_back(trim(c));
+            in_table = true;
+            continue;
+        }
+        if (cells.size() != r.header.size()) continue;
+        result_line line;
+        line.entry = std::stoull(cells[0], nullptr, 0);
+        for (std::size_t i = 0; i < cells.size(); ++i) line.cells[r.header[i]] = cells[i];
+        r.lines.push_back(std::move(line));
+    }
+    fs::remove(out);
+    return r;
+}
+
+class ActionsOnVolumes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new fs::path(scratch_dir("actions-it"));
+        for (const char* name : {"basic", "actions"})
+            (*images_)[name] = gunzip_to(fixture(std::string(name) + ".img.gz"), *dir_).string();
+    }
+    static void TearDownTestSuite() {
+        fs::remove_all(*dir_);
+        delete dir_;
+        images_->clear();
+    }
+    static run_output on_image(const std::string& name, std::vector<std::string> extra) {
+        return run({"-image", images_->at(name)}, std::move(extra), *dir_);
+    }
+
+    static inline fs::path* dir_ = nullptr;
+    static inline std::map<std::string, std::string>* images_ = new std::map<std::string, std::string>();
+};
+
+// "[owner_sid: S-...]" of each entry, from its first line.
+std::map<std::uint64_t, std::string> owners_of(const run_output& r) {
+    static const std::regex owner(R"(\[owner_sid: (S-[0-9-]+)\])");
+    std::map<std::uint64_t, std::string> out;
+    for (const auto& l : r.lines) {
+        std::smatch m;
+        const std::string& cell = l["various data types"];
+        if (std::regex_search(cell, m, owner)) out.emplace(l.entry, m[1]);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST_F(ActionsOnVolumes, OwnerSidsMatchNtfssecaudit) {
+    // basic: ntfs-3g keeps a descriptor in each new record (security id 0), the system files use $Secure ids
+    // 256/257 and the root a non-resident descriptor. actions: every new file has a $Secure id.
+    for (const char* name : {"basic", "actions"}) {
+        SCOPED_TRACE(name);
+        const run_output r = on_image(name, {"-action_include_ownersid"});
+        ASSERT_EQ(r.result.exit_code, 0) << r.result.err;
+        const auto owners = owners_of(r);
+        const auto expected = oracle(std::string(name) + ".owners.txt");
+        ASSERT_GT(expected.size(), 9u);
+        for (const auto& row : expected) {
+            const std::uint64_t entry = std::stoull(row[0]);
+            auto it = owners.find(entry);
+            if (row[1] == "-") {  // nothing on disk ($MFT: mkntfs leaves its security id 0)
+                EXPECT_EQ(it, owners.end()) << "entry " << entry << " (" << row[2] << "): " << it->second;
+                continue;
+            }
+            ASSERT_NE(it, owners.end()) << "no owner SID for entry " << entry << " (" << row[2] << ")";
+            EXPECT_EQ(it->second, row[1]) << "entry " << entry << " (" << row[2] << ")";
+        }
+    }
+}
+
+TEST_F(ActionsOnVolumes, ZoneIdentifierStreams) {
+    // The oracle bytes say ZoneId=3 for every zone stream the fixtures hold.
+    for (const char* name : {"basic", "actions"})
+        for (const auto& row : oracle(std::string(name) + ".heads.txt"))
+            if (row[2] == "Zone.Identifier") {
+                const auto b = from_hex(row[3]);
+                ASSERT_NE(std::string(b.begin(), b.end()).find("\r\nZoneId=3\r\n"), std::string::npos) << row[0];
+            }
+
+    const run_output basic = on_image("basic", {"-action_include_zoneinfo"});
+    ASSERT_NE(basic.first(76), nullptr);
+    EXPECT_EQ((*basic.first(76))["other info"], "ZoneInfo {ZoneId:3 [internet]}");
+
+    // A resident stream (71) and one kept in clusters (72).
+    const run_output r = on_image("actions", {"-action_include_zoneinfo"});
+    ASSERT_NE(r.first(71), nullptr);
+    EXPECT_EQ((*r.first(71))["other info"], "ZoneInfo {ZoneId:3 [internet]}");
+    ASSERT_NE(r.first(72), nullptr);
+    const std::string& big = (*r.first(72))["other info"];
+    EXPECT_TRUE(big.starts_with("ZoneInfo {ZoneId:3 [internet];ReferrerUrl:https://example.com/aaa")) << big;
+    EXPECT_TRUE(big.ends_with(";HostUrl:https://example.com/file.zip}")) << big;
+    // Without the option no zone text.
+    const run_output off = on_image("actions", {});
+    EXPECT_EQ((*off.first(72))["other info"], "");
+}
+
+TEST_F(ActionsOnVolumes, HeaderBytesMatchIcat) {
+    for (const char* name : {"basic", "actions"}) {
+        SCOPED_TRACE(name);
+        const run_output r = on_image(name, {"-action_include_header"});
+        ASSERT_EQ(r.result.exit_code, 0) << r.result.err;
+        for (const char* col : {"size data", "data type", "header info", "various data types"})
+            EXPECT_TRUE(r.has_column(col)) << col;
+        for (const auto& row : oracle(std::string(name) + ".heads.txt")) {
+            if (row[2] != "-") continue;  // the cell shows the unnamed data stream
+            const std::uint64_t entry = std::stoull(row[0]);
+            ASSERT_NE(r.first(entry), nullptr) << entry;
+            EXPECT_EQ((*r.first(entry))["header info"], spaced_hex(from_hex(row[3]), 0x20)) << entry;
+        }
+    }
+    // A 10-byte file shows its 10 bytes; an empty file nothing.
+    const run_output r = on_image("actions", {"-action_include_header"});
+    EXPECT_EQ((*r.first(68))["header info"], "30 31 32 33 34 35 36 37 38 39");
+    EXPECT_EQ((*r.first(69))["header info"], "");
+}
+
+TEST_F(ActionsOnVolumes, HeaderStringsMatchIcat) {
+    // nonresident.txt: lines of text, so the strings of its first 256 bytes are those lines (the last one cut).
+    std::string expected;
+    for (const auto& row : oracle("basic.heads.txt")) {
+        if (row[0] != "82") continue;
+        const auto b = from_hex(row[3]);
+        ASSERT_EQ(b.size(), 256u);
+        for (const std::string& part : split(std::string(b.begin(), b.end()), '\n'))
+            if (part.size() >= 5) expected += (expected.empty() ? "" : "; ") + part;
+    }
+    const run_output basic = on_image("basic", {"-action_find_strings_in_hdr"});
+    EXPECT_EQ((*basic.first(82))["header info"], expected);
+
+    // header.bin: "MZ", UTF-16 text, blanks before ASCII, a 3-letter run, UTF-16 at an odd offset.
+    const run_output r = on_image("actions", {"-action_find_strings_in_hdr"});
+    EXPECT_EQ((*r.first(70))["header info"], "UTF-16 text here; ascii after blanks; odd wide");
+    for (const auto& row : oracle("actions.heads.txt")) {
+        if (row[0] == "70") {
+            EXPECT_TRUE(row[3].starts_with("4d5a5500540046002d00")) << "the fixture changed";
+        }
+    }
+    EXPECT_EQ((*r.first(64))["header info"], "hello");
+    EXPECT_EQ((*r.first(65))["header info"], "");  // "user" is 4 characters
+}
+
+TEST_F(ActionsOnVolumes, ClusterRunsMatchIstat) {
+    static const std::regex item(R"(\[(?:([^\]]*?) : ads|unnamed data) : sz: 0x[0-9a-f]+ : start cluster/count: ((?:[^\]\[]|\[sparse\])*)\])");
+    static const std::regex run_text(R"(0x([0-9a-f]{6,})/([0-9]+)( \[sparse\])?)");
+    for (const char* name : {"basic", "actions"}) {
+        SCOPED_TRACE(name);
+        const run_output r = on_image(name, {"-action_include_clusterinfo"});
+        ASSERT_TRUE(r.has_column("clusters/relevant data"));
+        EXPECT_FALSE(r.has_column("header info"));
+        for (const auto& row : oracle(std::string(name) + ".runs.txt")) {
+            const std::uint64_t entry = std::stoull(row[0]);
+            ASSERT_NE(r.first(entry), nullptr) << entry;
+            const std::string& cell = (*r.first(entry))["clusters/relevant data"];
+            std::string clusters;
+            bool seen = false;
+            for (std::sregex_iterator it(cell.begin(), cell.end(), item), end; it != end; ++it) {
+                const std::string stream = (*it)[1].matched ? (*it)[1].str() : "-";
+                if (stream != row[2]) continue;
+                seen = true;
+                const std::string runs = (*it)[2];
+                for (std::sregex_iterator rt(runs.begin(), runs.end(), run_text); rt != end; ++rt) {
+                    const std::uint64_t lcn = std::stoull((*rt)[1], nullptr, 16);
+                    const std::uint64_t count = std::stoull((*rt)[2]);
+                    for (std::uint64_t i = 0; i < count; ++i)
+                        clusters += (clusters.empty() ? "" : " ") + std::to_string((*rt)[3].matched ? 0 : lcn + i);
+                }
+            }
+            ASSERT_TRUE(seen) << cell;
+            EXPECT_EQ(clusters, row[3]) << "entry " << entry << " stream " << row[2];
+        }
+    }
+}
+
+TEST_F(ActionsOnVolumes, ExtractedMftHasNoClustersToRead) {
+    const fs::path mft = gunzip_to(fixture("basic.mft.gz"), *dir_);
+    const run_output r = run({"-mftfile", mft.string()},
+                             {"-action_include_header", "-action_include_ownersid", "-action_include_zoneinfo"}, *dir_);
+    ASSERT_EQ(r.result.exit_code, 0) << r.result.err;
+    // Resident data is in the record: its bytes are shown; non-resident data is not read.
+    EXPECT_EQ((*r.first(76))["header info"], "6d 61 69 6e 20 73 74 72 65 61 6d 0a");
+    EXPECT_EQ((*r.first(82))["header info"], "");
+    EXPECT_EQ((*r.first(76))["other info"], "ZoneInfo {ZoneId:3 [internet]}");
+    // Owners: a descriptor in the record still names one; $Secure ids and the root's descriptor in
+    // clusters cannot be resolved.
+    const auto owners = owners_of(r);
+    EXPECT_EQ(owners.count(76), 1u);
+    EXPECT_EQ(owners.count(0), 0u);  // id 256
+    EXPECT_EQ(owners.count(5), 0u);  // non-resident descriptor
+    EXPECT_EQ(owners.count(3), 1u);  // $Volume keeps its own
+}

@@ -1,0 +1,224 @@
+// SID, ACE and descriptor texts, on descriptors built byte by byte.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "ntfs/security_descriptor.h"
+
+using namespace skelvar;
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+void put32(bytes& b, std::size_t at, std::uint32_t v) {
+    if (b.size() < at + 4) b.resize(at + 4);
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+bytes sid(std::uint64_t authority, std::initializer_list<std::uint32_t> subs, std::uint8_t revision = 1) {
+    bytes b{revision, static_cast<std::uint8_t>(subs.size())};
+    for (int i = 5; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(authority >> (8 * i)));
+    for (std::uint32_t s : subs) put32(b, b.size(), s);
+    return b;
+}
+
+bytes ace(std::uint8_t type, std::uint32_t mask, const bytes& who, std::uint8_t flags = 0) {
+    bytes b{type, flags, 0, 0};
+    put32(b, 4, mask);
+    b.insert(b.end(), who.begin(), who.end());
+    b[2] = static_cast<std::uint8_t>(b.size());
+    b[3] = static_cast<std::uint8_t>(b.size() >> 8);
+    return b;
+}
+
+bytes acl(std::initializer_list<bytes> aces) {
+    bytes b{2, 0, 0, 0, static_cast<std::uint8_t>(aces.size()), 0, 0, 0};
+    for (const bytes& a : aces) b.insert(b.end(), a.begin(), a.end());
+    b[2] = static_cast<std::uint8_t>(b.size());
+    b[3] = static_cast<std::uint8_t>(b.size() >> 8);
+    return b;
+}
+
+// Header, then the parts in the order given; an empty part gets offset 0.
+bytes descriptor(const bytes& owner, const bytes& group, const bytes& sacl, const bytes& dacl) {
+    bytes b(0x14, 0);
+    b[0] = 1;
+    b[2] = 0x04;
+    b[3] = 0x80;
+    const bytes* parts[] = {&owner, &group, &sacl, &dacl};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (parts[i]->empty()) continue;
+        put32(b, 4 + 4 * i, static_cast<std::uint32_t>(b.size()));
+        b.insert(b.end(), parts[i]->begin(), parts[i]->end());
+    }
+    return b;
+}
+
+const bytes system_sid = sid(5, {18});
+const bytes admins_sid = sid(5, {32, 544});
+const bytes world_sid = sid(1, {0});
+const bytes user_sid = sid(5, {21, 3141592653u, 589793238, 462843383, 1001});
+
+}  // namespace
+
+TEST(SidText, WellKnownSidsAndTheirNames) {
+    EXPECT_EQ(sid_to_text(system_sid), "S-1-5-18");
+    EXPECT_EQ(sid_name(system_sid), "Local System");
+    EXPECT_EQ(sid_to_text(admins_sid), "S-1-5-32-544");
+    EXPECT_EQ(sid_name(admins_sid), "Admins");
+    EXPECT_EQ(sid_to_text(world_sid), "S-1-1-0");
+    EXPECT_EQ(sid_name(world_sid), "World");
+    EXPECT_EQ(sid_name(sid(3, {3})), "Group Server");
+    EXPECT_EQ(sid_name(sid(5, {32})), "Builtin Domain");
+    // Domain SIDs are named by their relative id alone.
+    EXPECT_EQ(sid_to_text(user_sid), "S-1-5-21-3141592653-589793238-462843383-1001");
+    EXPECT_EQ(sid_name(user_sid), "unk");
+    EXPECT_EQ(sid_name(sid(5, {21, 1, 2, 3, 500})), "User Admin");
+    EXPECT_EQ(sid_name(sid(5, {21, 1, 2, 3, 533})), "Domain RAS & IAS Servers");
+}
+
+TEST(SidText, UnknownAuthoritiesAndOutOfRangeIndexes) {
+    EXPECT_EQ(sid_name(sid(3, {4})), "unk");    // creator table has four slots
+    EXPECT_EQ(sid_name(sid(5, {33})), "unk");   // NT table has 33
+    EXPECT_EQ(sid_name(sid(5, {14})), "unk");   // an empty slot of the NT table
+    EXPECT_EQ(sid_to_text(sid(16, {12288})), "S-1-16-12288");  // mandatory label: no name here
+    EXPECT_EQ(sid_name(sid(16, {12288})), "unk");
+    // An authority beyond one byte is not mistaken for a small one.
+    EXPECT_EQ(sid_to_text(sid(0x105, {7})), "S-1-261-7");
+    EXPECT_EQ(sid_name(sid(0x105, {1})), "unk");
+    EXPECT_EQ(sid_to_text(sid(0x123456789abcull, {7})), "S-1-0x123456789abc-7");
+}
+
+TEST(SidText, ShortSidsAreEmpty) {
+    EXPECT_EQ(sid_to_text(sid(5, {})), "");  // 8 bytes: below the 12 that a SID needs
+    EXPECT_EQ(sid_name(sid(5, {})), "unk");
+    bytes cut = sid(5, {21, 1, 2, 3, 500});
+    cut.resize(cut.size() - 1);  // the count asks for one byte more
+    EXPECT_EQ(sid_to_text(cut), "");
+    EXPECT_EQ(sid_name(cut), "unk");
+    bytes extra = system_sid;
+    extra.push_back(0xee);  // bytes after the last sub-authority are not part of it
+    EXPECT_EQ(sid_to_text(extra), "S-1-5-18");
+    EXPECT_EQ(sid_to_text({}), "");
+}
+
+TEST(AccessMask, NamedBitsInTableOrder) {
+    EXPECT_EQ(access_mask_text(0x001F01FF), "DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | SYNCHRONIZE");
+    EXPECT_EQ(access_mask_text(0xF3000000), "GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | "
+                                            "ACCESS_SYSTEM_SECURITY | MAXIMUM_ALLOWED");
+    EXPECT_EQ(access_mask_text(0x000001FF), "");  // specific rights have no names
+    EXPECT_EQ(access_mask_text(0), "");
+}
+
+TEST(RenderDescriptor, OwnerGroupAndBothLists) {
+    const bytes sd = descriptor(admins_sid, system_sid, acl({ace(2, 0x00010000, world_sid, 0xC0)}),
+                                acl({ace(1, 0x00040000, user_sid), ace(0, 0x001F01FF, system_sid),
+                                     ace(0, 0x00120089, world_sid)}));
+    EXPECT_EQ(render_descriptor(sd),
+              "  Security Identifiers\n"
+              "  owner sid [S-1-5-32-544]\n"
+              "  group sid [S-1-5-18]\n"
+              "\n"
+              "  System Access Control List\n"
+              "  system audit    S-1-1-0         World           DELETE\n"
+              "\n"
+              "  Discretionary Access Control List\n"
+              "  access denied   S-1-5-21-3141592653-589793238-462843383-1001 unk             WRITE_DAC\n"
+              "  access allowed  S-1-5-18        Local System    DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER "
+              "| SYNCHRONIZE\n"
+              "  access allowed  S-1-1-0         World           READ_CONTROL | SYNCHRONIZE\n");
+
+    security_descriptor_info info;
+    ASSERT_TRUE(parse_descriptor(sd, info));
+    EXPECT_EQ(info.owner_name, "Admins");
+    EXPECT_EQ(info.group_name, "Local System");
+    EXPECT_EQ(owner_sid_of(sd), "S-1-5-32-544");
+}
+
+TEST(RenderDescriptor, AbsentPartsAndEmptyLists) {
+    // No owner, no group, an empty SACL and no DACL: the title line alone.
+    EXPECT_EQ(render_descriptor(descriptor({}, {}, acl({}), {})), "  Security Identifiers\n");
+    EXPECT_EQ(owner_sid_of(descriptor({}, admins_sid, {}, {})), "");
+}
+
+TEST(RenderDescriptor, RepeatedAcesShareOneLine) {
+    // The same SID allowed twice (as inheritable and effective ACEs are): the later rights are appended,
+    // a right already named is not named again; a denial of the same SID keeps its own line.
+    const bytes sd = descriptor(admins_sid, {}, {},
+                                acl({ace(0, 0x001F01FF, admins_sid), ace(0, 0x10010000, admins_sid, 0x0B),
+                                     ace(1, 0x00010000, admins_sid)}));
+    security_descriptor_info info;
+    ASSERT_TRUE(parse_descriptor(sd, info));
+    ASSERT_EQ(info.dacl.size(), 2u);
+    EXPECT_EQ(info.dacl[0].mask,
+              "DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | SYNCHRONIZE | GENERIC_ALL");
+    EXPECT_EQ(info.dacl[1].type, "access denied");
+    EXPECT_EQ(info.dacl[1].mask, "DELETE");
+}
+
+TEST(RenderDescriptor, ObjectAcesFindTheirSidPastTheGuids) {
+    // Type 5 with both GUIDs present (flags 3): the SID starts 8 + 4 + 32 bytes into the ACE.
+    bytes obj{5, 0, 0, 0};
+    put32(obj, 4, 0x00020000);
+    put32(obj, 8, 3);
+    obj.resize(12 + 32, 0xAB);
+    obj.insert(obj.end(), world_sid.begin(), world_sid.end());
+    obj[2] = static_cast<std::uint8_t>(obj.size());
+    security_descriptor_info info;
+    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, acl({obj})), info));
+    ASSERT_EQ(info.dacl.size(), 1u);
+    EXPECT_EQ(info.dacl[0].sid, "S-1-1-0");
+    EXPECT_EQ(info.dacl[0].mask, "READ_CONTROL");
+}
+
+TEST(RenderDescriptor, HostileDescriptorsStayInBounds) {
+    // Too short for the header, or a revision other than 1: nothing.
+    EXPECT_EQ(render_descriptor(bytes(0x13, 0)), "");
+    bytes rev2 = descriptor(admins_sid, {}, {}, {});
+    rev2[0] = 2;
+    EXPECT_EQ(render_descriptor(rev2), "");
+    EXPECT_EQ(owner_sid_of(rev2), "");
+
+    // Offsets past the end: empty SID texts, no ACEs.
+    bytes wild = descriptor(admins_sid, admins_sid, {}, acl({ace(0, 0x10000000, world_sid)}));
+    put32(wild, 4, 0xFFFFFFF0u);
+    put32(wild, 8, static_cast<std::uint32_t>(wild.size() - 4));  // a SID cut by the end
+    put32(wild, 16, 0x7FFFFFFFu);
+    EXPECT_EQ(render_descriptor(wild), "  Security Identifiers\n  owner sid []\n  group sid []\n");
+
+    // An ACL claiming more ACEs and bytes than it has; ACEs of size 0 or running past the list.
+    bytes many = acl({ace(0, 0x00100000, world_sid)});
+    many[2] = 0xFF;
+    many[3] = 0xFF;
+    many[4] = 0xFF;
+    many[5] = 0xFF;
+    bytes sd = descriptor({}, {}, {}, many);
+    security_descriptor_info info;
+    ASSERT_TRUE(parse_descriptor(sd, info));
+    ASSERT_EQ(info.dacl.size(), 1u);
+    EXPECT_EQ(info.dacl[0].mask, "SYNCHRONIZE");
+
+    bytes zero_size = acl({ace(0, 0x00100000, world_sid), ace(0, 0x00020000, system_sid)});
+    zero_size[8 + 2] = 0;  // first ACE size 0: the list ends there
+    zero_size[8 + 3] = 0;
+    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, zero_size), info));
+    EXPECT_TRUE(info.dacl.empty());
+
+    bytes long_ace = acl({ace(0, 0x00100000, world_sid)});
+    long_ace[8 + 2] = 0x40;  // ACE runs past the list
+    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, long_ace), info));
+    EXPECT_TRUE(info.dacl.empty());
+
+    // An ACE whose SID is cut short by its own size: kept, with an empty SID.
+    bytes cut_sid = acl({ace(0, 0x00100000, admins_sid)});
+    cut_sid[8 + 2] = 8 + 10;
+    cut_sid[2] = 8 + 8 + 10;
+    cut_sid.resize(8 + 8 + 10);
+    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, cut_sid), info));
+    ASSERT_EQ(info.dacl.size(), 1u);
+    EXPECT_EQ(info.dacl[0].sid, "");
+    EXPECT_EQ(info.dacl[0].name, "unk");
+}

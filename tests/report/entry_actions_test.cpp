@@ -1,0 +1,191 @@
+// Header bytes and strings, Zone.Identifier texts and the owner SID, on entries
+// built in memory (no volume: what clusters hold is the integration tests' part).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "report/entry_actions.h"
+#include "report/header_bytes.h"
+#include "report/result_record.h"
+#include "report/stream_info.h"
+#include "report/zone_info.h"
+#include "report_fixtures.h"
+
+using namespace skelvar;
+using namespace report_fixtures;
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+bytes ascii(std::string_view s) { return bytes(s.begin(), s.end()); }
+
+bytes utf16(std::string_view s) {
+    bytes b;
+    for (char c : s) {
+        b.push_back(static_cast<std::uint8_t>(c));
+        b.push_back(0);
+    }
+    return b;
+}
+
+bytes cat(std::initializer_list<bytes> parts) {
+    bytes out;
+    for (const bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+std::string strings_of(const bytes& b) { return header_text(b, true, "; "); }
+
+// A resident row whose value is `value` (kept as the decoder keeps it for descriptors and zones).
+catalogue_row& resident(mft_entry_info& e, std::uint32_t type, std::uint16_t id, const bytes& value,
+                        std::u16string name = u"") {
+    catalogue_row& row = type == at_data ? add_data(e, id, std::move(name), value.size())
+                                         : e.catalogue[make_attr_key(type, id)];
+    row.type = type;
+    row.value = value;
+    row.value_length = static_cast<std::uint32_t>(value.size());
+    return row;
+}
+
+// Owner S-1-5-32-544, no group, no lists.
+const bytes admins_descriptor = {1, 0, 4, 0x80, 0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  0,  0, 0,
+                                 1, 2, 0, 0,    0,    0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+
+}  // namespace
+
+TEST(HeaderText, StringsNeedFiveCharacters) {
+    EXPECT_EQ(strings_of(ascii("abcd")), "");  // a sample of 4 bytes shows nothing
+    EXPECT_EQ(strings_of(ascii("abcde")), "abcde");
+    EXPECT_EQ(strings_of(cat({ascii("abcd"), bytes{0}, ascii("efghi")})), "efghi");
+    // Leading blanks are not part of a string: five blanks, or blanks before four letters, are none.
+    EXPECT_EQ(strings_of(cat({ascii("     "), bytes{1}, ascii("  wxyz"), bytes{0}})), "");
+    EXPECT_EQ(strings_of(cat({bytes{9}, ascii("   ascii text  "), bytes{0x7f}})), "ascii text  ");
+}
+
+TEST(HeaderText, WideStringsAndTheMergeByOffset) {
+    // "MZ" then an 11-character UTF-16 text: only the UTF-16 string (the ASCII run is 2 long).
+    EXPECT_EQ(strings_of(cat({ascii("MZ"), utf16("hello world")})), "hello world");
+    // ASCII, UTF-16 and ASCII again: in the order of their offsets.
+    const bytes mixed = cat({ascii("first"), bytes{0, 0}, utf16("second"), bytes{0, 0}, ascii("third"), bytes{0}});
+    EXPECT_EQ(strings_of(mixed), "first; second; third");
+    EXPECT_EQ(header_text(mixed, true, "|"), "first|second|third");
+    // UTF-16 text starting at an odd offset is found too; ASCII never reads as UTF-16.
+    const bytes odd = cat({bytes{0xee}, utf16("wide odd"), bytes{0, 0}});
+    const auto found = find_header_strings(odd);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].offset, 1u);
+    EXPECT_EQ(found[0].text, "wide odd");
+}
+
+TEST(ZoneInfo, PairsAndBothForms) {
+    const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\n  HostUrl = https://example.com/a=b \r\n\r\nLastWriterPackageFamilyName\n";
+    const auto pairs = parse_zone_identifier(ascii(zone));
+    ASSERT_EQ(pairs.size(), 3u);
+    EXPECT_EQ(pairs[1].key, "HostUrl");
+    EXPECT_EQ(pairs[1].value, "https://example.com/a=b");
+    EXPECT_EQ(zone_info_text(pairs, zone_layout::timeline),
+              "ZoneInfo {ZoneId:3 [internet];HostUrl:https://example.com/a=b;LastWriterPackageFamilyName:}");
+    EXPECT_EQ(zone_info_text(pairs, zone_layout::per_path),
+              "zone_info={\"ZoneId\":\"3\" [internet];\"HostUrl\":\"https://example.com/a=b\";"
+              "\"LastWriterPackageFamilyName\":\"\"}");
+}
+
+TEST(ZoneInfo, OtherZonesAndEncodings) {
+    EXPECT_EQ(zone_name("0"), " [local machine]");
+    EXPECT_EQ(zone_name("4"), " [untrusted]");
+    EXPECT_EQ(zone_info_text(parse_zone_identifier(ascii("ZoneId=5\n")), zone_layout::timeline), "ZoneInfo {ZoneId:5}");
+    // UTF-16LE with a byte-order mark, as some tools write it.
+    const bytes wide = cat({bytes{0xff, 0xfe}, utf16("[ZoneTransfer]\r\nZoneId=3\r\n")});
+    EXPECT_EQ(zone_info_text(parse_zone_identifier(wide), zone_layout::timeline), "ZoneInfo {ZoneId:3 [internet]}");
+}
+
+TEST(HeaderSample, OffsetsIntoResidentData) {
+    mft_entries_ctx ctx;  // no source: only what the record holds can be sampled
+    mft_entry_info e = file_entry(0x40);
+    catalogue_row& other = resident(e, at_data, 2, ascii("0123456789"), u"ads");
+    ctx.header_offset = 8;
+    sample_stream_header(other, ctx, 4);
+    EXPECT_EQ(other.header_sample, ascii("89"));
+    ctx.header_offset = 20;  // past the end
+    catalogue_row& third = resident(e, at_data, 3, ascii("0123456789"), u"ads2");
+    sample_stream_header(third, ctx, 4);
+    EXPECT_TRUE(third.header_sample.empty());
+    EXPECT_TRUE(third.header_sampled);
+}
+
+TEST(EntryActions, HeaderCellOfTheResultRecord) {
+    mft_entries_ctx ctx;
+    ctx.include_header = true;
+    ctx.header_length = 0x20;
+    mft_entry_info e = file_entry(0x42);
+    add_si(e, t0, t0, t0, t0);
+    resident(e, at_data, 1, cat({ascii("MZ"), bytes{0x90, 0}}));
+    resident(e, at_data, 2, ascii("ads bytes are not shown"), u"named");
+    run_entry_actions(e, ctx);
+    result_record rec;
+    fill_result_record(e, ctx, rec);
+    EXPECT_EQ(rec.header_bytes, "4d 5a 90 00");
+    EXPECT_FALSE(rec.header_as_strings);
+
+    ctx.find_strings = true;
+    ctx.header_length = 0x100;
+    mft_entry_info s = file_entry(0x43);
+    resident(s, at_data, 1, cat({ascii("MZ"), utf16("hello world"), bytes{0, 0}, ascii("trailing ascii")}));
+    run_entry_actions(s, ctx);
+    fill_result_record(s, ctx, rec);
+    EXPECT_TRUE(rec.header_as_strings);
+    EXPECT_EQ(rec.header_bytes, "hello world; trailing ascii");
+
+    // Without the actions the cell stays empty even when a filter sampled the stream.
+    mft_entries_ctx plain;
+    fill_result_record(e, plain, rec);
+    EXPECT_EQ(rec.header_bytes, "");
+}
+
+TEST(EntryActions, OwnerSidFromTheRecordsOwnDescriptor) {
+    mft_entries_ctx ctx;  // no source: the $Secure store is not available
+    ctx.owner_sid = true;
+    mft_entry_info e = file_entry(0x44);
+    add_si(e, t0, t0, t0, t0);
+    e.standard_infos.begin()->second.security_id = 0x102;  // not found without a store
+    resident(e, at_security_descriptor, 3, admins_descriptor);
+    run_entry_actions(e, ctx);
+    EXPECT_EQ(e.owner_sid, "S-1-5-32-544");
+    std::string s;
+    append_stream_info(e, ctx, s);
+    EXPECT_EQ(s, "[security_id: 0x0102][owner_sid: S-1-5-32-544]");
+
+    // The action ran once for this entry; a descriptor without an owner gives nothing.
+    mft_entry_info none = file_entry(0x45);
+    bytes no_owner = admins_descriptor;
+    no_owner[4] = 0;
+    resident(none, at_security_descriptor, 3, no_owner);
+    run_entry_actions(none, ctx);
+    EXPECT_EQ(none.owner_sid, "");
+    s.clear();
+    append_stream_info(none, ctx, s);
+    EXPECT_EQ(s, "");
+    EXPECT_TRUE(ctx.security.attempted);
+    EXPECT_TRUE(ctx.security.entries.empty());
+
+    // Off: nothing looked up, nothing written.
+    mft_entries_ctx off;
+    mft_entry_info quiet = file_entry(0x46);
+    resident(quiet, at_security_descriptor, 3, admins_descriptor);
+    run_entry_actions(quiet, off);
+    EXPECT_EQ(quiet.owner_sid, "");
+    EXPECT_FALSE(off.security.attempted);
+}
+
+TEST(EntryActions, ZoneStreamsInClustersNeedAVolume) {
+    mft_entries_ctx ctx;
+    ctx.zone_info = true;
+    mft_entry_info e = file_entry(0x47);
+    catalogue_row& zone = add_data(e, 4, u"Zone.Identifier", 0x900, true);
+    zone.runs = {{0x200, 0, 0, 1}};
+    run_entry_actions(e, ctx);
+    EXPECT_TRUE(e.zone_texts.empty());
+    EXPECT_TRUE(e.actions_done);
+}
