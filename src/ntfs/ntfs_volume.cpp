@@ -1,0 +1,345 @@
+#include "ntfs/ntfs_volume.h"
+
+#include <algorithm>
+
+#include "ntfs/file_record.h"
+#include "ntfs/ntfs_types.h"
+#include "support/binary_data.h"
+#include "support/diag_log.h"
+#include "volume/raw_disk_io.h"
+
+namespace skelvar {
+
+namespace {
+
+using ull = unsigned long long;
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+// Largest single read handed to the reader (its count is 32 bits).
+constexpr std::uint64_t max_read_bytes = 1u << 30;
+// A $MFT attribute list larger than this is not believed.
+constexpr std::uint64_t max_list_bytes = 16ull << 20;
+
+// FILE header as the record reader accepts it; the update sequence count then gives a size.
+std::uint32_t size_from_header(kavo::binary_data rec) {
+    if (!rec.starts_with("FILE", 4) || rec.u16(0x04) != 0x30 || rec.u16(0x06) > 9 || rec.u16(0x14) > 0x48) return 0;
+    const std::uint16_t count = rec.u16(0x06);
+    return count >= 2 ? (count - 1u) * 512u : 0;
+}
+
+// Calls `fn(offset)` for every attribute of a fixed-up record until it returns false.
+template <typename Fn>
+void for_each_attribute(kavo::binary_data rec, Fn&& fn) {
+    std::size_t pos = rec.u16(0x14);
+    while (rec.has(pos, 8)) {
+        const std::uint32_t type = rec.u32(pos);
+        const std::uint32_t length = rec.u32(pos + 4);
+        if (type == at_end || length < 8 || !rec.has(pos, length)) break;
+        if (!fn(rec.sub(pos, length))) break;
+        pos += length;
+    }
+}
+
+bool unnamed_non_resident_data(kavo::binary_data attr) {
+    return attr.u32(0) == at_data && attr.u8(0x09) == 0 && attr.u8(0x08) != 0;
+}
+
+}  // namespace
+
+ntfs_volume::ntfs_volume(std::unique_ptr<RAW_DISK_IO> reader, std::uint64_t volume_offset,
+                         std::uint32_t source_type, diag_log* diags)
+    : reader_(std::move(reader)), source_type_(source_type), volume_offset_(volume_offset), diags_(diags) {}
+
+ntfs_volume::~ntfs_volume() = default;
+
+bool ntfs_volume::read_volume(std::uint64_t offset, std::uint8_t* out, std::uint32_t count) {
+    if (!reader_ || count == 0 || offset > ~0ull - volume_offset_) return false;
+    std::uint32_t got = count;
+    return reader_->read(out, got, volume_offset_ + offset) && got == count;
+}
+
+bool ntfs_volume::read_clusters(std::uint64_t lcn, std::uint64_t count, std::uint8_t* out) {
+    const std::uint64_t cs = geometry_.cluster_size;
+    if (cs == 0 || lcn >= geometry_.total_clusters || count > geometry_.total_clusters - lcn) return false;
+    const std::uint64_t per_read = max_read_bytes / cs;
+    while (count > 0) {
+        const std::uint64_t n = std::min(count, per_read);
+        if (!read_volume(lcn * cs, out, static_cast<std::uint32_t>(n * cs))) return false;
+        out += n * cs;
+        lcn += n;
+        count -= n;
+    }
+    return true;
+}
+
+std::vector<std::uint8_t>& ntfs_volume::cluster_scratch() {
+    if (scratch_.size() != geometry_.cluster_size) scratch_.assign(geometry_.cluster_size, 0);
+    return scratch_;
+}
+
+std::size_t ntfs_volume::find_map_run(std::uint64_t vcn) const {
+    // map_ is sorted by VCN and free of overlaps.
+    auto it = std::upper_bound(map_.begin(), map_.end(), vcn,
+                               [](std::uint64_t v, const compact_run& r) { return v < r.vcn; });
+    if (it == map_.begin()) return npos;
+    --it;
+    return vcn - it->vcn < it->count ? static_cast<std::size_t>(it - map_.begin()) : npos;
+}
+
+std::uint64_t ntfs_volume::read_mft_prefix(std::uint64_t offset, std::uint64_t length, std::uint8_t* out) {
+    const std::uint64_t cs = geometry_.cluster_size;
+    if (cs == 0) return 0;
+    std::uint64_t done = 0;
+    while (done < length) {
+        const std::uint64_t pos = offset + done;
+        if (pos < offset) break;  // wrapped
+        const std::uint64_t vcn = pos / cs, within = pos % cs;
+        const std::size_t i = find_map_run(vcn);
+        if (i == npos) break;
+        const compact_run& r = map_[i];
+        const std::uint64_t run_left = (r.count - (vcn - r.vcn)) * cs - within;
+        const std::uint64_t piece = std::min({length - done, run_left, max_read_bytes});
+        const std::uint64_t at = (r.lcn + (vcn - r.vcn)) * cs + within;
+        if (!read_volume(at, out + done, static_cast<std::uint32_t>(piece))) break;
+        done += piece;
+    }
+    return done;
+}
+
+bool ntfs_volume::read_mft_bytes(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
+    if (in_memory_) return memory_mft_->read_at(offset, length, out);
+    if (!ready_ || length == 0) return false;
+    return read_mft_prefix(offset, length, out) == length;
+}
+
+bool ntfs_volume::read_record(std::uint64_t entry, std::vector<std::uint8_t>& out) {
+    if (record_size_ == 0 || entry > (~0ull / record_size_) - 1) return false;
+    out.resize(record_size_);
+    if (read_mft_prefix(entry * record_size_, record_size_, out.data()) != record_size_) return false;
+    return kavo::binary_data(out).starts_with("FILE", 4) &&
+           validate_and_fixup(out, geometry_.bytes_per_sector) == record_status::ok;
+}
+
+bool ntfs_volume::load_boot_sector() {
+    boot_sector_.assign(512, 0);
+    if (!read_volume(0, boot_sector_.data(), 512)) return false;
+    const boot_status s = parse_boot_sector(boot_sector_, geometry_);
+    if (s == boot_status::bad_geometry && diags_)
+        diags_->line("err: boot sector geometry unusable (bytes per sector %u, sectors per cluster byte %u)",
+                     kavo::binary_data(boot_sector_).u16(0x0B), kavo::binary_data(boot_sector_).u8(0x0D));
+    return s == boot_status::ok;
+}
+
+bool ntfs_volume::load_record0() {
+    record_size_ = geometry_.record_size;
+    record0_.assign(record_size_, 0);
+    if (!read_volume(geometry_.mft_offset, record0_.data(), record_size_)) return false;
+    // Record 0 may describe a larger record than the boot sector (4 KiB records on 512-byte sectors).
+    const std::uint32_t derived = size_from_header(kavo::binary_data(record0_));
+    if (derived > record_size_) {
+        if (diags_) diags_->line("info: record 0 gives %u-byte records, the boot sector %u", derived, record_size_);
+        record_size_ = derived;
+        record0_.assign(record_size_, 0);
+        if (!read_volume(geometry_.mft_offset, record0_.data(), record_size_)) return false;
+        if (size_from_header(kavo::binary_data(record0_)) == 0) return false;
+    }
+    if (!kavo::binary_data(record0_).starts_with("FILE", 4)) return false;
+    return validate_and_fixup(record0_, geometry_.bytes_per_sector) == record_status::ok;
+}
+
+void ntfs_volume::set_mft_map(std::vector<compact_run> runs) {
+    const std::uint64_t total = geometry_.total_clusters;
+    std::vector<compact_run> real;
+    for (const compact_run& r : runs) {
+        if (r.sparse || r.count == 0) continue;
+        if (r.lcn >= total) {
+            if (diags_) diags_->line("err: $MFT run at cluster %llu lies outside the volume", static_cast<ull>(r.lcn));
+            continue;
+        }
+        compact_run c = r;
+        if (c.count > total - c.lcn) c.count = static_cast<std::uint32_t>(total - c.lcn);
+        if (c.vcn > ~0ull - c.count) continue;
+        real.push_back(c);
+    }
+    std::stable_sort(real.begin(), real.end(),
+                     [](const compact_run& a, const compact_run& b) { return a.vcn < b.vcn; });
+    map_.clear();
+    std::uint64_t clusters = 0;
+    for (compact_run c : real) {
+        if (!map_.empty()) {
+            const compact_run& last = map_.back();
+            const std::uint64_t last_end = last.vcn + last.count;
+            if (c.vcn < last_end) {  // overlap: the earlier run keeps the clusters
+                const std::uint64_t skip = last_end - c.vcn;
+                if (skip >= c.count) continue;
+                c.vcn += skip;
+                c.lcn += skip;
+                c.count -= static_cast<std::uint32_t>(skip);
+            }
+        }
+        // The $MFT cannot be larger than the volume that holds it.
+        if (clusters >= total) break;
+        if (c.count > total - clusters) c.count = static_cast<std::uint32_t>(total - clusters);
+        clusters += c.count;
+        map_.push_back(c);
+    }
+    mft_mapped_bytes_ = clusters * geometry_.cluster_size;
+}
+
+void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
+    std::vector<std::uint8_t> list_bytes;
+    kavo::binary_data list;
+    for_each_attribute(rec0, [&](kavo::binary_data attr) {
+        if (attr.u32(0) != at_attribute_list) return true;
+        if (attr.u8(0x08) == 0) {
+            list = attr.sub(attr.u16(0x14), attr.u32(0x10));
+        } else {
+            std::vector<compact_run> runs;
+            decode_compact_runs(attr, runs);
+            const std::uint64_t real = std::min(attr.u64(0x30), max_list_bytes);
+            list_bytes.assign(static_cast<std::size_t>(real), 0);
+            std::uint64_t filled = 0;
+            const std::uint64_t cs = geometry_.cluster_size;
+            std::vector<std::uint8_t> cluster(cs);
+            for (const compact_run& r : runs) {
+                for (std::uint64_t i = 0; i < r.count && filled < real; ++i) {
+                    if (!r.sparse && !read_clusters(r.lcn + i, 1, cluster.data())) break;
+                    if (r.sparse) std::fill(cluster.begin(), cluster.end(), 0);
+                    const std::uint64_t n = std::min(cs, real - filled);
+                    std::copy_n(cluster.begin(), n, list_bytes.begin() + static_cast<std::ptrdiff_t>(filled));
+                    filled += n;
+                }
+            }
+            list_bytes.resize(static_cast<std::size_t>(filled));
+            list = kavo::binary_data(list_bytes);
+        }
+        return false;
+    });
+    if (list.empty()) return;
+
+    // Extents of the $MFT's own $DATA in extension records; each found extent can
+    // map the records that hold the next ones, so the map is rebuilt as they come.
+    std::vector<std::uint8_t> ext;
+    std::uint64_t ext_entry = ~0ull;
+    bool ext_ok = false;
+    std::size_t pos = 0;
+    bool added = false;
+    while (list.has(pos, 0x1A)) {
+        const std::uint32_t type = list.u32(pos);
+        const std::uint16_t length = list.u16(pos + 4);
+        if (length == 0) break;
+        const std::uint8_t name_length = list.u8(pos + 6);
+        const std::uint64_t target = ref_entry(list.u64(pos + 0x10));
+        const std::uint16_t id = list.u16(pos + 0x18);
+        pos += length;
+        if (type != at_data || name_length != 0 || target == 0) continue;
+        if (target != ext_entry) {
+            if (added) {
+                set_mft_map(mft_runs_);
+                added = false;
+            }
+            ext_entry = target;
+            ext_ok = read_record(target, ext);
+        }
+        if (!ext_ok) {
+            if (diags_) diags_->line("err: $MFT extension record %llu unreadable", static_cast<ull>(target));
+            continue;
+        }
+        for_each_attribute(kavo::binary_data(ext), [&](kavo::binary_data attr) {
+            if (!unnamed_non_resident_data(attr) || attr.u16(0x0E) != id) return true;
+            std::vector<compact_run> more;
+            decode_compact_runs(attr, more);
+            mft_runs_.insert(mft_runs_.end(), more.begin(), more.end());
+            added = true;
+            return false;
+        });
+    }
+    if (added) set_mft_map(mft_runs_);
+}
+
+void ntfs_volume::load_mft_runs() {
+    kavo::binary_data rec0(record0_);
+    mft_runs_.clear();
+    bool has_list = false;
+    for_each_attribute(rec0, [&](kavo::binary_data attr) {
+        if (attr.u32(0) == at_attribute_list) has_list = true;
+        if (unnamed_non_resident_data(attr)) {
+            std::vector<compact_run> runs;
+            decode_compact_runs(attr, runs);
+            mft_runs_.insert(mft_runs_.end(), runs.begin(), runs.end());
+        }
+        return true;
+    });
+    set_mft_map(mft_runs_);
+    if (has_list) add_list_extents(rec0);
+    if (!map_.empty() && map_.front().vcn == 0 && map_.front().lcn != geometry_.mft_cluster && diags_)
+        diags_->line("info: $MFT runs start at cluster %llu, the boot sector says %llu",
+                     static_cast<ull>(map_.front().lcn), static_cast<ull>(geometry_.mft_cluster));
+}
+
+void ntfs_volume::load_bitmap_runs() {
+    bitmap_runs_.clear();
+    std::vector<std::uint8_t> rec;
+    if (!read_record(6, rec)) {
+        if (diags_) diags_->line("err: $Bitmap record unreadable");
+        return;
+    }
+    for_each_attribute(kavo::binary_data(rec), [&](kavo::binary_data attr) {
+        if (!unnamed_non_resident_data(attr)) return true;
+        decode_compact_runs(attr, bitmap_runs_);
+        return false;
+    });
+}
+
+void ntfs_volume::use_rebuilt_mft(std::vector<std::uint8_t> bytes, std::uint32_t record_size,
+                                  const boot_geometry& geometry) {
+    if (geometry_.cluster_size == 0) geometry_ = geometry;
+    record_size_ = record_size;
+    entry_count_ = record_size ? bytes.size() / record_size : 0;
+    memory_mft_ = std::make_unique<memory_mft_source>(std::move(bytes), record_size, false);
+    in_memory_ = true;
+}
+
+bool open_volume(ntfs_volume& v, std::uint64_t& mft_offset) {
+    if (!v.reader_) return false;
+    if (v.ready_) {
+        mft_offset = v.geometry_.mft_offset;
+        return true;
+    }
+    if (!v.load_boot_sector() || !v.load_record0()) return false;
+    v.allocated_record_size_ = kavo::binary_data(v.record0_).u32(0x1C);
+    if (v.allocated_record_size_ == 0) return false;
+    if (v.allocated_record_size_ != v.record_size_ && v.diags_)
+        v.diags_->line("info: record 0 allocates %u bytes per record, records are read %u bytes apart",
+                       v.allocated_record_size_, v.record_size_);
+    v.ready_ = true;  // record reads through the map need it from here on
+    v.load_mft_runs();
+    v.entry_count_ = v.mft_mapped_bytes_ / v.record_size_;
+    v.load_bitmap_runs();
+    mft_offset = v.geometry_.mft_offset;
+    return true;
+}
+
+std::uint64_t entry_offset(const ntfs_volume& v, std::uint64_t entry) {
+    const std::uint64_t rs = v.record_size_, cs = v.geometry_.cluster_size;
+    if (!v.ready_ || v.in_memory_ || rs == 0 || cs == 0 || entry > ~0ull / rs) return 0;
+    const std::uint64_t p = entry * rs, vcn = p / cs;
+    const std::size_t i = v.find_map_run(vcn);
+    if (i == npos) return 0;
+    const compact_run& r = v.map_[i];
+    return p % cs + (r.lcn + (vcn - r.vcn)) * cs;
+}
+
+void close_volume(ntfs_volume& v) {
+    v.reader_.reset();
+    v.ready_ = false;
+    v.in_memory_ = false;
+    v.memory_mft_.reset();
+    v.record0_.clear();
+    v.record0_.shrink_to_fit();
+    v.map_.clear();
+    v.scratch_.clear();
+    v.scratch_.shrink_to_fit();
+}
+
+}  // namespace skelvar

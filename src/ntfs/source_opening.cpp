@@ -1,0 +1,106 @@
+#include "ntfs/source_opening.h"
+
+#include "app/mft_entries_ctx.h"
+#include "ntfs/inode_store.h"
+#include "ntfs/volume_mft_source.h"
+#include "support/utf8.h"
+#include "volume/raw_disk_io.h"
+
+namespace skelvar {
+
+namespace {
+
+using ull = unsigned long long;
+
+std::uint32_t reader_kind(std::uint32_t source_type) {
+    switch (source_type) {
+        case ntfs_volume::source_volume: return RAW_DISK_IO::kind_volume;
+        case ntfs_volume::source_device: return RAW_DISK_IO::kind_device;
+        default: return RAW_DISK_IO::kind_image;
+    }
+}
+
+void clear_source(mft_entries_ctx& ctx) {
+    ctx.source.reset();
+    ctx.entry_count = 0;
+}
+
+bool open_mft_file_source(mft_entries_ctx& ctx) {
+    ctx.source = open_mft_file(ctx.mftfile_path);
+    if (!ctx.source || !ctx.source->ready()) {
+        clear_source(ctx);
+        return false;
+    }
+    ctx.source_label = uni::to_utf16(ctx.mftfile_path);
+    const std::uint32_t rs = ctx.record_size ? ctx.record_size : 1024;
+    ctx.entry_count = ctx.source->size_bytes() / rs;
+    return true;
+}
+
+bool open_image_source(mft_entries_ctx& ctx) {
+    const std::uint32_t type = source_type_of_path(ctx.image_path);
+    auto reader = std::make_unique<RAW_DISK_IO>(ctx.image_path, reader_kind(type));
+    if (!reader->ok()) {
+        ctx.diags.line("err: cannot open %s", ctx.image_path.c_str());
+        return false;
+    }
+    // Live volumes start at their first byte.
+    const std::uint64_t offset = type == ntfs_volume::source_volume ? 0 : ctx.volume_offset;
+    auto volume = std::make_unique<ntfs_volume>(std::move(reader), offset, type, &ctx.diags);
+    std::uint64_t mft_offset = 0;
+    const bool opened = open_volume(*volume, mft_offset);
+    if (opened)
+        ctx.diags.line("info: volume at 0x%llx, $MFT at 0x%llx, %llu entries of %u bytes", static_cast<ull>(offset),
+                       static_cast<ull>(mft_offset), static_cast<ull>(volume->entry_count()), volume->record_size());
+    else
+        ctx.diags.line("err: no NTFS volume at offset 0x%llx of %s", static_cast<ull>(offset), ctx.image_path.c_str());
+    // The rebuild also serves a volume whose record 0 is beyond use.
+    if (ctx.regen_mft && volume->has_reader()) {
+        inode_store_options options;
+        options.show_progress = ctx.show_progress;
+        if (!build_inode_store(*volume, options)) ctx.diags.line("err: -regen_mft found no file records");
+    }
+    if (!volume->ready()) {
+        close_volume(*volume);
+        return false;
+    }
+    ctx.source = std::make_unique<volume_mft_source>(std::move(volume));
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t source_type_of_path(const std::string& path) {
+    if (path.find("\\\\") != std::string::npos) return ntfs_volume::source_device;
+    if ((path.size() == 2 && path[1] == ':') || (path.size() == 3 && path[1] == ':' && path[2] == '\\'))
+        return ntfs_volume::source_volume;
+    return ntfs_volume::source_image;
+}
+
+ntfs_volume* context_volume(mft_entries_ctx& ctx) {
+    auto* v = dynamic_cast<volume_mft_source*>(ctx.source.get());
+    return v ? &v->volume() : nullptr;
+}
+
+bool open_source(mft_entries_ctx& ctx) {
+    clear_source(ctx);
+    bool ok = false;
+    if (!ctx.mftfile_path.empty())
+        ok = open_mft_file_source(ctx);
+    else if (!ctx.image_path.empty())
+        ok = open_image_source(ctx);
+    if (!ok) {
+        clear_source(ctx);
+        return false;
+    }
+    if (ntfs_volume* v = context_volume(ctx)) {
+        ctx.entry_count = v->entry_count();
+        ctx.record_size = v->record_size() ? v->record_size() : 1024;
+        ctx.sector_stride = ctx.source->sector_stride();
+    }
+    // The walk learns the record size from the source on its first read.
+    ctx.record_size_learned = false;
+    return true;
+}
+
+}  // namespace skelvar

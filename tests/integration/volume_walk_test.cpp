@@ -1,0 +1,229 @@
+// Walks whole NTFS volumes through ntfs_volume and compares every entry with the
+// walk of the same volume's $MFT as The Sleuth Kit extracts it (icat image 0).
+// Fixtures: tests/fixtures/make_volume_images.sh.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/mft_entries_ctx.h"
+#include "common/test_support.h"
+#include "ntfs/memory_mft_source.h"
+#include "ntfs/mft_walk.h"
+#include "ntfs/ntfs_volume.h"
+#include "ntfs/source_opening.h"
+#include "support/binary_data.h"
+
+namespace fs = std::filesystem;
+using namespace skelvar;
+using testing_support::gunzip_to;
+using testing_support::scratch_dir;
+
+namespace {
+
+// What the comparison looks at for one entry.
+struct entry_view {
+    std::uint16_t sequence = 0;
+    bool in_use = false;
+    std::set<std::pair<std::u16string, std::uint64_t>> names;  // (name, parent reference)
+    std::vector<std::uint64_t> si_times;
+    std::set<std::u16string> streams;
+    bool list_outside = false;  // its attribute list lies in clusters (readable only through the volume)
+    bool operator==(const entry_view&) const = default;
+};
+
+using walk_result = std::map<std::uint64_t, entry_view>;
+
+walk_result walk(mft_entries_ctx& ctx) {
+    walk_result out;
+    ctx.show_progress = false;
+    walk_mft_range(ctx, [&](mft_entry_info& e) {
+        entry_view v;
+        v.sequence = e.sequence_number;
+        v.in_use = e.in_use();
+        for (const auto& [key, fn] : e.file_names) v.names.emplace(fn.name, fn.parent_ref);
+        if (const standard_info* si = e.standard())
+            v.si_times = {si->created, si->modified, si->mft_changed, si->accessed};
+        for (const auto& [key, row] : e.catalogue)
+            if (row.is_data) v.streams.insert(row.name);
+        v.list_outside = e.attribute_list_non_resident;
+        out[e.entry_number] = std::move(v);
+    });
+    return out;
+}
+
+// An extracted $MFT with the record size and fixup stride of its volume (the
+// extracted-file source learns 512-byte strides only).
+class extracted_mft final : public mft_source {
+public:
+    extracted_mft(std::vector<std::uint8_t> bytes, std::uint32_t record_size, std::uint32_t stride)
+        : mem_(std::move(bytes), record_size), stride_(stride) {}
+    bool ready() const override { return true; }
+    bool read_at(std::uint64_t o, std::uint32_t n, std::uint8_t* out) override { return mem_.read_at(o, n, out); }
+    std::uint64_t size_bytes() const override { return mem_.size_bytes(); }
+    bool is_extracted_file() const override { return true; }
+    std::uint32_t known_record_size() const override { return mem_.known_record_size(); }
+    std::uint32_t sector_stride() const override { return stride_; }
+
+private:
+    memory_mft_source mem_;
+    std::uint32_t stride_;
+};
+
+walk_result walk_extracted(const fs::path& mft, std::uint32_t record_size, std::uint32_t stride) {
+    mft_entries_ctx ctx;
+    ctx.source = std::make_unique<extracted_mft>(testing_support::read_bytes(mft), record_size, stride);
+    return walk(ctx);
+}
+
+walk_result walk_image(const fs::path& image, std::uint64_t offset = 0, bool regen = false) {
+    mft_entries_ctx ctx;
+    ctx.image_path = image.string();
+    ctx.volume_offset = offset;
+    ctx.regen_mft = regen;
+    ctx.show_progress = false;
+    if (!open_source(ctx)) return {};
+    return walk(ctx);
+}
+
+fs::path fixture(const std::string& name) { return testing_support::source_dir() / "tests/fixtures/data" / name; }
+
+bool has_name(const walk_result& r, const std::u16string& name) {
+    for (const auto& [n, v] : r)
+        for (const auto& [nm, parent] : v.names)
+            if (nm == name) return true;
+    return false;
+}
+
+template <typename T>
+bool includes(const std::set<T>& big, const std::set<T>& small) {
+    return std::includes(big.begin(), big.end(), small.begin(), small.end());
+}
+
+// Entries equal, except that an attribute list held in clusters is only read
+// through the volume: there the volume walk must hold at least what the
+// extracted walk found, and more names than the base record alone.
+void expect_same(const walk_result& volume, const walk_result& extracted) {
+    ASSERT_FALSE(extracted.empty());
+    EXPECT_EQ(volume.size(), extracted.size());
+    int lists = 0;
+    for (const auto& [n, v] : extracted) {
+        auto it = volume.find(n);
+        if (it == volume.end()) {
+            ADD_FAILURE() << "entry " << n << " missing from the volume walk";
+            continue;
+        }
+        const entry_view& got = it->second;
+        if (!v.list_outside) {
+            EXPECT_TRUE(got == v) << "entry " << n << " differs";
+            continue;
+        }
+        ++lists;
+        EXPECT_TRUE(got.list_outside);
+        EXPECT_EQ(got.sequence, v.sequence);
+        EXPECT_EQ(got.si_times, v.si_times);
+        EXPECT_TRUE(includes(got.names, v.names)) << "entry " << n;
+        EXPECT_GT(got.names.size(), v.names.size()) << "entry " << n << ": extension records not read";
+        EXPECT_TRUE(includes(got.streams, v.streams)) << "entry " << n;
+    }
+    EXPECT_GE(lists, 1) << "the fixture is meant to hold a non-resident attribute list";
+}
+
+class VolumeFixture : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = scratch_dir("volwalk"); }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path unpack(const std::string& name) { return gunzip_to(fixture(name), dir_); }
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(VolumeFixture, FourKnVolumeMatchesItsExtractedMft) {
+    const fs::path image = unpack("ntfsvol_4kn.img.gz");
+    const walk_result volume = walk_image(image);
+    expect_same(volume, walk_extracted(unpack("ntfsvol_4kn.mft.gz"), 4096, 4096));
+    EXPECT_TRUE(has_name(volume, u"many-names-with-a-rather-long-name-number-40.dat"));
+    EXPECT_TRUE(has_name(volume, u"日本語のファイル.txt"));
+
+    mft_entries_ctx ctx;
+    ctx.image_path = image.string();
+    ASSERT_TRUE(open_source(ctx));
+    EXPECT_EQ(ctx.record_size, 4096u);
+    EXPECT_EQ(ctx.source->sector_stride(), 4096u);
+}
+
+TEST_F(VolumeFixture, FragmentedMftMatchesItsExtractedMft) {
+    const fs::path image = unpack("ntfsvol_frag.img.gz");
+    mft_entries_ctx ctx;
+    ctx.image_path = image.string();
+    ASSERT_TRUE(open_source(ctx));
+    ntfs_volume* vol = context_volume(ctx);
+    ASSERT_NE(vol, nullptr);
+    ASSERT_GE(vol->mft_runs().size(), 3u) << "the fixture's $MFT is meant to be fragmented";
+    // An entry in the last run lies where only the runs can say.
+    const compact_run& last = vol->mft_runs().back();
+    const std::uint64_t n = last.vcn * vol->cluster_size() / vol->record_size();
+    EXPECT_EQ(entry_offset(*vol, n), last.lcn * vol->cluster_size());
+    EXPECT_FALSE(vol->bitmap_runs().empty());
+
+    const walk_result volume = walk(ctx);
+    expect_same(volume, walk_extracted(unpack("ntfsvol_frag.mft.gz"), 1024, 512));
+    EXPECT_TRUE(has_name(volume, u"entry-599"));
+}
+
+TEST_F(VolumeFixture, VolumeOffsetIsAddedToEveryRead) {
+    const fs::path image = unpack("ntfsvol_frag.img.gz");
+    const fs::path disk = dir_ / "disk.img";
+    {
+        std::ofstream out(disk, std::ios::binary);
+        const std::vector<char> lead(1 << 20, '\xEE');
+        out.write(lead.data(), static_cast<std::streamsize>(lead.size()));
+        std::ifstream in(image, std::ios::binary);
+        out << in.rdbuf();
+    }
+    const walk_result at_offset = walk_image(disk, 1 << 20);
+    EXPECT_EQ(at_offset, walk_image(image));
+    EXPECT_TRUE(walk_image(disk, 0).empty());
+}
+
+TEST_F(VolumeFixture, RegenFindsFilesWhenTheMftRunsAreDamaged) {
+    const fs::path image = unpack("ntfsvol_frag.img.gz");
+    const walk_result intact = walk_image(image);
+
+    // Cut record 0's $DATA run list after its first run: entries beyond it can no longer be located.
+    std::vector<std::uint8_t> bytes = testing_support::read_bytes(image);
+    kavo::binary_data boot(bytes);
+    const std::uint64_t mft = boot.u64(0x30) * boot.u16(0x0B) * boot.u8(0x0D);
+    kavo::binary_data rec0 = boot.sub(mft, 1024);
+    std::size_t pos = rec0.u16(0x14);
+    while (rec0.u32(pos) != 0x80 && rec0.u32(pos + 4) != 0) pos += rec0.u32(pos + 4);
+    ASSERT_EQ(rec0.u32(pos), 0x80u);
+    const std::size_t runs = mft + pos + rec0.u16(pos + 0x20);
+    const std::size_t first = 1 + (bytes[runs] & 0x0F) + (bytes[runs] >> 4);
+    bytes[runs + first] = 0;
+    const fs::path damaged = dir_ / "damaged.img";
+    std::ofstream(damaged, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<std::streamsize>(bytes.size()));
+
+    const walk_result broken = walk_image(damaged);
+    EXPECT_LT(broken.size(), intact.size());
+    EXPECT_FALSE(has_name(broken, u"entry-599"));
+
+    const walk_result rebuilt = walk_image(damaged, 0, true);
+    EXPECT_TRUE(has_name(rebuilt, u"entry-599"));
+    EXPECT_TRUE(has_name(rebuilt, u"résumé été.txt"));
+    // Every in-use entry of the intact volume comes back.
+    for (const auto& [n, v] : intact) {
+        if (!v.in_use || n == 0) continue;
+        auto it = rebuilt.find(n);
+        ASSERT_NE(it, rebuilt.end()) << "entry " << n;
+        EXPECT_EQ(it->second.names, v.names) << "entry " << n;
+    }
+}

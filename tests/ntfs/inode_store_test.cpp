@@ -1,0 +1,180 @@
+#include "ntfs/inode_store.h"
+
+#include <gtest/gtest.h>
+
+#include "app/mft_entries_ctx.h"
+#include "common/record_builder.h"
+#include "common/test_support.h"
+#include "ntfs/file_record.h"
+#include "ntfs/mft_walk.h"
+#include "ntfs/ntfs_volume.h"
+#include "ntfs/source_opening.h"
+#include "ntfs/synthetic_volume.h"
+
+using namespace skelvar;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t t0 = 130000000000000000ull;
+
+std::vector<std::uint8_t> rec(std::uint32_t entry, std::uint16_t seq, std::uint64_t changed,
+                              const std::u16string& name, std::uint16_t flags = 1) {
+    return numbered(record_builder()
+                        .flags(flags)
+                        .sequence(seq)
+                        .resident(0x10, 0, make_si(changed))
+                        .resident(0x30, 1, make_fn(make_ref(5, 5), name, 1, t0))
+                        .resident(0x80, 2, {})
+                        .build(),
+                    entry);
+}
+
+// A volume whose $MFT runs point at nothing useful: only the scan can find its records.
+synthetic_volume lost_mft(std::uint64_t clusters = 64) {
+    synthetic_volume v;
+    v.clusters = clusters;
+    v.format();
+    std::vector<std::uint8_t> mft = numbered(record_builder()
+                                                 .resident(0x10, 0, make_si(t0))
+                                                 .resident(0x30, 1, make_fn(make_ref(5, 5), u"$MFT", 3, t0))
+                                                 .non_resident(0x80, 2, run_list({{60, 2}}), 8192)
+                                                 .build(),
+                                             0);
+    v.put_cluster(4, mft);
+    return v;
+}
+
+std::map<std::uint64_t, std::u16string> walk_names(mft_entries_ctx& ctx) {
+    std::map<std::uint64_t, std::u16string> out;
+    ctx.show_progress = false;
+    walk_mft_range(ctx, [&](mft_entry_info& e) {
+        out[e.entry_number] = e.file_names.empty() ? u"" : e.file_names.begin()->second.name;
+    });
+    return out;
+}
+
+class InodeStore : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = scratch_dir("istore"); }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::map<std::uint64_t, std::u16string> regen(const synthetic_volume& v) {
+        mft_entries_ctx ctx;
+        ctx.image_path = v.write(dir_ / "v.img").string();
+        ctx.regen_mft = true;
+        ctx.show_progress = false;
+        if (!open_source(ctx)) return {};
+        EXPECT_TRUE(context_volume(ctx)->in_memory());
+        return walk_names(ctx);
+    }
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(InodeStore, HighestSequenceWinsWhateverTheOrder) {
+    for (bool newer_first : {false, true}) {
+        synthetic_volume v = lost_mft();
+        v.put_cluster(newer_first ? 20 : 30, rec(40, 6, t0, u"six"));
+        v.put_cluster(newer_first ? 30 : 20, rec(40, 5, t0 + 99, u"five"));
+        for (std::uint32_t n = 1; n < 6; ++n) v.put_cluster(10, rec(n, 1, t0, u"sys"), (n - 1) * 1024);
+        auto names = regen(v);
+        EXPECT_EQ(names[40], u"six") << newer_first;
+        EXPECT_EQ(names[0], u"$MFT");
+        EXPECT_EQ(names.size(), 7u);
+    }
+}
+
+TEST_F(InodeStore, SameReferenceTakesTheLaterChangeThenTheFirstFound) {
+    synthetic_volume v = lost_mft();
+    v.put_cluster(20, rec(7, 3, t0, u"old"));
+    v.put_cluster(21, rec(7, 3, t0 + 50, u"new"));
+    v.put_cluster(22, rec(7, 3, t0 + 10, u"between"));
+    v.put_cluster(23, rec(8, 2, t0, u"first"));
+    v.put_cluster(24, rec(8, 2, t0, u"second"));
+    v.put_cluster(25, rec(9, 4, t0, u"pad"));  // enough records for more than 4 KiB
+    v.put_cluster(25, rec(10, 4, t0, u"pad"), 1024);
+    auto names = regen(v);
+    EXPECT_EQ(names[7], u"new");
+    EXPECT_EQ(names[8], u"first");
+}
+
+TEST_F(InodeStore, StraysAndUnnumberedRecordsDoNotDistortTheMft) {
+    synthetic_volume v = lost_mft();
+    for (std::uint32_t n = 1; n < 8; ++n) v.put_cluster(10, rec(n, 1, t0, u"f"), (n % 4) * 1024 + (n / 4) * 4096);
+    // Formatted but never numbered: claims entry 0 with a higher sequence number.
+    v.put_cluster(30, rec(0, 23, t0, u"reserved", 0));
+    // A stray claiming an entry number near 2^32.
+    v.put_cluster(31, rec(0xFFFFFFF0u, 1, t0, u"stray"));
+    mft_entries_ctx ctx;
+    ctx.image_path = v.write(dir_ / "v.img").string();
+    ctx.regen_mft = true;
+    ctx.show_progress = false;
+    ASSERT_TRUE(open_source(ctx));
+    ntfs_volume* vol = context_volume(ctx);
+    ASSERT_TRUE(vol->in_memory());
+    EXPECT_EQ(vol->entry_count(), 8u);
+    EXPECT_EQ(vol->memory_mft()->size_bytes(), 8u * 1024);
+    auto names = walk_names(ctx);
+    EXPECT_EQ(names[0], u"$MFT");
+    EXPECT_EQ(names.size(), 8u);
+}
+
+TEST_F(InodeStore, DenseLimitLeavesOutFarEntries) {
+    synthetic_volume v = lost_mft(4096);  // 16 MiB, so entry numbers up to 16K fit the volume
+    for (std::uint32_t n = 1; n < 8; ++n) v.put_cluster(10, rec(n, 1, t0, u"f"), (n % 4) * 1024 + (n / 4) * 4096);
+    v.put_cluster(100, rec(10000, 1, t0, u"far"));
+    auto vol = volume_on(v.write(dir_ / "v.img"));
+    inode_store_options options;
+    options.free_mft_bytes = 64 * 1024;  // past 64 entries a quarter of the slots must be filled
+    ASSERT_TRUE(build_inode_store(*vol, options));
+    EXPECT_EQ(vol->entry_count(), 8u);
+
+    auto again = volume_on(dir_ / "v.img");
+    options.free_mft_bytes = 1ull << 30;
+    ASSERT_TRUE(build_inode_store(*again, options));
+    EXPECT_EQ(again->entry_count(), 10001u);
+
+    auto capped = volume_on(dir_ / "v.img");
+    options.max_mft_bytes = 100 * 1024;
+    ASSERT_TRUE(build_inode_store(*capped, options));
+    EXPECT_EQ(capped->entry_count(), 8u);
+}
+
+TEST_F(InodeStore, SmallOrEmptyFinds) {
+    // A store of 4096 bytes or less leaves the volume reading through its runs.
+    synthetic_volume small = lost_mft();
+    small.put_cluster(10, rec(3, 1, t0, u"x"));
+    auto vol = volume_on(small.write(dir_ / "small.img"));
+    EXPECT_TRUE(build_inode_store(*vol));
+    EXPECT_FALSE(vol->in_memory());
+
+    synthetic_volume empty;
+    empty.format();
+    auto none = volume_on(empty.write(dir_ / "empty.img"));
+    EXPECT_FALSE(build_inode_store(*none));
+
+    synthetic_volume not_ntfs = lost_mft();
+    not_ntfs.bytes[3] = 'X';
+    auto other = volume_on(not_ntfs.write(dir_ / "other.img"));
+    EXPECT_FALSE(build_inode_store(*other));
+}
+
+TEST_F(InodeStore, RebuildsAVolumeWhoseRecordZeroIsGone) {
+    // Record 0 at the boot sector's $MFT cluster is wiped; a copy elsewhere (a mirror) survives.
+    synthetic_volume v = lost_mft();
+    const std::vector<std::uint8_t> mirror(v.bytes.begin() + 4 * 4096, v.bytes.begin() + 4 * 4096 + 1024);
+    v.put_cluster(4, std::vector<std::uint8_t>(4096, 0));
+    v.put_cluster(32, mirror);
+    for (std::uint32_t n = 1; n < 8; ++n) v.put_cluster(10, rec(n, 1, t0, u"f"), (n % 4) * 1024 + (n / 4) * 4096);
+
+    mft_entries_ctx plain;
+    plain.image_path = v.write(dir_ / "v.img").string();
+    EXPECT_FALSE(open_source(plain));
+
+    auto names = regen(v);
+    EXPECT_EQ(names.size(), 8u);
+    EXPECT_EQ(names[0], u"$MFT");
+}

@@ -1,0 +1,253 @@
+#include "ntfs/ntfs_volume.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "app/mft_entries_ctx.h"
+#include "common/record_builder.h"
+#include "common/test_support.h"
+#include "ntfs/file_record.h"
+#include "ntfs/mft_walk.h"
+#include "ntfs/source_opening.h"
+#include "ntfs/synthetic_volume.h"
+#include "ntfs/volume_mft_source.h"
+
+using namespace skelvar;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint64_t some_time = 130000000000000000ull;
+
+std::vector<std::uint8_t> mft_record0(const std::vector<std::uint8_t>& runs, std::uint64_t data_size,
+                                      std::uint32_t size = 1024) {
+    return record_builder(size)
+        .resident(0x10, 0, make_si(some_time))
+        .resident(0x30, 1, make_fn(make_ref(5, 5), u"$MFT", 3, some_time))
+        .non_resident(0x80, 2, runs, data_size)
+        .build();
+}
+
+std::vector<std::uint8_t> file_record(std::uint16_t seq, const std::u16string& name, std::uint32_t size = 1024) {
+    return record_builder(size)
+        .sequence(seq)
+        .resident(0x10, 0, make_si(some_time + seq))
+        .resident(0x30, 1, make_fn(make_ref(5, 5), name, 1, some_time))
+        .resident(0x80, 2, {1, 2, 3})
+        .build();
+}
+
+class NtfsVolume : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = scratch_dir("ntfsvol"); }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path dir_;
+};
+
+// A $MFT in two runs: entries 0-3 at cluster 4, entries 4-11 at clusters 40-41.
+synthetic_volume fragmented() {
+    synthetic_volume v;
+    v.format();
+    v.put_cluster(4, mft_record0(run_list({{4, 1}, {40, 2}}), 12 * 1024));
+    for (std::uint16_t n = 1; n < 12; ++n) {
+        const std::uint64_t lcn = n < 4 ? 4 : 40 + (n - 4) / 4;
+        v.put_cluster(lcn, file_record(n, u"f" + std::u16string(1, char16_t(u'a' + n))), (n % 4) * 1024);
+    }
+    return v;
+}
+
+}  // namespace
+
+TEST_F(NtfsVolume, FragmentedMftMapsEntriesThroughItsRuns) {
+    auto vol = volume_on(fragmented().write(dir_ / "frag.img"));
+    std::uint64_t mft_offset = 0;
+    ASSERT_TRUE(open_volume(*vol, mft_offset));
+    EXPECT_EQ(mft_offset, 4u * 4096);
+    EXPECT_EQ(vol->record_size(), 1024u);
+    EXPECT_EQ(vol->entry_count(), 12u);
+    EXPECT_EQ(vol->mft_runs().size(), 2u);
+    EXPECT_EQ(entry_offset(*vol, 0), 4u * 4096);
+    EXPECT_EQ(entry_offset(*vol, 5), 40u * 4096 + 1024);
+    EXPECT_EQ(entry_offset(*vol, 11), 41u * 4096 + 3 * 1024);
+    EXPECT_EQ(entry_offset(*vol, 12), 0u);  // beyond the runs
+
+    // A second open only hands back the offset.
+    mft_offset = 0;
+    EXPECT_TRUE(open_volume(*vol, mft_offset));
+    EXPECT_EQ(mft_offset, 4u * 4096);
+
+    mft_entries_ctx ctx;
+    ctx.source = std::make_unique<volume_mft_source>(std::move(vol));
+    std::vector<std::uint8_t> rec;
+    for (std::uint64_t n : {7u, 2u, 11u, 4u}) {  // scattered, then across the run boundary
+        ASSERT_EQ(read_file_record(ctx, n, rec), record_status::ok) << n;
+        EXPECT_EQ(rec[0x10], n);
+    }
+    EXPECT_EQ(read_file_record(ctx, 12, rec), record_status::unreadable);
+}
+
+TEST_F(NtfsVolume, RangeWalkReadsEveryEntryOnce) {
+    mft_entries_ctx ctx;
+    ctx.image_path = fragmented().write(dir_ / "frag.img").string();
+    ASSERT_TRUE(open_source(ctx));
+    EXPECT_EQ(ctx.entry_count, 12u);
+    ctx.show_progress = false;
+    std::vector<std::uint64_t> seen;
+    walk_mft_range(ctx, [&](mft_entry_info& e) { seen.push_back(e.entry_number); });
+    ASSERT_EQ(seen.size(), 12u);
+    for (std::uint64_t n = 0; n < 12; ++n) EXPECT_EQ(seen[n], n);
+}
+
+TEST_F(NtfsVolume, RecordZeroCanEnlargeTheRecordSize) {
+    // The boot sector says 1 KiB; record 0's update sequence count of 9 says 4 KiB.
+    synthetic_volume v;
+    v.format();
+    v.put_cluster(4, mft_record0(run_list({{4, 4}}), 4 * 4096, 4096));
+    for (std::uint16_t n = 1; n < 4; ++n) v.put_cluster(4 + n, file_record(n, u"big", 4096));
+    auto vol = volume_on(v.write(dir_ / "big.img"));
+    std::uint64_t off = 0;
+    ASSERT_TRUE(open_volume(*vol, off));
+    EXPECT_EQ(vol->record_size(), 4096u);
+    EXPECT_EQ(vol->record0().size(), 4096u);
+    EXPECT_EQ(vol->entry_count(), 4u);
+    EXPECT_EQ(entry_offset(*vol, 3), 7u * 4096);
+}
+
+TEST_F(NtfsVolume, MftExtentsInExtensionRecordsAreFollowed) {
+    // Record 0 maps entries 0-3 itself; its attribute list names record 2, which maps 4-11.
+    synthetic_volume v;
+    v.format();
+    std::vector<std::uint8_t> list = attr_list_entry(0x80, 2, make_ref(0, 1));
+    const std::vector<std::uint8_t> second = attr_list_entry(0x80, 0, make_ref(2, 1));
+    list.insert(list.end(), second.begin(), second.end());
+    v.put_cluster(4, record_builder()
+                         .resident(0x10, 0, make_si(some_time))
+                         .resident(0x20, 3, list)
+                         .non_resident(0x80, 2, run_list({{4, 1}}), 12 * 1024)
+                         .build());
+    v.put_cluster(4, file_record(1, u"one"), 1024);
+    v.put_cluster(4, record_builder().base_ref(make_ref(0, 1)).non_resident(0x80, 0, run_list({{40, 2}}), 0, u"", 1)
+                         .build(), 2048);
+    for (std::uint16_t n = 4; n < 12; ++n) v.put_cluster(40 + (n - 4) / 4, file_record(n, u"x"), (n % 4) * 1024);
+    auto vol = volume_on(v.write(dir_ / "ext.img"));
+    std::uint64_t off = 0;
+    ASSERT_TRUE(open_volume(*vol, off));
+    EXPECT_EQ(vol->entry_count(), 12u);
+    EXPECT_EQ(entry_offset(*vol, 9), 41u * 4096 + 1024);
+}
+
+TEST_F(NtfsVolume, HostileRunsStayInsideTheVolume) {
+    // Runs claiming 2^32 clusters, one far past the volume's end and one
+    // overlapping the first: the map keeps only clusters of this 64-cluster volume.
+    synthetic_volume v;
+    v.format();
+    v.put_cluster(4, mft_record0(run_list({{4, 0xFFFFFFFF}, {1ll << 40, 0xFFFFFFFF}, {0, 0xFFFFFFFF}}),
+                                 1ull << 50));
+    auto vol = volume_on(v.write(dir_ / "hostile.img"));
+    std::uint64_t off = 0;
+    ASSERT_TRUE(open_volume(*vol, off));
+    EXPECT_LE(vol->mft_mapped_bytes(), 64u * 4096);
+    EXPECT_LE(vol->entry_count(), 64u * 4);
+    EXPECT_EQ(entry_offset(*vol, 1ull << 40), 0u);
+
+    mft_entries_ctx ctx;
+    ctx.show_progress = false;
+    ctx.source = std::make_unique<volume_mft_source>(std::move(vol));
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t reported = 0;
+    walk_mft_range(ctx, [&](mft_entry_info&) { ++reported; });
+    EXPECT_EQ(reported, 1u);  // only record 0 is a record
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(NtfsVolume, MftOutsideTheVolumeOrUnusableRecordZeroFailsTheOpen) {
+    std::uint64_t off = 0;
+    {
+        synthetic_volume v = fragmented();
+        v.mft_cluster = 2;  // points at zeros
+        v.write_boot();
+        EXPECT_FALSE(open_volume(*volume_on(v.write(dir_ / "a.img")), off));
+    }
+    {
+        synthetic_volume v = fragmented();
+        v.sectors_per_cluster = 0;
+        v.write_boot();
+        EXPECT_FALSE(open_volume(*volume_on(v.write(dir_ / "b.img")), off));
+    }
+    {
+        synthetic_volume v = fragmented();
+        put_le(v.bytes, 4 * 4096 + 0x1C, 0, 4);  // allocated record size 0
+        EXPECT_FALSE(open_volume(*volume_on(v.write(dir_ / "c.img")), off));
+    }
+    {
+        // The image ends inside the $MFT: what lies past the end is not read.
+        synthetic_volume v = fragmented();
+        v.bytes.resize(40 * 4096 + 2048);
+        auto vol = volume_on(v.write(dir_ / "d.img"));
+        ASSERT_TRUE(open_volume(*vol, off));
+        mft_entries_ctx ctx;
+        ctx.source = std::make_unique<volume_mft_source>(std::move(vol));
+        std::vector<std::uint8_t> rec;
+        EXPECT_EQ(read_file_record(ctx, 5, rec), record_status::ok);
+        EXPECT_EQ(read_file_record(ctx, 6, rec), record_status::unreadable);
+    }
+    // No reader, no volume.
+    ntfs_volume none(nullptr, 0);
+    EXPECT_FALSE(open_volume(none, off));
+    EXPECT_FALSE(none.ready());
+}
+
+TEST_F(NtfsVolume, VolumeOffsetAndSourceOpening) {
+    const fs::path disk = fragmented().write(dir_ / "disk.img", std::vector<std::uint8_t>(65536, 0xCC));
+    mft_entries_ctx ctx;
+    ctx.image_path = disk.string();
+    EXPECT_FALSE(open_source(ctx));
+    EXPECT_FALSE(ctx.source);
+    EXPECT_EQ(ctx.entry_count, 0u);
+    ctx.volume_offset = 65536;
+    ASSERT_TRUE(open_source(ctx));
+    EXPECT_EQ(ctx.entry_count, 12u);
+    EXPECT_EQ(ctx.record_size, 1024u);
+    EXPECT_EQ(ctx.source->sector_stride(), 512u);
+    ASSERT_NE(context_volume(ctx), nullptr);
+    EXPECT_EQ(context_volume(ctx)->volume_offset(), 65536u);
+
+    mft_entries_ctx missing;
+    missing.image_path = (dir_ / "no-such.img").string();
+    EXPECT_FALSE(open_source(missing));
+
+    EXPECT_EQ(source_type_of_path("c:"), ntfs_volume::source_volume);
+    EXPECT_EQ(source_type_of_path("c:\\"), ntfs_volume::source_volume);
+    EXPECT_EQ(source_type_of_path("\\\\.\\HarddiskVolumeShadowCopy3"), ntfs_volume::source_device);
+    EXPECT_EQ(source_type_of_path("/images/disk.dd"), ntfs_volume::source_image);
+    EXPECT_EQ(source_type_of_path("c:x"), ntfs_volume::source_image);
+}
+
+TEST_F(NtfsVolume, NonResidentListClustersAreReadWithinTheBound) {
+    synthetic_volume v = fragmented();
+    v.put_cluster(50, std::vector<std::uint8_t>(4096, 0xAB));
+    v.put_cluster(51, std::vector<std::uint8_t>(4096, 0xCD));
+    auto vol = volume_on(v.write(dir_ / "list.img"));
+    std::uint64_t off = 0;
+    ASSERT_TRUE(open_volume(*vol, off));
+    volume_mft_source src(std::move(vol));
+    std::vector<std::uint8_t> out;
+
+    ASSERT_TRUE(src.read_run_clusters({{50, 0, 0, 1}, {0, 1, 1, 1}, {51, 2, 0, 1}}, 1 << 20, out));
+    ASSERT_EQ(out.size(), 3u * 4096);
+    EXPECT_EQ(out[0], 0xAB);
+    EXPECT_EQ(out[4096], 0);  // sparse
+    EXPECT_EQ(out[8191 + 4096], 0xCD);
+
+    // A run claiming 2^32 clusters yields no more than the bound.
+    ASSERT_TRUE(src.read_run_clusters({{50, 0, 0, 0xFFFFFFFF}}, 6000, out));
+    EXPECT_EQ(out.size(), 6000u);
+    EXPECT_EQ(out[4095], 0xAB);
+    EXPECT_EQ(out[5999], 0xCD);
+
+    // A run partly outside the volume: what lies inside is read, the rest stays zero.
+    ASSERT_TRUE(src.read_run_clusters({{63, 0, 0, 4}}, 1 << 20, out));
+    EXPECT_EQ(out.size(), 4u * 4096);
+}
