@@ -42,6 +42,17 @@ std::uint64_t run_coverage(const std::vector<compact_run>& runs, std::uint64_t c
     return total;
 }
 
+// The file name in an entry's key ($FILE_NAME: length at 0x40, name at 0x42 of the key).
+void add_key_name(kavo::binary_data node, std::size_t entry, std::uint16_t key_length, std::uint64_t child,
+                  index_names& names) {
+    const std::size_t units = node.u8(entry + 0x10 + 0x40);
+    if (units == 0 || key_length < 0x42 + 2 * units) return;
+    std::u16string name = node.utf16(entry + 0x10 + 0x42, units);
+    if (name.empty()) return;
+    auto& list = names[child];
+    if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(std::move(name));
+}
+
 kavo::binary_data resident_value(const catalogue_row& row) {
     kavo::binary_data rec(row.record_copy);
     return rec.sub(row.value_offset, row.value_length);
@@ -49,7 +60,8 @@ kavo::binary_data resident_value(const catalogue_row& row) {
 
 }  // namespace
 
-void parse_index_node(kavo::binary_data node, children_set& children, bool include_slack, std::uint32_t block_size) {
+void parse_index_node(kavo::binary_data node, children_set& children, bool include_slack, std::uint32_t block_size,
+                      index_names* names) {
     const std::uint32_t first = node.u32(0x00);
     const std::uint32_t total = node.u32(0x04);
     const std::uint32_t allocated = node.u32(0x08);
@@ -67,30 +79,33 @@ void parse_index_node(kavo::binary_data node, children_set& children, bool inclu
         if (length < entry_header || length > max_entry_length) break;
         if (length > total || key_length > total || (!include_slack && key_length > length)) break;
         const std::uint64_t ref = node.u64(pos);
-        if (ref != 0 && (flags & last_entry_flag) == 0)
+        if (ref != 0 && (flags & last_entry_flag) == 0) {
             children.insert(ref_entry(ref));
-        else if (!include_slack)
+            if (names) add_key_name(node, pos, key_length, ref_entry(ref), *names);
+        } else if (!include_slack) {
             break;  // the last entry ends the node
+        }
         pos += length;
     }
 }
 
 std::uint32_t parse_index_blocks(std::span<std::uint8_t> stream, std::uint32_t block_size, std::uint32_t stride,
-                                 children_set& children, bool include_slack) {
+                                 children_set& children, bool include_slack, index_names* names) {
     if (block_size == 0) return 0;
     std::uint32_t parsed = 0;
     for (std::size_t off = 0; off < stream.size(); off += block_size) {
         std::span<std::uint8_t> block = stream.subspan(off, std::min<std::size_t>(block_size, stream.size() - off));
         if (!kavo::binary_data(block).starts_with("INDX", 4)) continue;  // an unused block
         validate_and_fixup(block, stride);
-        parse_index_node(kavo::binary_data(block).from(indx_node_offset), children, include_slack, block_size);
+        parse_index_node(kavo::binary_data(block).from(indx_node_offset), children, include_slack, block_size, names);
         ++parsed;
     }
     return parsed;
 }
 
 bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, std::uint32_t block_size,
-                           children_set& children, bool include_slack, std::uint32_t* blocks_parsed) {
+                           children_set& children, bool include_slack, std::uint32_t* blocks_parsed,
+                           index_names* names) {
     if (blocks_parsed) *blocks_parsed = 0;
     const std::uint64_t cs = volume.cluster_size();
     if (!attribute.non_resident || attribute.runs.empty() || cs == 0 || block_size == 0) return false;
@@ -107,14 +122,14 @@ bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, 
         stream_read_flags flags;
         if (!read_stream_range(volume, attribute.runs, off, block.data(), got, flags) || got < 4) continue;
         parsed += parse_index_blocks(std::span<std::uint8_t>(block.data(), static_cast<std::size_t>(got)), block_size,
-                                     stride, children, include_slack);
+                                     stride, children, include_slack, names);
     }
     if (blocks_parsed) *blocks_parsed = parsed;
     return parsed > 0;
 }
 
 bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& children, bool include_slack,
-                   index_read_status* status) {
+                   index_read_status* status, index_names* names) {
     index_read_status local;
     index_read_status& st = status ? *status : local;
     st = index_read_status{};
@@ -129,7 +144,7 @@ bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& chil
         kavo::binary_data value = resident_value(row);
         if (value.size() < root_node_offset + entry_header) continue;
         block_size = block_size_of(value.u32(0x08));
-        parse_index_node(value.from(root_node_offset), children, include_slack, block_size);
+        parse_index_node(value.from(root_node_offset), children, include_slack, block_size, names);
         st.root_found = true;
     }
     ntfs_volume* volume = context_volume(ctx);
@@ -139,7 +154,7 @@ bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& chil
         st.allocation_found = true;
         if (!volume) continue;
         std::uint32_t parsed = 0;
-        if (read_index_allocation(*volume, row, block_size, children, include_slack, &parsed))
+        if (read_index_allocation(*volume, row, block_size, children, include_slack, &parsed, names))
             st.allocation_read = true;
         st.blocks_parsed += parsed;
     }

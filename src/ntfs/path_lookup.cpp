@@ -111,7 +111,8 @@ std::vector<std::u16string> split_user_path(std::u16string_view path, bool* from
     return segs;
 }
 
-std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std::uint64_t entry) {
+std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std::uint64_t entry,
+                                                         const std::vector<std::u16string>* key_names) {
     std::vector<std::uint8_t> record;
     if (read_file_record(ctx_, entry, record) != record_status::ok) {
         ctx_.diags.line("err: readFR: inode 0x%llx", static_cast<ull>(entry));
@@ -142,6 +143,15 @@ std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std
             shown_is_dos = dos;
         }
     }
+    // The directory's own keys name the child too (and hold every name when the
+    // record's names are spread over extension records).
+    if (key_names)
+        for (const std::u16string& name : *key_names) {
+            std::u16string folded = upcase(name);
+            if (std::find(c.folded_names.begin(), c.folded_names.end(), folded) == c.folded_names.end())
+                c.folded_names.push_back(std::move(folded));
+            if (c.shown_name.empty()) c.shown_name = name;
+        }
     c.is_link = redirecting_reparse(e, c.link_target, c.link_relative);
     return c;
 }
@@ -188,7 +198,8 @@ const path_lookup::listing& path_lookup::children_of(std::uint64_t dir) {
     ctx_.diags.text("info: get children nodes");
     children_set set;
     index_read_status status;
-    read_children(ctx_, dir, set, false, &status);
+    index_names key_names;
+    read_children(ctx_, dir, set, false, &status, &key_names);
     std::vector<std::uint64_t> entries(set.begin(), set.end());
     // An extracted $MFT has no clusters: a directory too large for its root node
     // is listed from the parent references of the names instead.
@@ -205,8 +216,11 @@ const path_lookup::listing& path_lookup::children_of(std::uint64_t dir) {
     }
     ctx_.diags.line("info: # children [%d]", static_cast<int>(entries.size()));
     ctx_.diags.text("info: get children names");
-    for (std::uint64_t e : entries)
-        if (auto c = read_child(dir, e)) list.children.push_back(std::move(*c));
+    for (std::uint64_t e : entries) {
+        auto k = key_names.find(e);
+        if (auto c = read_child(dir, e, k == key_names.end() ? nullptr : &k->second))
+            list.children.push_back(std::move(*c));
+    }
     if (list.children.empty()) {
         ctx_.diags.text("err: no child names");
         return list;

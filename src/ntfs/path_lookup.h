@@ -47,7 +47,7 @@ public:
     const listing& children_of(std::uint64_t dir);
 
 private:
-    std::optional<child> read_child(std::uint64_t dir, std::uint64_t entry);
+    std::optional<child> read_child(std::uint64_t dir, std::uint64_t entry, const std::vector<std::u16string>* key_names);
     void add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out);
 
     mft_entries_ctx& ctx_;

@@ -31,6 +31,11 @@ TEST(IndexNode, ChildrenUpToTheLastEntryAndSlackOnRequest) {
                                  index_entry(make_ref(99, 4), u"gone.txt"));
     EXPECT_EQ(parse(node), (children_set{64, 65, 70}));
     EXPECT_EQ(parse(node, true), (children_set{64, 65, 70, 99}));
+    // The keys' names, one list per child.
+    children_set set;
+    index_names names;
+    parse_index_node(kavo::binary_data(node), set, false, default_index_block, &names);
+    EXPECT_EQ(names, (index_names{{64, {u"a.txt"}}, {65, {u"B~1.TXT", u"b long.txt"}}, {70, {u"sub"}}}));
 }
 
 TEST(IndexNode, HostileHeadersAndEntriesStopTheWalk) {
