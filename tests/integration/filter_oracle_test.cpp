@@ -213,13 +213,23 @@ TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
     EXPECT_TRUE(selected("basic", [](mft_entries_ctx& c) { c.filter_files = {"missing.txt"}; }).empty());
 }
 
-TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
-    std::set<std::uint64_t> unallocated;
+namespace {
+
+// The entries ils -A lists: those whose in-use flag is clear.
+std::set<std::uint64_t> ils_unallocated() {
+    std::set<std::uint64_t> out;
     std::istringstream in(read_file(fixture("basic.ils_unalloc.txt")));
     std::string line;
     while (std::getline(in, line))
         if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && line.find("|f|") != std::string::npos)
-            unallocated.insert(std::stoull(line));
+            out.insert(std::stoull(line));
+    return out;
+}
+
+}  // namespace
+
+TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
+    const auto unallocated = ils_unallocated();
     ASSERT_GE(unallocated.size(), 4u);
     EXPECT_EQ(selected("basic",
                        [](mft_entries_ctx& c) {
@@ -227,4 +237,76 @@ TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
                            c.and_logic = true;
                        }),
               unallocated);
+}
+
+TEST(FilterOracle, SignaturesReadTheStreamThroughTheVolume) {
+    // tool.exe starts with "MZ binary": an MZ header but no PE image behind it.
+    const auto mz = selected("ntfsvol_4kn", [](mft_entries_ctx& c) { c.filter_sig_types = {30}; });
+    EXPECT_EQ(mz, (std::set<std::uint64_t>{72}));
+    EXPECT_TRUE(selected("ntfsvol_4kn", [](mft_entries_ctx& c) { c.filter_sig_types = {34}; }).empty());
+    // OR: the signature or the extension.
+    const auto either = selected("ntfsvol_4kn", [](mft_entries_ctx& c) {
+        c.filter_sig_types = {30};
+        c.filter_exts = {"dat"};
+    });
+    EXPECT_TRUE(either.count(72));
+    EXPECT_GT(either.size(), 1u);
+    // AND: both must hold.
+    EXPECT_TRUE(selected("ntfsvol_4kn", [](mft_entries_ctx& c) {
+                    c.filter_sig_types = {30};
+                    c.filter_exts = {"dat"};
+                    c.and_logic = true;
+                }).empty());
+    EXPECT_EQ(selected("ntfsvol_4kn",
+                       [](mft_entries_ctx& c) {
+                           c.filter_sig_types = {30};
+                           c.filter_exts = {"exe"};
+                           c.and_logic = true;
+                       }),
+              (std::set<std::uint64_t>{72}));
+}
+
+namespace {
+
+// Entry numbers of the rows of a default-layout results file.
+std::multiset<std::uint64_t> reported_entries(const fs::path& results, std::string* text = nullptr) {
+    std::multiset<std::uint64_t> out;
+    const std::string all = read_file(results);
+    if (text) *text = all;
+    std::istringstream in(all);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("0x", 0) == 0) out.insert(std::stoull(line.substr(0, line.find(' ')), nullptr, 16));
+    return out;
+}
+
+}  // namespace
+
+TEST(FilterCommandLine, FileFiltersOnAnExtractedMft) {
+    const auto dir = scratch_dir("filter_cli");
+    const auto mft = gunzip_to(fixture("basic.mft.gz"), dir);
+    const auto out = dir / "out.txt";
+    auto r = run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", out.string(), "-filter_file",
+                          "bigdir\\file_050.txt | \\dir1\\dir2\\level2.txt", "-filter_file", "ads_host.txt:secret"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::string text;
+    const auto rows = reported_entries(out, &text);
+    EXPECT_EQ(std::set<std::uint64_t>(rows.begin(), rows.end()), (std::set<std::uint64_t>{133, 69, 76}));
+    EXPECT_NE(text.find("inode(0x4c\\secret)"), std::string::npos);
+    EXPECT_NE(text.find("inode(0x85)"), std::string::npos);
+
+    // A signature list on an extracted $MFT lets every entry through.
+    const auto all_out = dir / "all.txt", sig_out = dir / "sig.txt";
+    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", all_out.string()}).exit_code, 0);
+    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", sig_out.string(), "-filter_sig", "mz"}).exit_code,
+              0);
+    EXPECT_EQ(reported_entries(sig_out), reported_entries(all_out));
+
+    // Deleted-only: exactly the records whose in-use flag is clear.
+    const auto del_out = dir / "deleted.txt";
+    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", del_out.string(), "-filter_deleted_files"})
+                  .exit_code,
+              0);
+    const auto deleted = reported_entries(del_out);
+    EXPECT_EQ(std::set<std::uint64_t>(deleted.begin(), deleted.end()), ils_unallocated());
 }
