@@ -5,7 +5,9 @@
 #include "app/mft_entries_ctx.h"
 #include "common/index_builder.h"
 #include "common/record_builder.h"
+#include "common/test_support.h"
 #include "ntfs/memory_mft_source.h"
+#include "ntfs/synthetic_volume.h"
 
 using namespace skelvar;
 using namespace testing_support;
@@ -172,4 +174,37 @@ TEST(ReadChildren, RootNodeAttributeListAndMissingAllocation) {
     EXPECT_FALSE(read_children(ctx, 39, set));  // an empty record
     EXPECT_FALSE(read_children(ctx, 1000, set));  // beyond the $MFT
     EXPECT_TRUE(set.empty());
+}
+
+TEST(IndexAllocation, BlocksThroughTheVolumeWithHostileSizesAndRuns) {
+    const auto dir = scratch_dir("index_alloc");
+    synthetic_volume v;
+    v.format();
+    v.put_cluster(4, record_builder().non_resident(0x80, 0, run_list({{4, 1}}), 1024).build());
+    v.put_cluster(20, indx_block(index_node({index_entry(make_ref(100, 1), u"a"), last_index_entry()})));
+    v.put_cluster(21, std::vector<std::uint8_t>(4096, 0xEE));  // not an INDX block
+    v.put_cluster(22, indx_block(index_node({index_entry(make_ref(101, 1), u"b"), last_index_entry()})));
+    auto volume = volume_on(v.write(dir / "v.img"));
+    std::uint64_t off = 0;
+    ASSERT_TRUE(open_volume(*volume, off));
+
+    catalogue_row row;
+    row.type = 0xA0;
+    row.non_resident = 1;
+    row.allocated_size = 1ull << 62;  // believed only as far as the runs and the volume go
+    // compact_run fields: lcn, vcn, sparse, count.
+    row.runs = {{20, 0, 0, 3}, {0, 3, 1, 2}, {1ull << 40, 5, 0, 0xFFFFFFFF}};
+    children_set set;
+    std::uint32_t blocks = 0;
+    EXPECT_TRUE(read_index_allocation(*volume, row, 4096, set, false, &blocks));
+    EXPECT_EQ(blocks, 2u);
+    EXPECT_EQ(set, (children_set{100, 101}));
+
+    row.runs = {{1ull << 40, 0, 0, 16}};  // nothing readable
+    set.clear();
+    EXPECT_FALSE(read_index_allocation(*volume, row, 4096, set, false));
+    row.non_resident = 0;
+    EXPECT_FALSE(read_index_allocation(*volume, row, 4096, set, false));
+    EXPECT_TRUE(set.empty());
+    std::filesystem::remove_all(dir);
 }
