@@ -37,6 +37,13 @@ std::u16string_view trim(std::u16string_view s) {
 
 bool has_drive_letter(std::u16string_view segment) { return segment.size() >= 2 && segment[1] == u':'; }
 
+// "c:" is dropped; "c:name" (relative to the drive) keeps its name.
+void drop_drive_letter(std::vector<std::u16string>& segs) {
+    if (segs.empty() || !has_drive_letter(segs.front())) return;
+    if (segs.front().size() == 2) segs.erase(segs.begin());
+    else segs.front().erase(0, 2);
+}
+
 std::vector<std::u16string> split_at(std::u16string_view path, char16_t sep) {
     std::vector<std::u16string> out;
     std::size_t start = 0;
@@ -68,7 +75,7 @@ std::u16string_view strip_device(std::u16string_view path) {
 std::vector<std::u16string> target_segments(std::u16string_view target) {
     if (starts_with_nocase(target, u"\\??\\") || starts_with_nocase(target, u"\\\\?\\")) target.remove_prefix(4);
     std::vector<std::u16string> segs = split_at(target, u'\\');
-    if (!segs.empty() && has_drive_letter(segs.front())) segs.erase(segs.begin());
+    drop_drive_letter(segs);
     return segs;
 }
 
@@ -106,7 +113,7 @@ std::vector<std::u16string> split_user_path(std::u16string_view path, bool* from
     const char16_t sep = path.find(u'/') != std::u16string_view::npos ? u'/' : u'\\';
     if (from_root) *from_root = !path.empty() && path.front() == sep;
     std::vector<std::u16string> segs = split_at(path, sep);
-    if (!segs.empty() && has_drive_letter(segs.front())) segs.erase(segs.begin());
+    drop_drive_letter(segs);
     if (!segs.empty() && equal_ignoring_case(segs.front(), u"[root]")) segs.erase(segs.begin());
     return segs;
 }

@@ -133,26 +133,33 @@ bool or_test(mft_entries_ctx& ctx, mft_entry_info& e) {
     if ((ctx.filter_max_size || ctx.filter_min_size) && size_step(ctx, e)) return true;
 
     std::u16string& lower = f.lower_name;
-    if (!f.wildcards.empty()) {
+    if (!f.wildcards.empty() || !f.names.empty()) {
+        // Each name lower-cased once for all the wildcard and name filters.
+        std::vector<std::u16string>& names = f.lower_names;
+        std::size_t count = 0;
         for (const auto& [key, fn] : e.file_names) {
-            downcase_into(fn.name, lower);
+            if (names.size() <= count) names.emplace_back();
+            downcase_into(fn.name, names[count++]);
+        }
+        std::size_t i = 0;
+        for (const auto& [key, fn] : e.file_names) {
             for (const wildcard_pattern& w : f.wildcards) {
-                if (w.found_in(lower)) {
+                if (w.found_in(names[i])) {
                     e.marks.wildcard = true;
                     add_match(e, "pattern(", fn.name);
                     return true;
                 }
             }
+            ++i;
         }
-    }
-    for (const auto& [text, item] : f.names) {
-        const bool partial = item.partial_front || item.partial_back;
-        for (const auto& [key, fn] : e.file_names) {
-            downcase_into(fn.name, lower);
-            if (partial ? lower.find(item.text) != std::u16string::npos : lower == item.text) {
-                e.marks.name = true;
-                add_match(e, "name(", item.text);
-                return true;
+        for (const auto& [text, item] : f.names) {
+            const bool partial = item.partial_front || item.partial_back;
+            for (std::size_t n = 0; n < count; ++n) {
+                if (partial ? names[n].find(item.text) != std::u16string::npos : names[n] == item.text) {
+                    e.marks.name = true;
+                    add_match(e, "name(", item.text);
+                    return true;
+                }
             }
         }
     }

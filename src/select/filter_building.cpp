@@ -166,12 +166,8 @@ void complete_filters(mft_entries_ctx& ctx) {
     filter_collections& f = ctx.filters;
     const bool paths = !f.dir_paths.empty() || !f.dir_tree_paths.empty() || !f.file_paths.empty();
     if (!paths && f.directories.empty()) return;
-    if (!ctx.source || !ctx.source->ready()) {
-        for (const auto& p : f.dir_paths) not_found(ctx, "-filter_dir", p);
-        for (const auto& p : f.dir_tree_paths) not_found(ctx, "-filter_dir_recurse", p);
-        for (const auto& p : f.file_paths) not_found(ctx, "-filter_file", p);
-        return;
-    }
+    // Without a source nothing is walked; the paths stay unresolved.
+    if (!ctx.source || !ctx.source->ready()) return;
     // Directories named by number are shown by their path when it can be built.
     for (auto& [n, item] : f.directories)
         if (item.resolved_path.empty()) item.resolved_path = directory_path(ctx, n);

@@ -63,6 +63,7 @@ struct filter_collections {
 
     // Scratch for the name and header tests, so the per-entry path allocates nothing.
     std::u16string lower_name;
+    std::vector<std::u16string> lower_names;
     std::vector<std::uint8_t> header;
 };
 

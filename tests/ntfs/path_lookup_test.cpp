@@ -119,6 +119,7 @@ TEST(PathLookup, SameEntryWhateverTheSpelling) {
     EXPECT_EQ(f.find(u"ÜBERGRÖSSE"), std::nullopt);
     EXPECT_EQ(f.find(u"\\ÜBERGRÖßE\\CAFÉ.TXT"), std::optional<std::uint64_t>(13));
     EXPECT_EQ(f.find(u"c:\\"), std::optional<std::uint64_t>(5));
+    EXPECT_EQ(f.find(u"c:ReadMe.txt"), std::optional<std::uint64_t>(7));
     EXPECT_EQ(f.find(u"[root]"), std::optional<std::uint64_t>(5));
 }
 
