@@ -8,6 +8,7 @@
 #include "report/date_time.h"
 #include "support/admin_rights.h"
 #include "support/console.h"
+#include "volume/volume_detection.h"
 
 namespace skelvar {
 
@@ -61,6 +62,27 @@ bool apply_generic_options(mft_entries_ctx& ctx, arg_list& args, const std::stri
     return true;
 }
 
+// A disk-shaped source must hold the NTFS volume to examine: the volume offset
+// is confirmed or chosen here, and the listing is shown only when it fails.
+static bool validate_disk_source(mft_entries_ctx& ctx) {
+    std::string messages;
+    std::uint64_t offset = ctx.volume_offset;
+    const bool ignore_size = ctx.ignore_image_size && offset != 0;
+    bool ok = true;
+    if (!ctx.image_path.empty() && ctx.mftfile_path.empty())
+        ok = validate_image(ctx.image_path, offset, ignore_size, messages);
+    else if (ctx.drive_number >= 0 && ctx.image_path.empty() && ctx.mftfile_path.empty())
+        ok = validate_drive(ctx.drive_number, offset, ignore_size, messages);
+    else
+        return true;
+    if (!ok) {
+        std::fputs(messages.c_str(), stderr);
+        return false;
+    }
+    ctx.volume_offset = offset;
+    return true;
+}
+
 int apply_main_options(mft_entries_ctx& ctx, arg_list& args) {
     option_state state{ctx, args, std::string()};
     if (apply_options(main_options(), state) != 0) return options_stop;
@@ -69,6 +91,7 @@ int apply_main_options(mft_entries_ctx& ctx, arg_list& args) {
         console::message("prob reading: %s, aborting\n,", ctx.image_path.c_str());
         return options_stop;
     }
+    if (!validate_disk_source(ctx)) return options_stop;
     if (ctx.indx_path.empty() && !has_source(ctx)) {
         console::message(
             "error: need to specify at least an input source [-mftfile, -image, -drivenum, -partition, -vmdk]\n");

@@ -14,6 +14,7 @@
 #include "app/option_driver.h"
 #include "app/usage_text.h"
 #include "app/walk_choice.h"
+#include "ntfs/source_opening.h"
 #include "ntfs/mft_source.h"
 #include "ntfs/mft_walk.h"
 #include "report/timeline_writer.h"
@@ -51,16 +52,16 @@ bool create_output_directory(const std::string& path) {
     return std::filesystem::is_directory(dir, ec);
 }
 
-void open_source(mft_entries_ctx& ctx) {
-    if (!ctx.mftfile_path.empty()) {
-        ctx.source_label = uni::to_utf16(ctx.mftfile_path);
-        ctx.source = open_mft_file(ctx.mftfile_path);
-        if (!ctx.source || !ctx.source->ready())
-            console::message("prob opening $MFT file %s, nothing to report\n", ctx.mftfile_path.c_str());
-        return;
-    }
-    // Images, devices and virtual disks are opened through the volume reader.
-    console::message("prob opening source: only extracted $MFT files (-mftfile) can be read by this build\n");
+// Opening prints nothing itself: the reason a source cannot be read is said here.
+void open_run_source(mft_entries_ctx& ctx) {
+    if (open_source(ctx)) return;
+    if (!ctx.mftfile_path.empty())
+        console::message("prob opening $MFT file %s, nothing to report\n", ctx.mftfile_path.c_str());
+    else if (!ctx.image_path.empty())
+        console::message("prob opening NTFS volume in %s at offset 0x%llx, nothing to report\n",
+                         ctx.image_path.c_str(), static_cast<unsigned long long>(ctx.volume_offset));
+    else
+        console::message("prob opening the source, nothing to report\n");
 }
 
 bool source_open(const mft_entries_ctx& ctx) { return ctx.source && ctx.source->ready(); }
@@ -185,7 +186,7 @@ int run_program(int argc, char** argv) {
     }
     std::ostream& results = ctx->has_out_file ? static_cast<std::ostream&>(out_file) : std::cout;
 
-    open_source(*ctx);
+    open_run_source(*ctx);
     complete_filters(*ctx);
     run_walks(*ctx, results);
 

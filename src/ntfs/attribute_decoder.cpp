@@ -286,8 +286,13 @@ decode_result decode_attribute(mft_entry_info& entry, const mft_entries_ctx& ctx
                 if (read_file_name(h.value, ctx.reference_time, fn)) {
                     fn.attr_id = h.id;
                     fn.holder_entry = holder;
-                    if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(key, fn);
-                    entry.file_names.emplace(key, std::move(fn));
+                    // Attribute ids repeat across extension records: a file with many hard
+                    // links would lose names to a key already taken, so take the next free one.
+                    attr_key name_key = key;
+                    for (std::uint32_t bump = 1; entry.file_names.count(name_key) && bump <= 0xFFFF; ++bump)
+                        name_key = make_attr_key(at_file_name, static_cast<std::uint16_t>(h.id + bump));
+                    if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(name_key, fn);
+                    entry.file_names.emplace(name_key, std::move(fn));
                 }
             }
             break;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <set>
 #include <string>
 
@@ -20,14 +20,10 @@ struct directory_node {
     bool path_known = false;
 };
 
-// Ordered by entry number, then sequence number: (entry, seq) pairs.
-struct ref_order {
-    bool operator()(std::uint64_t a, std::uint64_t b) const {
-        std::uint64_t ea = a & 0x0000FFFFFFFFFFFFull, eb = b & 0x0000FFFFFFFFFFFFull;
-        return ea != eb ? ea < eb : (a >> 48) < (b >> 48);
-    }
-};
-
-using directory_cache = std::map<std::uint64_t, directory_node, ref_order>;
+// Lookups are exact on entry and sequence number and never need an order; a
+// hash table answers them in one or two memory accesses where a tree of tens of
+// thousands of directories costs a cache miss per level. Nodes stay put when
+// the table grows, so pointers to them remain valid for the whole walk.
+using directory_cache = std::unordered_map<std::uint64_t, directory_node>;
 
 }  // namespace skelvar

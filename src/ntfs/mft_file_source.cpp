@@ -1,6 +1,6 @@
-// An extracted $MFT file. The range walk reads it front to back, so reads that
-// continue the previous sequential read are served from a large read-ahead
-// window; scattered reads (parent directories) go straight to pread.
+// An extracted $MFT file. The range walk reads it front to back, so its reads
+// are served from a large read-ahead window; scattered reads (parent
+// directories, extension records) go straight to pread.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,14 +29,17 @@ public:
         if (fd_ < 0 || offset > size_ || length > size_ - offset) return false;
         if (offset >= win_start_ && offset + length <= win_start_ + win_len_) {
             std::memcpy(out, window_.data() + (offset - win_start_), length);
-            next_sequential_ = offset + length;
             return true;
         }
-        if (offset == next_sequential_ && length <= window_size) {
+        // A read that continues the window, or two misses in a row, is the walk
+        // moving on: refill. Anything else is a scattered lookup and leaves the
+        // window where the walk will want it next.
+        const bool streaming = offset == win_start_ + win_len_ || offset == last_miss_end_;
+        last_miss_end_ = offset + length;
+        if (streaming && length <= window_size) {
             if (!fill_window(offset)) return false;
-            if (offset + length > win_start_ + win_len_) return false;
+            if (length > win_len_) return false;
             std::memcpy(out, window_.data(), length);
-            next_sequential_ = offset + length;
             return true;
         }
         return pread_all(offset, length, out);
@@ -70,7 +73,7 @@ private:
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> window_;
     std::uint64_t win_start_ = 0, win_len_ = 0;
-    std::uint64_t next_sequential_ = 0;
+    std::uint64_t last_miss_end_ = ~0ull;
 };
 
 }  // namespace

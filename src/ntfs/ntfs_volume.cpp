@@ -109,6 +109,9 @@ std::uint64_t ntfs_volume::read_mft_prefix(std::uint64_t offset, std::uint64_t l
 bool ntfs_volume::read_mft_bytes(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
     if (in_memory_) return memory_mft_->read_at(offset, length, out);
     if (!ready_ || length == 0) return false;
+    // Record 0 is where the boot sector puts it, whatever its own runs say.
+    if (offset < record_size_ && length <= record_size_ - offset)
+        return read_volume(geometry_.mft_offset + offset, out, length);
     return read_mft_prefix(offset, length, out) == length;
 }
 

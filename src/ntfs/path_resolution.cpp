@@ -57,8 +57,8 @@ parent_path resolve_parent_path(std::uint64_t parent_ref, mft_entries_ctx& ctx) 
     };
 
     if (ref_entry(current) == root_entry) {
-        auto it = ctx.dir_cache.lower_bound(make_ref(root_entry, 0));
-        if (it != ctx.dir_cache.end() && it->second.entry == root_entry) result.first_parent_flags = it->second.flags;
+        auto it = ctx.dir_cache.find(current);
+        if (it != ctx.dir_cache.end()) result.first_parent_flags = it->second.flags;
     }
     while (ref_entry(current) != root_entry) {
         auto it = ctx.dir_cache.find(current);

@@ -37,23 +37,20 @@ bool open_mft_file_source(mft_entries_ctx& ctx) {
     return true;
 }
 
-bool open_image_source(mft_entries_ctx& ctx) {
-    const std::uint32_t type = source_type_of_path(ctx.image_path);
-    auto reader = std::make_unique<RAW_DISK_IO>(ctx.image_path, reader_kind(type));
+// Opens the volume on a reader and, with -regen_mft, rebuilds its $MFT.
+bool open_volume_source(mft_entries_ctx& ctx, std::unique_ptr<RAW_DISK_IO> reader, std::uint32_t type,
+                        std::uint64_t offset, const std::string& name) {
     if (!reader->ok()) {
-        ctx.diags.line("err: cannot open %s", ctx.image_path.c_str());
+        ctx.diags.line("err: cannot open %s", name.c_str());
         return false;
     }
-    // Live volumes start at their first byte.
-    const std::uint64_t offset = type == ntfs_volume::source_volume ? 0 : ctx.volume_offset;
     auto volume = std::make_unique<ntfs_volume>(std::move(reader), offset, type, &ctx.diags);
     std::uint64_t mft_offset = 0;
-    const bool opened = open_volume(*volume, mft_offset);
-    if (opened)
+    if (open_volume(*volume, mft_offset))
         ctx.diags.line("info: volume at 0x%llx, $MFT at 0x%llx, %llu entries of %u bytes", static_cast<ull>(offset),
                        static_cast<ull>(mft_offset), static_cast<ull>(volume->entry_count()), volume->record_size());
     else
-        ctx.diags.line("err: no NTFS volume at offset 0x%llx of %s", static_cast<ull>(offset), ctx.image_path.c_str());
+        ctx.diags.line("err: no NTFS volume at offset 0x%llx of %s", static_cast<ull>(offset), name.c_str());
     // The rebuild also serves a volume whose record 0 is beyond use.
     if (ctx.regen_mft && volume->has_reader()) {
         inode_store_options options;
@@ -66,6 +63,25 @@ bool open_image_source(mft_entries_ctx& ctx) {
     }
     ctx.source = std::make_unique<volume_mft_source>(std::move(volume));
     return true;
+}
+
+bool open_path_source(mft_entries_ctx& ctx, const std::string& path, std::uint32_t type) {
+    // Live volumes start at their first byte.
+    const std::uint64_t offset = type == ntfs_volume::source_volume ? 0 : ctx.volume_offset;
+    return open_volume_source(ctx, std::make_unique<RAW_DISK_IO>(path, reader_kind(type)), type, offset, path);
+}
+
+// -partition and -vss: a device path as given, or a drive letter.
+bool open_volume_path_source(mft_entries_ctx& ctx) {
+    const std::string& path = ctx.volume_path;
+    if (path.rfind("\\\\", 0) == 0) return open_path_source(ctx, path, ntfs_volume::source_device);
+    return open_path_source(ctx, path.substr(0, 1) + ":", ntfs_volume::source_volume);
+}
+
+bool open_drive_source(mft_entries_ctx& ctx) {
+    const std::string name = "physical drive " + std::to_string(ctx.drive_number);
+    return open_volume_source(ctx, std::make_unique<RAW_DISK_IO>(ctx.drive_number), ntfs_volume::source_drive,
+                              ctx.volume_offset, name);
 }
 
 }  // namespace
@@ -85,10 +101,21 @@ ntfs_volume* context_volume(mft_entries_ctx& ctx) {
 bool open_source(mft_entries_ctx& ctx) {
     clear_source(ctx);
     bool ok = false;
-    if (!ctx.mftfile_path.empty())
+    if (!ctx.mftfile_path.empty()) {
         ok = open_mft_file_source(ctx);
-    else if (!ctx.image_path.empty())
-        ok = open_image_source(ctx);
+    } else if (!ctx.vmdk_paths.empty()) {
+        ctx.diags.line("err: virtual disk chains cannot be read yet");
+    } else if (!ctx.image_path.empty()) {
+        ok = open_path_source(ctx, ctx.image_path, source_type_of_path(ctx.image_path));
+    } else if (!ctx.volume_path.empty()) {
+        ok = open_volume_path_source(ctx);
+    } else if (!ctx.mounted_vmdk_path.empty()) {
+        // Only a device path names a mounted virtual disk.
+        if (ctx.mounted_vmdk_path.rfind("\\\\.\\", 0) == 0)
+            ok = open_path_source(ctx, ctx.mounted_vmdk_path, ntfs_volume::source_device);
+    } else if (ctx.drive_number >= 0) {
+        ok = open_drive_source(ctx);
+    }
     if (!ok) {
         clear_source(ctx);
         return false;

@@ -40,17 +40,20 @@ bool volume_mft_source::fill_window(std::uint64_t offset) {
 
 bool volume_mft_source::read_at(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
     if (!ready() || length == 0) return false;
-    if (volume_->in_memory()) return volume_->read_mft_bytes(offset, length, out);
-    const bool sequential = offset == next_sequential_;
+    if (volume_->in_memory() || offset < volume_->record_size()) {
+        last_miss_end_ = offset + length;
+        return volume_->read_mft_bytes(offset, length, out);
+    }
     if (offset >= win_start_ && length <= win_len_ && offset - win_start_ <= win_len_ - length) {
         std::memcpy(out, window_.data() + (offset - win_start_), length);
-        if (sequential) next_sequential_ = offset + length;
         return true;
     }
-    // Outside the window: the walk moving on refills it; scattered reads
-    // (parents, extension records) go straight to the volume.
-    next_sequential_ = offset + length;
-    if (sequential && length <= window_size && fill_window(offset) && length <= win_len_) {
+    // A read that continues the window, or two misses in a row, is the walk
+    // moving on: refill. Anything else (parents, extension records) is a
+    // scattered lookup that goes straight to the volume and leaves the window be.
+    const bool streaming = offset == win_start_ + win_len_ || offset == last_miss_end_;
+    last_miss_end_ = offset + length;
+    if (streaming && length <= window_size && fill_window(offset) && length <= win_len_) {
         std::memcpy(out, window_.data(), length);
         return true;
     }

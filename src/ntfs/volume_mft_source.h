@@ -36,7 +36,7 @@ private:
     std::unique_ptr<ntfs_volume> volume_;
     std::vector<std::uint8_t> window_;
     std::uint64_t win_start_ = 0, win_len_ = 0;
-    std::uint64_t next_sequential_ = 0;
+    std::uint64_t last_miss_end_ = ~0ull;
 };
 
 }  // namespace skelvar

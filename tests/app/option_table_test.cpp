@@ -279,15 +279,22 @@ TEST(DumpAndLookup, ObjectIdInStoredByteOrder) {
 
 TEST(Sources, EachSourceOptionSatisfiesTheCheck) {
     fs::path dir = testing_support::scratch_dir("sources");
-    fs::path image = dir / "disk.dd";
-    { std::FILE* f = std::fopen(image.c_str(), "w"); std::fclose(f); }
+    const fs::path data = testing_support::source_dir() / "tests" / "fixtures" / "data";
+    fs::path volume = testing_support::gunzip_to(data / "basic.img.gz", dir);
+    fs::path disk = testing_support::gunzip_to(data / "disk_mbr.img.gz", dir);
     const std::vector<std::vector<std::string>> lines = {
-        {"-image", image.string(), "-offset", "0x100000"}, {"-vmdk", "a.vmdk"}, {"-indxfile", "i.bin"},
-        {"-mounted_vmdk", "\\\\.\\vstor2-x"}};
+        {"-image", volume.string()}, {"-image", disk.string(), "-offset", "0x6500000"}, {"-vmdk", "a.vmdk"},
+        {"-indxfile", "i.bin"}, {"-mounted_vmdk", "\\\\.\\vstor2-x"}};
     for (const auto& l : lines) {
         mft_entries_ctx ctx;
         EXPECT_EQ(parse(ctx, l, false).rc, options_ok) << l[0];
     }
+    // A partitioned disk without -offset: the volumes are listed and the last one suggested.
+    mft_entries_ctx unchosen;
+    auto listing = parse(unchosen, {"-image", disk.string()}, false);
+    EXPECT_EQ(listing.rc, options_stop);
+    EXPECT_NE(listing.err.find("use option [-offset 0x6500000]"), std::string::npos) << listing.err;
+
     mft_entries_ctx missing;
     auto p = parse(missing, {"-image", (dir / "none.dd").string()}, false);
     EXPECT_EQ(p.rc, options_stop);
@@ -304,9 +311,12 @@ TEST(Sources, LiveSourceValues) {
     ASSERT_EQ(parse(vss, {"-vss", "3"}, false).rc, options_ok);
     EXPECT_EQ(vss.volume_path, "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy3");
 
+    // Drive 25 and above is never opened: the drive check fails and says so.
     mft_entries_ctx drive;
-    ASSERT_EQ(parse(drive, {"-drivenum", "0"}, false).rc, options_ok);
-    EXPECT_EQ(drive.drive_number, 0);
+    auto d = parse(drive, {"-drivenum", "25"}, false);
+    EXPECT_EQ(d.rc, options_stop);
+    EXPECT_EQ(drive.drive_number, 25);
+    EXPECT_NE(d.err.find("problems accessing physical disk #25"), std::string::npos) << d.err;
 
     mft_entries_ctx bad;
     auto p = parse(bad, {"-partition", "cd:"}, false);

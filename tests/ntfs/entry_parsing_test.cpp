@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "app/mft_entries_ctx.h"
 #include "common/record_builder.h"
 #include "ntfs/attribute_decoder.h"
@@ -296,4 +298,22 @@ TEST(RangeWalk, StartRangeAndDeletedOnly) {
     f.ctx.filter_inodes = {3, 7, 500};
     walk_entry_list(f.ctx, sink);
     EXPECT_EQ(seen, (std::vector<std::uint64_t>{3, 7}));
+}
+
+TEST(AttributeLists, NamesWithTheSameIdInDifferentExtensionRecordsAreAllKept) {
+    // Hard links spill into two extension records whose name attributes both carry id 0.
+    auto list = testing_support::attr_list_entry(0x30, 0, make_ref(2, 1));
+    auto second = testing_support::attr_list_entry(0x30, 0, make_ref(3, 1));
+    list.insert(list.end(), second.begin(), second.end());
+    auto base = record_builder().resident(0x10, 0, make_si(t2020)).resident(0x20, 1, list).build();
+    auto ext = [](const std::u16string& name) {
+        return record_builder().base_ref(make_ref(1, 1)).resident(0x30, 0, make_fn(root_ref, name, 1, t2020)).build();
+    };
+    fixture f({{}, base, ext(u"first link"), ext(u"second link")});
+    auto e = f.parse(1);
+    ASSERT_EQ(e.file_names.size(), 2u);
+    EXPECT_EQ(e.path_names.size(), 2u);
+    std::set<std::u16string> names;
+    for (const auto& [k, fn] : e.file_names) names.insert(fn.name);
+    EXPECT_EQ(names, (std::set<std::u16string>{u"first link", u"second link"}));
 }

@@ -26,7 +26,7 @@ std::vector<std::uint8_t> rec(std::uint32_t entry, std::uint16_t seq, std::uint6
                         .sequence(seq)
                         .resident(0x10, 0, make_si(changed))
                         .resident(0x30, 1, make_fn(make_ref(5, 5), name, 1, t0))
-                        .resident(0x80, 2, {})
+                        .resident(0x80, 2, {0})
                         .build(),
                     entry);
 }

@@ -1,0 +1,117 @@
+// The walk over a volume inside an image reports exactly what the walk over
+// the $MFT extracted from it reports.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "common/test_support.h"
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+// The results without the header block (it names the command line).
+std::string body_of(const std::string& results) {
+    const auto end = results.find("\n\n");
+    return end == std::string::npos ? results : results.substr(end + 2);
+}
+
+// The byte offset named by "use option [-offset 0x...]", or the value of a bare volume (0).
+std::uint64_t suggested_offset(const std::string& err) {
+    const std::string tag = "use option [-offset 0x";
+    const auto at = err.find(tag);
+    return at == std::string::npos ? 0 : std::stoull(err.substr(at + tag.size()), nullptr, 16);
+}
+
+// CSV cells of one line (no quoting is used by the default CSV layout).
+std::vector<std::string> cells(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream ss(line);
+    std::string cell;
+    while (std::getline(ss, cell, ',')) out.push_back(cell);
+    return out;
+}
+
+}  // namespace
+
+// For every disk fixture: skelvar names the NTFS volume to use; over it, the walk equals the walk of the
+// $MFT that TSK's icat extracts, and every allocated name TSK's fls lists is there with its entry number.
+TEST(ImageSource, DiskFixturesAgreeWithTheSleuthKit) {
+    if (run_shell("command -v fls && command -v icat").exit_code != 0) GTEST_SKIP() << "The Sleuth Kit is not installed";
+    const fs::path data = source_dir() / "tests" / "fixtures" / "data";
+    const fs::path dir = scratch_dir("disk-oracle");
+    const std::map<std::string, std::uint64_t> expected = {
+        {"disk_mbr", 0x6500000}, {"disk_ext", 0x2b00000}, {"disk_gpt", 0x100000}, {"disk_4k", 0x100000}};
+    for (const auto& [name, want_offset] : expected) {
+        SCOPED_TRACE(name);
+        const fs::path disk = gunzip_to(data / (name + ".img.gz"), dir);
+        const auto probe = run_skelvar({"-image", disk.string(), "-quiet"});
+        const std::uint64_t offset = suggested_offset(probe.err);
+        EXPECT_EQ(offset, want_offset) << probe.err;
+        const std::string off_hex = "0x" + [&] { std::ostringstream o; o << std::hex << offset; return o.str(); }();
+        const std::string sectors = std::to_string(offset / 512);
+
+        const fs::path mft = dir / (name + ".mft");
+        ASSERT_EQ(run_shell("icat -o " + sectors + " '" + disk.string() + "' 0 > '" + mft.string() + "'").exit_code, 0);
+        auto from_img = run_skelvar({"-image", disk.string(), "-offset", off_hex, "-csv", "-base10", "-quiet"});
+        auto from_mft = run_skelvar({"-mftfile", mft.string(), "-csv", "-base10", "-quiet"});
+        ASSERT_EQ(from_img.exit_code, 0) << from_img.err;
+        EXPECT_EQ(body_of(from_img.out), body_of(from_mft.out));
+
+        std::set<std::pair<std::string, std::string>> seen;  // entry number, path + name
+        std::istringstream lines(body_of(from_img.out));
+        std::string line;
+        while (std::getline(lines, line)) {
+            auto c = cells(line);
+            if (c.size() >= 13) seen.insert({c[0], c[12] + c[11]});
+        }
+        const auto fls = run_shell("fls -r -p -o " + sectors + " '" + disk.string() + "'");
+        std::istringstream listing(fls.out);
+        int checked = 0;
+        while (std::getline(listing, line)) {
+            // "r/r 64-128-2:\tdir/name"; deleted names carry '*', streams ':' after the name.
+            const auto tab = line.find('\t');
+            if (tab == std::string::npos || line.find(" * ") != std::string::npos) continue;
+            const std::string path = line.substr(tab + 1);
+            if (path.find(':') != std::string::npos || path.rfind("$OrphanFiles", 0) == 0) continue;
+            const std::string entry = line.substr(4, line.find('-', 4) - 4);
+            std::string win = "[root]\\" + path;
+            for (auto& ch : win) if (ch == '/') ch = '\\';
+            const auto slash = win.rfind('\\');
+            EXPECT_TRUE(seen.count({entry, win.substr(0, slash + 1) + win.substr(slash + 1)})) << line;
+            ++checked;
+        }
+        EXPECT_GE(checked, 12);
+    }
+    fs::remove_all(dir);
+}
+
+TEST(ImageSource, BareVolumeAndPartitionedDiskMatchTheExtractedMft) {
+    const fs::path data = source_dir() / "tests" / "fixtures" / "data";
+    const fs::path dir = scratch_dir("image-source");
+    const fs::path mft = gunzip_to(data / "basic.mft.gz", dir);
+    const fs::path volume = gunzip_to(data / "basic.img.gz", dir);
+
+    auto from_mft = run_skelvar({"-mftfile", mft.string(), "-csv", "-quiet", "-out", (dir / "mft.csv").string()});
+    auto from_img = run_skelvar({"-image", volume.string(), "-csv", "-quiet", "-out", (dir / "img.csv").string()});
+    ASSERT_EQ(from_mft.exit_code, 0) << from_mft.err;
+    ASSERT_EQ(from_img.exit_code, 0) << from_img.err;
+    const std::string want = body_of(read_file(dir / "mft.csv"));
+    EXPECT_GT(want.size(), 1000u);
+    EXPECT_EQ(body_of(read_file(dir / "img.csv")), want);
+
+    // The same volume at sector 2048 of an MBR disk, reached with the offset skelvar suggests.
+    const fs::path disk = gunzip_to(data / "disk_mbr.img.gz", dir);
+    auto refused = run_skelvar({"-image", disk.string(), "-quiet"});
+    EXPECT_EQ(refused.exit_code, 255);
+    EXPECT_NE(refused.err.find("volume offset [ 0x100000 ] : ntfs"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("use option [-offset 0x6500000]"), std::string::npos) << refused.err;
+    auto chosen = run_skelvar({"-image", disk.string(), "-offset", "0x100000", "-csv", "-quiet"});
+    EXPECT_EQ(chosen.exit_code, 0) << chosen.err;
+    EXPECT_NE(chosen.out.find(",$MFT,[root]\\,"), std::string::npos);
+    fs::remove_all(dir);
+}
