@@ -301,12 +301,4 @@ TEST(FilterCommandLine, FileFiltersOnAnExtractedMft) {
     ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", sig_out.string(), "-filter_sig", "mz"}).exit_code,
               0);
     EXPECT_EQ(reported_entries(sig_out), reported_entries(all_out));
-
-    // Deleted-only: exactly the records whose in-use flag is clear.
-    const auto del_out = dir / "deleted.txt";
-    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", del_out.string(), "-filter_deleted_files"})
-                  .exit_code,
-              0);
-    const auto deleted = reported_entries(del_out);
-    EXPECT_EQ(std::set<std::uint64_t>(deleted.begin(), deleted.end()), ils_unallocated());
 }

@@ -197,52 +197,6 @@ TEST(OrTest, SizesOfUnnamedAndNamedStreams) {
     EXPECT_FALSE(or_match(ads, parsed(ads, with_ads)));
 }
 
-TEST(OrTest, DirectoriesAndEntryNumbers) {
-    mft_entries_ctx ctx;
-    build_filters(ctx);
-    filter_item dir;
-    dir.type = ft_directory_entry;
-    dir.whole_entry = true;
-    dir.resolved_path = u"[root]\\Windows";
-    ctx.filters.directories.emplace(6, dir);
-    filter_item numbered = dir;
-    numbered.resolved_path.clear();
-    ctx.filters.directories.emplace(9, numbered);
-    filter_item streams;
-    streams.type = ft_entry_number;
-    streams.named_streams = true;
-    streams.names = {u"secret"};
-    ctx.filters.entries.emplace(40, streams);
-    filter_item whole;
-    whole.type = ft_entry_number;
-    whole.whole_entry = true;
-    ctx.filters.entries.emplace(41, whole);
-
-    mft_entry_info e = parsed(ctx, file(u"a.txt", make_ref(6, 2)), 12);
-    EXPECT_TRUE(or_test(ctx, e));
-    EXPECT_EQ(e.marks.matched, (std::vector<std::string>{"dir([root]\\Windows)"}));
-    e = parsed(ctx, file(u"a.txt", make_ref(9, 2)), 12);
-    EXPECT_TRUE(or_test(ctx, e));
-    EXPECT_EQ(e.marks.matched, (std::vector<std::string>{"dir(dir_inode(0x9))"}));
-    e = parsed(ctx, file(u"a.txt", make_ref(7, 2)), 12);
-    EXPECT_FALSE(or_test(ctx, e));
-
-    const auto host = record_builder()
-                          .resident(0x30, 1, make_fn(make_ref(5, 5), u"host.txt", 1, t0))
-                          .resident(0x80, 2, std::vector<std::uint8_t>(5, 'x'))
-                          .resident(0x80, 3, std::vector<std::uint8_t>(3, 'y'), u"SeCret")
-                          .build();
-    e = parsed(ctx, host, 40);
-    EXPECT_TRUE(or_test(ctx, e));
-    EXPECT_EQ(e.marks.matched, (std::vector<std::string>{"inode(0x28\\secret)"}));
-    e = parsed(ctx, file(u"plain.txt"), 40);  // the entry without that stream
-    EXPECT_FALSE(or_test(ctx, e));
-    e = parsed(ctx, file(u"plain.txt"), 41);
-    ctx.hex_numbers = false;
-    EXPECT_TRUE(or_test(ctx, e));
-    EXPECT_EQ(e.marks.matched, (std::vector<std::string>{"inode(41)"}));
-}
-
 TEST(TimeTest, WindowOverEveryTimeOfBothAttributes) {
     mft_entries_ctx ctx;
     auto e = parsed(ctx, file(u"a.txt"));
@@ -311,34 +265,4 @@ TEST(SignatureTest, HeaderOfTheLastDataStreamCutAtItsSize) {
     EXPECT_TRUE(read_stream_header(ctx, *stream, 38, 0x40, header));
     EXPECT_EQ(header.size(), 2u);
     EXPECT_FALSE(read_stream_header(ctx, *stream, 40, 0x40, header));
-}
-
-TEST(FilterBuilding, OptionValuesBecomeItems) {
-    mft_entries_ctx ctx;
-    ctx.filter_exts = {".TXT", "t.a.r", "."};
-    ctx.filter_fullnames = {"Report.DOCX"};
-    ctx.filter_names = {"Inv"};
-    ctx.filter_inodes = {64};
-    ctx.filter_dir_inodes = {70};
-    ctx.filter_wildcards = {"", "a?c"};
-    ctx.filter_sig_types = {35, 32};
-    build_filters(ctx);
-    const filter_collections& f = ctx.filters;
-    EXPECT_EQ(f.extensions, (std::vector<std::u16string>{u"txt", u"tar"}));
-    ASSERT_EQ(f.names.size(), 2u);
-    EXPECT_EQ(f.names.at(u"report.docx").type, static_cast<std::uint32_t>(ft_full_name));
-    EXPECT_FALSE(f.names.at(u"report.docx").partial_front);
-    EXPECT_EQ(f.names.at(u"inv").type, static_cast<std::uint32_t>(ft_partial_name));
-    EXPECT_TRUE(f.names.at(u"inv").partial_front && f.names.at(u"inv").partial_back);
-    EXPECT_TRUE(f.entries.at(64).whole_entry);
-    EXPECT_EQ(f.entries.at(64).pattern_text, "inode(0x40)");
-    EXPECT_EQ(f.directories.at(70).type, static_cast<std::uint32_t>(ft_directory_entry));
-    EXPECT_EQ(f.wildcards.size(), 1u);
-    EXPECT_EQ(f.signatures.size(), 2u);
-    EXPECT_EQ(ctx.header_length, 0x200u);
-    EXPECT_EQ(describe_filter(f.names.at(u"inv")), "Partial filename: inv");
-    // A second call changes nothing.
-    ctx.filter_exts.push_back("exe");
-    build_filters(ctx);
-    EXPECT_EQ(ctx.filters.extensions.size(), 2u);
 }

@@ -83,18 +83,3 @@ TEST(Signatures, SixteenByteHeaders) {
     almost[12] = 0xC1;
     EXPECT_FALSE(is_lnk(almost));
 }
-
-TEST(Signatures, TableCodesLabelsAndSampleSizes) {
-    const std::pair<std::uint32_t, const char*> labels[] = {{30, "MZ"},           {31, "MZ"},       {32, "MZ"},
-                                                            {33, "MZ"},           {34, "MZ"},       {35, "RegistryHive"},
-                                                            {36, "EventLog"},     {37, "SQLite"},   {38, "lnk"}};
-    for (const auto& [type, label] : labels) {
-        const signature_info* s = find_signature_info(type);
-        ASSERT_NE(s, nullptr) << type;
-        EXPECT_EQ(s->label, label);
-    }
-    EXPECT_EQ(find_signature_info(32)->header_bytes, 0x200u);
-    EXPECT_EQ(find_signature_info(35)->header_bytes, 0x10u);
-    EXPECT_EQ(find_signature_info(39), nullptr);
-    EXPECT_EQ(find_signature_info(6), nullptr);
-}
