@@ -11,6 +11,7 @@
 #include "ntfs/directory_cache.h"
 #include "ntfs/mft_source.h"
 #include "ntfs/secure_table.h"
+#include "select/filter_collections.h"
 #include "support/diag_log.h"
 
 namespace skelvar {
@@ -107,6 +108,9 @@ struct mft_entries_ctx : cmd_params {
     bool l2t_extended = false;  // -csvl2t writes the extended fields
     std::int64_t instance_index = -1;  // -cpuinst (a child of a multi-instance run)
     std::string status_text;  // phase of the walk, shown with the progress
+
+    // filter collections built from the values above (select/filter_building.h)
+    filter_collections filters;
 
     // state
     diag_log diags;

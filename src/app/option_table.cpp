@@ -493,7 +493,7 @@ constexpr option_desc main_rows[] = {
     {"-normal_data", "", "with -action_copy_files: copy the unnamed stream (the default)", ignore},
     {"-filter_start_time", "<date time>", "lower time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_start_time},
     {"-filter_stop_time", "<date time>", "upper time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_stop_time},
-    {"-filter_wildcard", "<pattern>", "names matching this pattern (\"?\" = any one character)",
+    {"-filter_wildcard", "<pattern>", "names holding this pattern (\"?\" = one character, \"*\" = any run)",
      add_list<&C::filter_wildcards>},
     {"-filter_ext", "<list>", "files with these extensions", add_list<&C::filter_exts>},
     {"-filter_fullname", "<list>", "files with exactly these names", add_list<&C::filter_fullnames>},

@@ -18,6 +18,7 @@
 #include "ntfs/mft_source.h"
 #include "ntfs/mft_walk.h"
 #include "report/writer_choice.h"
+#include "select/filter_building.h"
 #include "support/completion_signal.h"
 #include "support/console.h"
 #include "support/uni_stream.h"
@@ -187,6 +188,7 @@ int run_program(int argc, char** argv) {
     std::ostream& results = ctx->has_out_file ? static_cast<std::ostream&>(out_file) : std::cout;
 
     open_run_source(*ctx);
+    complete_filters(*ctx);
     run_walks(*ctx, results);
 
     results.flush();

@@ -14,6 +14,7 @@ enum class walk_plan {
     range,                  // -mftstart .. -mftstart + -mftrange
 };
 
-walk_plan choose_walk(const mft_entries_ctx& ctx);
+// Builds the filter collections first when that has not happened yet.
+walk_plan choose_walk(mft_entries_ctx& ctx);
 
 }  // namespace skelvar

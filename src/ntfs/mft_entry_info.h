@@ -93,6 +93,14 @@ struct selection_marks {
     bool deleted = false;
     bool in_time_range = false;
     bool preselected = false;
+    bool ads_size = false;
+    bool size_min = false, size_max = false;
+    bool wildcard = false;
+    bool name = false;
+    bool directory = false;
+    bool extension = false;
+    bool signature = false;
+    std::string signature_label;       // "MZ", "RegistryHive", ...
     std::vector<std::string> matched;  // "ext(exe)", "name(foo)", ...
 };
 

@@ -8,6 +8,7 @@
 #include "ntfs/file_record.h"
 #include "ntfs/path_resolution.h"
 #include "select/entry_selection.h"
+#include "select/filter_building.h"
 #include "support/binary_data.h"
 #include "support/console.h"
 
@@ -78,6 +79,7 @@ struct walk_state {
 // Opens the walk: learns the record size and the entry count from entry 0.
 bool begin_walk(mft_entries_ctx& ctx, walk_state& st, std::uint64_t& count) {
     if (!ctx.source || !ctx.source->ready()) return false;
+    build_filters(ctx);
     ctx.dir_cache.clear();
     const record_status s = read_file_record(ctx, 0, st.record);
     if (s == record_status::unreadable) {

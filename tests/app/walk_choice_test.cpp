@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/mft_entries_ctx.h"
+#include "select/filter_building.h"
 
 namespace skelvar {
 namespace {
@@ -41,6 +42,26 @@ TEST(WalkChoice, FirstMatchingClusterModeWins) {
     EXPECT_EQ(choose_walk(ctx), walk_plan::deleted_all);
     ctx.all_clusters = true;
     EXPECT_EQ(choose_walk(ctx), walk_plan::all_clusters);
+}
+
+}  // namespace
+}  // namespace skelvar
+
+namespace skelvar {
+namespace {
+
+// Opening the source turns -filter_file paths into entry numbers and -filter_dir
+// paths into directory entries; the choice looks at those.
+TEST(WalkChoice, ResolvedPathsDecide) {
+    mft_entries_ctx files;
+    files.filter_files = {"a\\b.txt"};
+    build_filters(files);
+    EXPECT_EQ(choose_walk(files), walk_plan::range);  // nothing resolved yet
+    files.filters.entries[70].whole_entry = true;
+    files.filter_inodes.insert(70);
+    EXPECT_EQ(choose_walk(files), walk_plan::entry_list);
+    files.filters.directories[64].whole_entry = true;  // a resolved -filter_dir besides
+    EXPECT_EQ(choose_walk(files), walk_plan::range);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ record_builder& record_builder::resident(std::uint32_t type, std::uint16_t id, c
     const std::size_t value_off = (name_off + 2 * name.size() + 7) & ~std::size_t(7);
     a.resize(value_off + value.size());
     for (std::size_t i = 0; i < name.size(); ++i) put(a, name_off + 2 * i, name[i], 2);
-    std::memcpy(a.data() + value_off, value.data(), value.size());
+    std::copy(value.begin(), value.end(), a.begin() + value_off);
     a.resize((a.size() + 7) & ~std::size_t(7));
     put(a, 0x00, type, 4);
     put(a, 0x04, a.size(), 4);
@@ -67,7 +67,7 @@ record_builder& record_builder::non_resident(std::uint32_t type, std::uint16_t i
     const std::size_t runs_off = (name_off + 2 * name.size() + 7) & ~std::size_t(7);
     a.resize(runs_off + run_list.size() + 1);
     for (std::size_t i = 0; i < name.size(); ++i) put(a, name_off + 2 * i, name[i], 2);
-    std::memcpy(a.data() + runs_off, run_list.data(), run_list.size());
+    std::copy(run_list.begin(), run_list.end(), a.begin() + runs_off);
     a.resize((a.size() + 7) & ~std::size_t(7));
     put(a, 0x00, type, 4);
     put(a, 0x04, a.size(), 4);

@@ -1,0 +1,330 @@
+#include "ntfs/path_lookup.h"
+
+#include <algorithm>
+#include <set>
+
+#include "app/mft_entries_ctx.h"
+#include "ntfs/directory_index.h"
+#include "ntfs/file_record.h"
+#include "ntfs/mft_walk.h"
+#include "ntfs/name_case.h"
+#include "support/binary_data.h"
+#include "support/utf8.h"
+
+namespace skelvar {
+
+namespace {
+
+using ull = unsigned long long;
+
+constexpr std::uint32_t tag_symlink = 0xA000000C;
+constexpr std::uint32_t tag_mount_point = 0xA0000003;
+constexpr std::uint32_t symlink_relative = 0x1;
+// Links followed in one lookup before it is taken for a loop.
+constexpr int max_link_hops = 32;
+
+bool starts_with_nocase(std::u16string_view s, std::u16string_view prefix) {
+    return s.size() >= prefix.size() && equal_ignoring_case(s.substr(0, prefix.size()), prefix);
+}
+
+bool is_blank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string_view trim(std::u16string_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool has_drive_letter(std::u16string_view segment) { return segment.size() >= 2 && segment[1] == u':'; }
+
+// "c:" is dropped; "c:name" (relative to the drive) keeps its name.
+void drop_drive_letter(std::vector<std::u16string>& segs) {
+    if (segs.empty() || !has_drive_letter(segs.front())) return;
+    if (segs.front().size() == 2) segs.erase(segs.begin());
+    else segs.front().erase(0, 2);
+}
+
+std::vector<std::u16string> split_at(std::u16string_view path, char16_t sep) {
+    std::vector<std::u16string> out;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(sep, start);
+        if (end == std::u16string_view::npos) end = path.size();
+        if (end > start) out.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
+
+// Device prefixes that name the volume rather than a place on it.
+std::u16string_view strip_device(std::u16string_view path) {
+    if (starts_with_nocase(path, u"\\\\?\\") || starts_with_nocase(path, u"\\\\.\\")) path.remove_prefix(4);
+    constexpr std::u16string_view shadow = u"GLOBALROOT\\Device\\HarddiskVolumeShadowCopy";
+    if (starts_with_nocase(path, shadow)) {
+        const std::size_t next = path.find(u'\\', shadow.size());
+        path = next == std::u16string_view::npos ? std::u16string_view() : path.substr(next);
+    }
+    if (starts_with_nocase(path, u"snapid_")) {
+        const std::size_t next = path.find(u'\\');
+        path = next == std::u16string_view::npos ? std::u16string_view() : path.substr(next);
+    }
+    return path;
+}
+
+// The link's target as path segments: "\??\" and "\\?\" prefixes and a drive letter removed.
+std::vector<std::u16string> target_segments(std::u16string_view target) {
+    if (starts_with_nocase(target, u"\\??\\") || starts_with_nocase(target, u"\\\\?\\")) target.remove_prefix(4);
+    std::vector<std::u16string> segs = split_at(target, u'\\');
+    drop_drive_letter(segs);
+    return segs;
+}
+
+// The flags word of a symbolic link's reparse data (bit 0: relative target).
+std::uint32_t symlink_flags(const mft_entry_info& e) {
+    for (const auto& [key, row] : e.catalogue) {
+        if (row.type != at_reparse_point || row.non_resident) continue;
+        kavo::binary_data value = kavo::binary_data(row.record_copy).sub(row.value_offset, row.value_length);
+        if (value.u32(0x00) == tag_symlink) return value.u32(0x10);
+    }
+    return 0;
+}
+
+// A reparse point that redirects a path: it needs a data length and a substitute name.
+bool redirecting_reparse(const mft_entry_info& e, std::u16string& target, bool& relative) {
+    for (const auto& [key, row] : e.catalogue) {
+        if (row.type != at_reparse_point || row.non_resident) continue;
+        kavo::binary_data value = kavo::binary_data(row.record_copy).sub(row.value_offset, row.value_length);
+        const std::uint32_t tag = value.u32(0x00);
+        if (tag != tag_symlink && tag != tag_mount_point) continue;
+        if (value.u16(0x04) == 0 || value.u16(0x0A) == 0) continue;
+        auto rp = e.reparse_points.find(key);
+        if (rp == e.reparse_points.end() || rp->second.target.empty()) continue;
+        target = rp->second.target;
+        relative = tag == tag_symlink && (symlink_flags(e) & symlink_relative) != 0;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::vector<std::u16string> split_user_path(std::u16string_view path, bool* from_root) {
+    path = strip_device(path);
+    const char16_t sep = path.find(u'/') != std::u16string_view::npos ? u'/' : u'\\';
+    if (from_root) *from_root = !path.empty() && path.front() == sep;
+    std::vector<std::u16string> segs = split_at(path, sep);
+    drop_drive_letter(segs);
+    if (!segs.empty() && equal_ignoring_case(segs.front(), u"[root]")) segs.erase(segs.begin());
+    return segs;
+}
+
+std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std::uint64_t entry,
+                                                         const std::vector<std::u16string>* key_names) {
+    std::vector<std::uint8_t> record;
+    if (read_file_record(ctx_, entry, record) != record_status::ok) {
+        ctx_.diags.line("err: readFR: inode 0x%llx", static_cast<ull>(entry));
+        return std::nullopt;
+    }
+    mft_entry_info e;
+    if (!parse_entry(ctx_, record, entry, e, false)) {
+        ctx_.diags.line("err: paramsFR: inode 0x%llx", static_cast<ull>(entry));
+        return std::nullopt;
+    }
+    if (e.file_names.empty()) {
+        ctx_.diags.line("err: namelookup: inode 0x%llx", static_cast<ull>(entry));
+        return std::nullopt;
+    }
+    child c;
+    c.entry = entry;
+    c.is_directory = e.is_directory();
+    // A hard-linked file answers only to the names it holds in this directory.
+    bool any_here = false;
+    for (const auto& [key, fn] : e.file_names) any_here = any_here || ref_entry(fn.parent_ref) == dir;
+    bool shown_is_dos = false;
+    for (const auto& [key, fn] : e.file_names) {
+        if (any_here && ref_entry(fn.parent_ref) != dir) continue;
+        c.folded_names.push_back(upcase(fn.name));
+        const bool dos = fn.name_space == ns_dos;
+        if (c.shown_name.empty() || (shown_is_dos && !dos)) {
+            c.shown_name = fn.name;
+            shown_is_dos = dos;
+        }
+    }
+    // The directory's own keys name the child too (and hold every name when the
+    // record's names are spread over extension records).
+    if (key_names)
+        for (const std::u16string& name : *key_names) {
+            std::u16string folded = upcase(name);
+            if (std::find(c.folded_names.begin(), c.folded_names.end(), folded) == c.folded_names.end())
+                c.folded_names.push_back(std::move(folded));
+            if (c.shown_name.empty()) c.shown_name = name;
+        }
+    c.is_link = redirecting_reparse(e, c.link_target, c.link_relative);
+    return c;
+}
+
+void path_lookup::add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out) {
+    if (!parent_refs_built_) {
+        parent_refs_built_ = true;
+        std::vector<std::uint8_t> record;
+        // The first read teaches the record size.
+        if (read_file_record(ctx_, 0, record) == record_status::unreadable || ctx_.record_size == 0) return;
+        const std::uint64_t count = ctx_.source->size_bytes() / ctx_.record_size;
+        for (std::uint64_t n = 0; n < count; ++n) {
+            if (read_file_record(ctx_, n, record) != record_status::ok) continue;
+            kavo::binary_data rec(record);
+            if (!rec.starts_with("FILE", 4) || (rec.u16(0x16) & record_in_use) == 0) continue;
+            const std::uint64_t base = ref_entry(rec.u64(0x20));
+            const std::uint64_t holder = base ? base : n;
+            std::size_t pos = rec.u16(0x14);
+            while (rec.has(pos, 0x18)) {
+                const std::uint32_t type = rec.u32(pos), length = rec.u32(pos + 4);
+                if (type == at_end || length == 0 || !rec.has(pos, length)) break;
+                if (type == at_file_name && rec.u8(pos + 0x08) == 0) {
+                    const std::size_t value = pos + rec.u16(pos + 0x14);
+                    if (rec.u32(pos + 0x10) >= 8 && rec.has(value, 8))
+                        parent_refs_.emplace_back(ref_entry(rec.u64(value)), holder);
+                }
+                pos += length;
+            }
+        }
+        std::sort(parent_refs_.begin(), parent_refs_.end());
+        parent_refs_.erase(std::unique(parent_refs_.begin(), parent_refs_.end()), parent_refs_.end());
+    }
+    auto it = std::lower_bound(parent_refs_.begin(), parent_refs_.end(), std::make_pair(dir, std::uint64_t{0}));
+    for (; it != parent_refs_.end() && it->first == dir; ++it) out.push_back(it->second);
+}
+
+const path_lookup::listing& path_lookup::children_of(std::uint64_t dir) {
+    auto found = cache_.find(dir);
+    if (found != cache_.end()) {
+        ctx_.diags.text("info: cache lookup");
+        return found->second;
+    }
+    listing& list = cache_[dir];
+    ctx_.diags.text("info: get children nodes");
+    children_set set;
+    index_read_status status;
+    index_names key_names;
+    read_children(ctx_, dir, set, false, &status, &key_names);
+    std::vector<std::uint64_t> entries(set.begin(), set.end());
+    // An extracted $MFT has no clusters: a directory too large for its root node
+    // is listed from the parent references of the names instead.
+    if (status.allocation_found && !status.allocation_read && ctx_.source && ctx_.source->is_extracted_file()) {
+        ctx_.diags.text("info: index allocation not readable, children from parent references");
+        add_children_from_parent_refs(dir, entries);
+        std::sort(entries.begin(), entries.end());
+        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    }
+    entries.erase(std::remove(entries.begin(), entries.end(), dir), entries.end());
+    if (entries.empty()) {
+        ctx_.diags.text("info: none found");
+        return list;
+    }
+    ctx_.diags.line("info: # children [%d]", static_cast<int>(entries.size()));
+    ctx_.diags.text("info: get children names");
+    for (std::uint64_t e : entries) {
+        auto k = key_names.find(e);
+        if (auto c = read_child(dir, e, k == key_names.end() ? nullptr : &k->second))
+            list.children.push_back(std::move(*c));
+    }
+    if (list.children.empty()) {
+        ctx_.diags.text("err: no child names");
+        return list;
+    }
+    list.ok = true;
+    return list;
+}
+
+std::optional<std::uint64_t> path_lookup::lookup_path(std::u16string_view path, bool follow_final_link) {
+    if (path.empty()) {
+        ctx_.diags.text("path empty");
+        return std::nullopt;
+    }
+    const std::string shown = uni::to_utf8(path);
+    ctx_.diags.line("anal: %s", uni::to_utf8(strip_device(path)).c_str());
+    bool from_root = false;
+    std::vector<std::u16string> segs = split_user_path(path, &from_root);
+    if (from_root) ctx_.diags.text("root dir");
+
+    auto fail = [&]() -> std::optional<std::uint64_t> {
+        ctx_.diags.line("inode not found for %s", shown.c_str());
+        return std::nullopt;
+    };
+
+    std::vector<std::uint64_t> trail{root_entry};  // directories from the root down, for ".."
+    int hops = 0;
+    std::size_t i = 0;
+    while (i < segs.size()) {
+        std::u16string_view seg = segs[i];
+        seg = seg.substr(0, seg.find(u':'));  // a stream name is not part of the lookup
+        seg = trim(seg);
+        if (seg.empty() || seg == u".") {
+            ++i;
+            continue;
+        }
+        if (seg == u"..") {
+            if (trail.size() > 1) trail.pop_back();
+            ++i;
+            continue;
+        }
+        const std::u16string folded = upcase(seg);
+        ctx_.diags.line("seg: %s", uni::to_utf8(folded).c_str());
+        const listing& list = children_of(trail.back());
+        if (!list.ok) return fail();
+        const child* match = nullptr;
+        for (const child& c : list.children) {
+            if (std::find(c.folded_names.begin(), c.folded_names.end(), folded) != c.folded_names.end()) {
+                match = &c;
+                break;
+            }
+        }
+        if (!match) {
+            ctx_.diags.text("err: no child nodes");
+            return fail();
+        }
+        const bool last = i + 1 == segs.size();
+        if (match->is_link && (!last || follow_final_link)) {
+            if (++hops > max_link_hops) {
+                ctx_.diags.text("err: too many links");
+                return fail();
+            }
+            std::vector<std::u16string> next = target_segments(match->link_target);
+            // A relative symbolic link starts from the directory holding it; anything else from the root.
+            if (!match->link_relative) trail.assign(1, root_entry);
+            next.insert(next.end(), segs.begin() + static_cast<std::ptrdiff_t>(i + 1), segs.end());
+            segs = std::move(next);
+            i = 0;
+            ctx_.diags.text("info: restart segments [link]");
+            continue;
+        }
+        ctx_.diags.line("info: inode found for seg: %s : 0x%llx", uni::to_utf8(folded).c_str(),
+                        static_cast<ull>(match->entry));
+        trail.push_back(match->entry);
+        ++i;
+    }
+    return trail.back();
+}
+
+std::vector<std::pair<std::uint64_t, std::u16string>> path_lookup::directories_below(std::uint64_t dir,
+                                                                                     const std::u16string& dir_path) {
+    std::vector<std::pair<std::uint64_t, std::u16string>> out;
+    std::set<std::uint64_t> seen{dir};
+    std::vector<std::pair<std::uint64_t, std::u16string>> pending{{dir, dir_path}};
+    while (!pending.empty()) {
+        auto [current, current_path] = std::move(pending.back());
+        pending.pop_back();
+        // Listings live in a map and are never changed once made: the reference stays valid.
+        for (const child& c : children_of(current).children) {
+            if (!c.is_directory || c.is_link || !seen.insert(c.entry).second) continue;
+            std::u16string p = current_path;
+            if (!p.empty() && p.back() != u'\\') p += u'\\';
+            p += c.shown_name;
+            out.emplace_back(c.entry, p);
+            pending.emplace_back(c.entry, std::move(p));
+        }
+    }
+    return out;
+}
+
+}  // namespace skelvar

@@ -1,0 +1,304 @@
+// Directory indexes, path lookup and the filters on real volumes, compared with
+// The Sleuth Kit's view of the same images (tests/fixtures/data/*.fls.txt,
+// basic.ils_unalloc.txt; recorded by tests/fixtures/record_filter_views.sh and
+// make_basic_volume.sh).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/mft_entries_ctx.h"
+#include "app/walk_choice.h"
+#include "common/test_support.h"
+#include "ntfs/directory_index.h"
+#include "ntfs/mft_walk.h"
+#include "ntfs/path_lookup.h"
+#include "ntfs/source_opening.h"
+#include "select/filter_building.h"
+#include "support/utf8.h"
+
+namespace fs = std::filesystem;
+using namespace skelvar;
+using namespace testing_support;
+
+namespace {
+
+// One name as fls -r -p lists it.
+struct fls_name {
+    std::uint64_t entry = 0;
+    bool deleted = false;
+    bool directory = false;
+    std::string path;  // "/"-separated, stream suffix removed
+    std::string parent() const {
+        const auto slash = path.rfind('/');
+        return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    }
+};
+
+std::vector<fls_name> read_fls(const fs::path& file) {
+    std::vector<fls_name> out;
+    std::istringstream in(read_file(file));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        std::istringstream head(line.substr(0, tab));
+        std::string type, token;
+        head >> type >> token;
+        fls_name n;
+        if (token == "*") {
+            n.deleted = true;
+            head >> token;
+        }
+        if (type == "V/V" || token.empty() || !std::isdigit(static_cast<unsigned char>(token[0]))) continue;
+        n.entry = std::stoull(token);
+        n.directory = type.size() == 3 && type[2] == 'd';
+        std::string path = line.substr(tab + 1);
+        path = path.substr(0, path.find('\t'));
+        const auto last = path.rfind('/');
+        const auto colon = path.find(':', last == std::string::npos ? 0 : last + 1);
+        if (colon != std::string::npos) path.resize(colon);
+        if (path.find("$OrphanFiles") != std::string::npos) continue;
+        n.path = path;
+        out.push_back(n);
+    }
+    return out;
+}
+
+std::set<std::uint64_t> entries_where(const std::vector<fls_name>& names, auto pred) {
+    std::set<std::uint64_t> out;
+    for (const fls_name& n : names)
+        if (pred(n)) out.insert(n.entry);
+    return out;
+}
+
+fs::path fixture(const std::string& name) { return source_dir() / "tests" / "fixtures" / "data" / name; }
+
+// A volume image opened as the run driver opens it.
+struct opened_volume {
+    mft_entries_ctx ctx;
+    explicit opened_volume(const std::string& image) {
+        static std::map<std::string, fs::path> unpacked;
+        auto& path = unpacked[image];
+        if (path.empty()) path = gunzip_to(fixture(image + ".img.gz"), scratch_dir("filter_oracle_" + image));
+        ctx.image_path = path.string();
+        ctx.show_progress = false;
+        open_source(ctx);
+    }
+};
+
+// The entries a run with `setup` reports, extension records counted as their base entry.
+std::set<std::uint64_t> selected(const std::string& image, const auto& setup, walk_plan* plan = nullptr) {
+    opened_volume v(image);
+    setup(v.ctx);
+    complete_filters(v.ctx);
+    std::set<std::uint64_t> out;
+    entry_sink sink = [&](mft_entry_info& e) { out.insert(e.is_extension ? ref_entry(e.base_ref) : e.entry_number); };
+    const walk_plan p = choose_walk(v.ctx);
+    if (plan) *plan = p;
+    if (p == walk_plan::entry_list) walk_entry_list(v.ctx, sink);
+    else walk_mft_range(v.ctx, sink);
+    return out;
+}
+
+}  // namespace
+
+TEST(DirectoryIndexOracle, ChildrenOfEveryDirectoryEqualFls) {
+    for (const std::string image : {"basic", "ntfsvol_4kn", "ntfsvol_frag"}) {
+        SCOPED_TRACE(image);
+        const auto names = read_fls(fixture(image + ".fls.txt"));
+        ASSERT_GT(names.size(), 50u);
+        opened_volume v(image);
+        ASSERT_TRUE(v.ctx.source);
+        std::map<std::string, std::uint64_t> dirs{{"", 5}};
+        for (const fls_name& n : names)
+            if (n.directory && !n.deleted) dirs[n.path] = n.entry;
+        int with_blocks = 0;
+        for (const auto& [dir_path, dir] : dirs) {
+            SCOPED_TRACE(dir_path);
+            const auto expected =
+                entries_where(names, [&](const fls_name& n) { return !n.deleted && n.parent() == dir_path; });
+            children_set got;
+            index_read_status status;
+            EXPECT_TRUE(read_children(v.ctx, dir, got, false, &status));
+            got.erase(dir);
+            EXPECT_EQ(got, expected);
+            if (status.allocation_read) ++with_blocks;
+        }
+        EXPECT_GT(with_blocks, 0) << "no directory with INDX records";
+    }
+}
+
+TEST(PathLookupOracle, EveryListedNameResolvesToItsEntry) {
+    for (const std::string image : {"basic", "ntfsvol_frag"}) {
+        SCOPED_TRACE(image);
+        opened_volume v(image);
+        path_lookup lookup(v.ctx);
+        int checked = 0;
+        for (const fls_name& n : read_fls(fixture(image + ".fls.txt"))) {
+            if (n.deleted) continue;
+            // Upper case and backslashes, as an examiner may type it.
+            std::u16string p = u"C:\\" + uni::to_utf16(n.path);
+            for (auto& c : p)
+                if (c == u'/') c = u'\\';
+            auto got = lookup.lookup_path(p);
+            EXPECT_EQ(got, std::optional<std::uint64_t>(n.entry)) << n.path;
+            ++checked;
+        }
+        EXPECT_GT(checked, 100);
+    }
+    opened_volume v("basic");
+    path_lookup lookup(v.ctx);
+    // The Windows symbolic link (relative, to dir1\dir2\level2.txt) is followed when asked.
+    EXPECT_EQ(lookup.lookup_path(u"\\winlink_to_level2"), std::optional<std::uint64_t>(80));
+    EXPECT_EQ(lookup.lookup_path(u"\\winlink_to_level2", true), std::optional<std::uint64_t>(69));
+    EXPECT_EQ(lookup.lookup_path(u"\\deleted_dir\\child.txt"), std::nullopt);
+}
+
+TEST(FilterOracle, DirectoryFiltersSelectWhatFlsListsThere) {
+    const auto names = read_fls(fixture("basic.fls.txt"));
+    auto under = [&](const std::string& dir) {
+        return entries_where(names, [&](const fls_name& n) { return n.parent() == dir; });
+    };
+    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dirs = {"bigdir"}; }), under("bigdir"));
+    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dirs = {"\\DIR1\\dir2"}; }), under("dir1/dir2"));
+    // The root directory names itself as its parent.
+    auto root = under("");
+    root.insert(5);
+    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dirs = {"[root]"}; }), root);
+
+    const auto tree = entries_where(names, [](const fls_name& n) { return n.path.rfind("dir1/", 0) == 0; });
+    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dir_trees = {"c:/dir1"}; }), tree);
+    // Two directories, one given by number.
+    auto both = under("bigdir");
+    for (auto n : under("unicode")) both.insert(n);
+    EXPECT_EQ(selected("basic",
+                       [](mft_entries_ctx& c) {
+                           c.filter_dirs = {"unicode"};
+                           c.filter_dir_inodes = {83};
+                       }),
+              both);
+
+    // The frag volume: its "many" directory spans several INDX blocks.
+    const auto frag = read_fls(fixture("ntfsvol_frag.fls.txt"));
+    const auto many = entries_where(frag, [](const fls_name& n) { return n.parent() == "many"; });
+    EXPECT_EQ(many.size(), 600u);
+    EXPECT_EQ(selected("ntfsvol_frag", [](mft_entries_ctx& c) { c.filter_dirs = {"many"}; }), many);
+}
+
+TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
+    const auto names = read_fls(fixture("basic.fls.txt"));
+    auto entry_of = [&](const std::string& path) {
+        return *entries_where(names, [&](const fls_name& n) { return n.path == path; }).begin();
+    };
+    walk_plan plan{};
+    const auto got = selected(
+        "basic",
+        [](mft_entries_ctx& c) {
+            // As two -filter_file options leave them: the values of both, in order.
+            c.filter_files = {"bigdir\\file_050.txt", "/links/original.txt", "C:\\DIR1\\HARDLINK.TXT",
+                              "ads_host.txt:secret", "no\\such\\file.txt"};
+        },
+        &plan);
+    EXPECT_EQ(plan, walk_plan::entry_list);
+    EXPECT_EQ(got, (std::set<std::uint64_t>{entry_of("bigdir/file_050.txt"), entry_of("links/original.txt"),
+                                            entry_of("ads_host.txt")}));
+
+    // Only the paths: nothing when none resolves, rather than everything.
+    EXPECT_TRUE(selected("basic", [](mft_entries_ctx& c) { c.filter_files = {"missing.txt"}; }).empty());
+}
+
+namespace {
+
+// The entries ils -A lists: those whose in-use flag is clear.
+std::set<std::uint64_t> ils_unallocated() {
+    std::set<std::uint64_t> out;
+    std::istringstream in(read_file(fixture("basic.ils_unalloc.txt")));
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && line.find("|f|") != std::string::npos)
+            out.insert(std::stoull(line));
+    return out;
+}
+
+}  // namespace
+
+TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
+    const auto unallocated = ils_unallocated();
+    ASSERT_GE(unallocated.size(), 4u);
+    EXPECT_EQ(selected("basic",
+                       [](mft_entries_ctx& c) {
+                           c.deleted_only = true;
+                           c.and_logic = true;
+                       }),
+              unallocated);
+}
+
+TEST(FilterOracle, SignaturesReadTheStreamThroughTheVolume) {
+    // tool.exe starts with "MZ binary": an MZ header but no PE image behind it.
+    const auto mz = selected("ntfsvol_4kn", [](mft_entries_ctx& c) { c.filter_sig_types = {30}; });
+    EXPECT_EQ(mz, (std::set<std::uint64_t>{72}));
+    EXPECT_TRUE(selected("ntfsvol_4kn", [](mft_entries_ctx& c) { c.filter_sig_types = {34}; }).empty());
+    // OR: the signature or the extension.
+    const auto either = selected("ntfsvol_4kn", [](mft_entries_ctx& c) {
+        c.filter_sig_types = {30};
+        c.filter_exts = {"dat"};
+    });
+    EXPECT_TRUE(either.count(72));
+    EXPECT_GT(either.size(), 1u);
+    // AND: both must hold.
+    EXPECT_TRUE(selected("ntfsvol_4kn", [](mft_entries_ctx& c) {
+                    c.filter_sig_types = {30};
+                    c.filter_exts = {"dat"};
+                    c.and_logic = true;
+                }).empty());
+    EXPECT_EQ(selected("ntfsvol_4kn",
+                       [](mft_entries_ctx& c) {
+                           c.filter_sig_types = {30};
+                           c.filter_exts = {"exe"};
+                           c.and_logic = true;
+                       }),
+              (std::set<std::uint64_t>{72}));
+}
+
+namespace {
+
+// Entry numbers of the rows of a default-layout results file.
+std::multiset<std::uint64_t> reported_entries(const fs::path& results, std::string* text = nullptr) {
+    std::multiset<std::uint64_t> out;
+    const std::string all = read_file(results);
+    if (text) *text = all;
+    std::istringstream in(all);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("0x", 0) == 0) out.insert(std::stoull(line.substr(0, line.find(' ')), nullptr, 16));
+    return out;
+}
+
+}  // namespace
+
+TEST(FilterCommandLine, FileFiltersOnAnExtractedMft) {
+    const auto dir = scratch_dir("filter_cli");
+    const auto mft = gunzip_to(fixture("basic.mft.gz"), dir);
+    const auto out = dir / "out.txt";
+    auto r = run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", out.string(), "-filter_file",
+                          "bigdir\\file_050.txt | \\dir1\\dir2\\level2.txt", "-filter_file", "ads_host.txt:secret"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    std::string text;
+    const auto rows = reported_entries(out, &text);
+    EXPECT_EQ(std::set<std::uint64_t>(rows.begin(), rows.end()), (std::set<std::uint64_t>{133, 69, 76}));
+    EXPECT_NE(text.find("inode(0x4c\\secret)"), std::string::npos);
+    EXPECT_NE(text.find("inode(0x85)"), std::string::npos);
+
+    // A signature list on an extracted $MFT lets every entry through.
+    const auto all_out = dir / "all.txt", sig_out = dir / "sig.txt";
+    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", all_out.string()}).exit_code, 0);
+    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", sig_out.string(), "-filter_sig", "mz"}).exit_code,
+              0);
+    EXPECT_EQ(reported_entries(sig_out), reported_entries(all_out));
+}
