@@ -46,12 +46,14 @@ void gather_l2t_events(const result_record& rec, const standard_info* si, std::u
 }
 
 void append_bracketed_macb(const std::array<char, 4>& macb, std::string& out) {
-    out += " [";
+    char text[7] = {' ', '['};
+    std::size_t n = 2;
     std::size_t last = 0;
     for (std::size_t i = 0; i < 4; ++i)
         if (macb[i] != '.') last = i + 1;
-    out.append(macb.data(), last);
-    if (macb[3] != '.') out += ']';
+    for (std::size_t i = 0; i < last; ++i) text[n++] = macb[i];
+    if (macb[3] != '.') text[n++] = ']';
+    out.append(text, n);
 }
 
 const char* event_label(time_source source) {

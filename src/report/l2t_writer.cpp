@@ -101,9 +101,14 @@ struct l2t_writer::impl {
     }
 
     void build_entry_texts(const mft_entry_info& entry) {
-        sourcetype.clear();
-        uni::append_utf8(entry.source_name, sourcetype);
-        if (sourcetype.empty()) sourcetype = "NTFS$MFT";
+        // The source label changes only between walks.
+        if (!sourcetype_known || entry.source_name != source_label) {
+            source_label = entry.source_name;
+            sourcetype.clear();
+            uni::append_utf8(source_label, sourcetype);
+            if (sourcetype.empty()) sourcetype = "NTFS$MFT";
+            sourcetype_known = true;
+        }
 
         type = entry.in_use() ? "allocated" : "deleted";
         type += entry.is_directory() ? " (dir)" : " (file)";
@@ -258,6 +263,8 @@ struct l2t_writer::impl {
     static constexpr std::uint32_t no_name = ~std::uint32_t{0};
     std::uint32_t last_name = no_name;
     time_source last_source = src_si;
+    std::u16string source_label;
+    bool sourcetype_known = false;
     std::string format_text, sourcetype, type, notes, extra, short_text, desc, filename, header;
 };
 
