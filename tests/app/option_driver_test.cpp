@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/mft_entries_ctx.h"
+#include "app/parse_driver.h"
 #include "common/test_support.h"
 
 namespace skelvar {
@@ -12,26 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct parsed {
-    int rc = 0;
-    std::string err;
-    std::vector<std::string> left;
-};
-
-parsed parse(mft_entries_ctx& ctx, std::vector<std::string> a, bool with_source = true) {
-    a.insert(a.begin(), "skelvar");
-    if (with_source) {
-        a.push_back("-mftfile");
-        a.push_back("m.bin");
-    }
-    arg_list args(std::move(a));
-    testing::internal::CaptureStderr();
-    parsed p;
-    p.rc = run_option_driver(ctx, args, "ver: 0.95", "hdr\n\n", u"NTFS$MFT");
-    p.err = testing::internal::GetCapturedStderr();
-    p.left = args.leftovers();
-    return p;
-}
 
 TEST(DriverDefaults, LayoutAndRunSettings) {
     mft_entries_ctx ctx;

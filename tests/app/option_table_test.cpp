@@ -10,6 +10,7 @@
 #include "app/mft_entries_ctx.h"
 #include "app/option_driver.h"
 #include "app/option_values.h"
+#include "app/parse_driver.h"
 #include "common/test_support.h"
 
 namespace skelvar {
@@ -17,27 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct parsed {
-    int rc = 0;
-    std::string err;
-    std::vector<std::string> left;
-};
-
-// Runs the whole driver; an $MFT file source is added unless told otherwise.
-parsed parse(mft_entries_ctx& ctx, std::vector<std::string> a, bool with_source = true) {
-    a.insert(a.begin(), "skelvar");
-    if (with_source) {
-        a.push_back("-mftfile");
-        a.push_back("m.bin");
-    }
-    arg_list args(std::move(a));
-    testing::internal::CaptureStderr();
-    parsed p;
-    p.rc = run_option_driver(ctx, args, "ver: 0.95", "", u"NTFS$MFT");
-    p.err = testing::internal::GetCapturedStderr();
-    p.left = args.leftovers();
-    return p;
-}
 
 TEST(HashOptions, HashfileMd5GivesThePipeLayoutWithMd5Only) {
     mft_entries_ctx ctx;
