@@ -9,7 +9,7 @@ bash tests/fixtures/install_deps.sh
 
 if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKELVAR_SANITIZE=ON -DSKELVAR_BENCH=OFF >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKELVAR_SANITIZE=ON >/dev/null
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
