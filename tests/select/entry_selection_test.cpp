@@ -34,8 +34,12 @@ std::vector<std::uint8_t> file(const std::u16string& name, std::uint64_t parent 
         .build();
 }
 
-// Runs the OR test with the collections built from `ctx`'s option values.
-bool or_match(mft_entries_ctx& ctx, mft_entry_info e, std::vector<std::string>* texts = nullptr) {
+// Runs the OR test on `record` with the options `set` chooses, collections built from them.
+template <class Set>
+bool or_match(Set set, const std::vector<std::uint8_t>& record, std::vector<std::string>* texts = nullptr) {
+    mft_entries_ctx ctx;
+    set(ctx);
+    mft_entry_info e = parsed(ctx, record);
     build_filters(ctx);
     const bool ok = or_test(ctx, e);
     if (texts) *texts = e.marks.matched;
@@ -45,44 +49,34 @@ bool or_match(mft_entries_ctx& ctx, mft_entry_info e, std::vector<std::string>* 
 }  // namespace
 
 TEST(Combination, TableOfOutcomes) {
+    // One row per way through the combination.
     struct row {
-        bool preselected, and_logic, or_ok, sigs, sig_passes, any_filter, reported;
+        bool or_ok, any_filter, and_logic, preselected, sigs, sig_passes, reported;
     };
     const row rows[] = {
         // no signature list: the OR test decides, a preselected entry passes without AND logic
-        {false, false, true, false, true, true, true},
-        {false, true, true, false, true, true, true},
-        {false, false, false, false, true, true, false},
-        {true, false, false, false, true, true, true},
-        {true, true, false, false, true, true, false},
-        // with signatures: an OR match without AND logic is enough
-        {false, false, true, true, false, true, true},
-        {false, false, true, true, true, true, true},
-        // ... with AND logic the signature must pass too
+        {true, true, false, false, false, true, true},
+        {false, true, false, false, false, true, false},
+        {false, true, false, true, false, true, true},
         {false, true, true, true, false, true, false},
-        {false, true, true, true, true, true, true},
-        // no OR filter at all: only the signature selects
-        {false, false, true, true, false, false, false},
-        {false, false, true, true, true, false, true},
-        {true, false, true, true, false, false, true},
+        // with signatures: an OR match is enough without AND logic, with it the signature must pass too
+        {true, true, false, false, true, false, true},
+        {true, true, true, false, true, false, false},
+        {true, true, true, false, true, true, true},
+        // no OR filter at all: only the signature or a preselection selects
+        {true, false, false, false, true, false, false},
+        {true, false, false, true, true, false, true},
         // OR failed: the signature alone selects, unless AND logic is on
-        {false, false, false, true, true, true, true},
-        {false, false, false, true, false, true, false},
-        {false, true, false, true, true, true, false},
-        {true, false, false, true, false, true, true},
-        {true, true, false, true, true, true, false},
+        {false, true, false, false, true, true, true},
+        {false, true, false, false, true, false, false},
+        {false, true, true, false, true, true, false},
     };
     for (const row& r : rows) {
-        selection_results in;
-        in.preselected = r.preselected;
-        in.and_logic = r.and_logic;
-        in.or_ok = r.or_ok;
-        in.signatures_listed = r.sigs;
-        in.any_filter = r.any_filter;
+        const selection_results in{true, r.or_ok, r.any_filter, r.and_logic, r.preselected, r.sigs};
         const bool sig = r.sigs ? r.sig_passes : true;
         EXPECT_EQ(combine_selection(in, [&] { return sig; }), r.reported)
-            << "pre " << r.preselected << " and " << r.and_logic << " or " << r.or_ok << " sigs " << r.sigs
-            << " sig " << r.sig_passes << " any " << r.any_filter;
+            << "or " << r.or_ok << " any " << r.any_filter << " and " << r.and_logic << " pre " << r.preselected
+            << " sigs " << r.sigs << " sig " << r.sig_passes;
     }
     // Outside the time window nothing else is asked.
     selection_results late;
@@ -124,43 +118,33 @@ TEST(Preselection, DeletedOnlyEntryNumbersAndAndLogic) {
 }
 
 TEST(OrTest, ExtensionsAndNames) {
-    mft_entries_ctx ctx;
-    ctx.filter_exts = {".TXT"};
+    using ctx = mft_entries_ctx;
     std::vector<std::string> texts;
-    EXPECT_TRUE(or_match(ctx, parsed(ctx, file(u"Notes.txt")), &texts));
+    auto txt = [](ctx& c) { c.filter_exts = {".TXT"}; };
+    EXPECT_TRUE(or_match(txt, file(u"Notes.txt"), &texts));
     EXPECT_EQ(texts, (std::vector<std::string>{"ext(txt)"}));
-    EXPECT_FALSE(or_match(ctx, parsed(ctx, file(u"notes.txt.bak"))));
-    EXPECT_FALSE(or_match(ctx, parsed(ctx, file(u"txt"))));
+    EXPECT_FALSE(or_match(txt, file(u"notes.txt.bak")));
+    EXPECT_FALSE(or_match(txt, file(u"txt")));
 
     // The first dotted name in attribute order is the DOS one: only its extension counts.
     const auto two_names = record_builder()
                                .resident(0x30, 1, make_fn(make_ref(5, 5), u"REPORT~1.DOC", 2, t0))
                                .resident(0x30, 2, make_fn(make_ref(5, 5), u"report.docx", 1, t0))
                                .build();
-    mft_entries_ctx docx;
-    docx.filter_exts = {"docx"};
-    EXPECT_FALSE(or_match(docx, parsed(docx, two_names)));
-    mft_entries_ctx doc;
-    doc.filter_exts = {"doc"};
-    EXPECT_TRUE(or_match(doc, parsed(doc, two_names)));
+    EXPECT_FALSE(or_match([](ctx& c) { c.filter_exts = {"docx"}; }, two_names));
+    EXPECT_TRUE(or_match([](ctx& c) { c.filter_exts = {"doc"}; }, two_names));
 
-    mft_entries_ctx partial;
-    partial.filter_names = {"VOICE"};
-    EXPECT_TRUE(or_match(partial, parsed(partial, file(u"Invoice.pdf")), &texts));
+    EXPECT_TRUE(or_match([](ctx& c) { c.filter_names = {"VOICE"}; }, file(u"Invoice.pdf"), &texts));
     EXPECT_EQ(texts, (std::vector<std::string>{"name(voice)"}));
-    mft_entries_ctx full;
-    full.filter_fullnames = {"voice", "invoice.PDF"};
-    EXPECT_FALSE(or_match(full, parsed(full, file(u"Invoice 2.pdf"))));
-    EXPECT_TRUE(or_match(full, parsed(full, file(u"Invoice.pdf"))));
-    mft_entries_ctx with_path;
-    with_path.filter_fullnames = {"Users\\bob\\Invoice.pdf"};
-    EXPECT_TRUE(or_match(with_path, parsed(with_path, file(u"INVOICE.PDF"))));
+    auto full = [](ctx& c) { c.filter_fullnames = {"voice", "invoice.PDF"}; };
+    EXPECT_FALSE(or_match(full, file(u"Invoice 2.pdf")));
+    EXPECT_TRUE(or_match(full, file(u"Invoice.pdf")));
+    EXPECT_TRUE(or_match([](ctx& c) { c.filter_fullnames = {"Users\\bob\\Invoice.pdf"}; }, file(u"INVOICE.PDF")));
 
-    mft_entries_ctx wild;
-    wild.filter_wildcards = {"rep?rt*.t?t"};
-    EXPECT_TRUE(or_match(wild, parsed(wild, file(u"Report 2019.txt")), &texts));
+    auto wild = [](ctx& c) { c.filter_wildcards = {"rep?rt*.t?t"}; };
+    EXPECT_TRUE(or_match(wild, file(u"Report 2019.txt"), &texts));
     EXPECT_EQ(texts, (std::vector<std::string>{"pattern(Report 2019.txt)"}));
-    EXPECT_FALSE(or_match(wild, parsed(wild, file(u"Report 2019.pdf"))));
+    EXPECT_FALSE(or_match(wild, file(u"Report 2019.pdf")));
 }
 
 TEST(OrTest, SizesOfUnnamedAndNamedStreams) {
@@ -171,14 +155,10 @@ TEST(OrTest, SizesOfUnnamedAndNamedStreams) {
                          .non_resident(0x80, 2, {0x11, 0x01, 0x20}, 100)  // 100 bytes in a 4096-byte cluster
                          .build();
     auto run = [&](std::uint64_t max, std::uint64_t min, const std::vector<std::uint8_t>& rec) {
-        mft_entries_ctx ctx;
-        ctx.filter_max_size = max;
-        ctx.filter_min_size = min;
-        return or_match(ctx, parsed(ctx, rec));
+        return or_match([&](mft_entries_ctx& c) { c.filter_max_size = max, c.filter_min_size = min; }, rec);
     };
     EXPECT_TRUE(run(100, 0, dir));  // no unnamed data: passes a maximum ...
     EXPECT_FALSE(run(0, 1, dir));   // ... never a minimum
-    EXPECT_TRUE(run(100, 0, small));
     EXPECT_FALSE(run(0, 60, small));
     EXPECT_TRUE(run(60, 40, small));
     EXPECT_FALSE(run(1000, 0, big));  // the allocated size counts when larger
@@ -189,12 +169,10 @@ TEST(OrTest, SizesOfUnnamedAndNamedStreams) {
                               .resident(0x80, 2, std::vector<std::uint8_t>(5, 'x'))
                               .resident(0x80, 3, std::vector<std::uint8_t>(30, 'y'), u"Secret")
                               .build();
-    mft_entries_ctx ads;
-    ads.filter_min_ads_size = 20;
-    EXPECT_TRUE(or_match(ads, parsed(ads, with_ads)));
-    EXPECT_FALSE(or_match(ads, parsed(ads, small)));
-    ads.filter_min_ads_size = 31;
-    EXPECT_FALSE(or_match(ads, parsed(ads, with_ads)));
+    auto ads = [](std::uint64_t min) { return [=](mft_entries_ctx& c) { c.filter_min_ads_size = min; }; };
+    EXPECT_TRUE(or_match(ads(20), with_ads));
+    EXPECT_FALSE(or_match(ads(20), small));
+    EXPECT_FALSE(or_match(ads(31), with_ads));
 }
 
 TEST(TimeTest, WindowOverEveryTimeOfBothAttributes) {

@@ -61,9 +61,7 @@ TEST(FirstSector, Classification) {
     }
     disk_image big(16384);
     big.signature(0, 4096);
-    const auto c = classify_first_sector(big.bytes);
-    EXPECT_EQ(c.kind, first_sector_kind::partition_table);
-    EXPECT_EQ(c.table_sector_size, 4096u);
+    EXPECT_EQ(classify_first_sector(big.bytes).table_sector_size, 4096u);
     disk_image ext(16384);
     ext.put(1080, 0xEF53, 2);
     EXPECT_EQ(classify_first_sector(ext.bytes).kind, first_sector_kind::ext_volume);
@@ -100,54 +98,17 @@ TEST(PartitionTable, LargerTableSectors) {
     d.ntfs_boot(256 * 4096, 4096, 1, 63);
     partition_list r = listed(d);
     ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0].byte_start(), 256u * 4096);
     EXPECT_EQ(r[0].byte_end(), 256u * 4096 + 64 * 4096);
     EXPECT_TRUE(r[0].recognised);
 
-    // Signature at 510 only, as 4K-sector disks write it: entries in 512-byte units lead to no
-    // file system, in 4096-byte units they do.
-    disk_image k(2048 * 1024);
-    k.signature(0);
-    k.entry(0, 0, 0x07, 256, 64);
-    k.entry(0, 1, 0x83, 320, 64);
-    k.ntfs_boot(256 * 4096, 4096, 1, 63);
-    r = listed(k);
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].byte_start(), 0x100000u);
-    EXPECT_EQ(r[1].byte_start(), 320u * 4096);
-
-    // Nothing recognised either way: the table stays in 512-byte units.
+    // Signed at 510 only and nothing recognised in 4096-byte units: the table stays in 512-byte units
+    // (the 4096-byte case is the disk_4k fixture).
     disk_image plain(2048 * 1024);
     plain.signature(0);
     plain.entry(0, 0, 0x83, 256, 64);
     r = listed(plain);
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].byte_start(), 256u * 512);
-}
-
-TEST(PartitionTable, ExtendedChain) {
-    disk_image d = disk_with_extended(8192 * 512, 4096);
-    // First extended boot record: a logical partition and the link to the next record.
-    d.signature(4096 * 512);
-    d.entry(4096 * 512, 0, 0x07, 63, 500);
-    d.entry(4096 * 512, 1, 0x05, 1000, 600);
-    // Second: logical partition relative to itself, link relative to the extended partition.
-    d.signature(5096 * 512);
-    d.entry(5096 * 512, 0, 0x83, 63, 200);
-    d.entry(5096 * 512, 1, 0x0F, 2000, 300);
-    d.signature(6096 * 512);
-    d.entry(6096 * 512, 0, 0x82, 63, 100);
-    d.ntfs_boot(4159 * 512, 512, 8, 499);
-
-    const partition_list r = listed(d);
-    EXPECT_EQ(rows(r), (std::vector<row>{{2048, 100, 7},
-                                         {4096, 5000, 5},
-                                         {4159, 500, 7},
-                                         {5096, 600, 5},
-                                         {5159, 200, 0x83},
-                                         {6096, 300, 0x0F},
-                                         {6159, 100, 0x82}}));
-    EXPECT_EQ(r[2].file_system_name, "ntfs");
 }
 
 TEST(PartitionTable, ExtendedEntryAtSectorZeroIsNotFollowed) {
@@ -157,13 +118,6 @@ TEST(PartitionTable, ExtendedEntryAtSectorZeroIsNotFollowed) {
     d.entry(0, 1, 0x05, 0, 20);
     d.entry(0, 2, 0x07, 40, 10);  // after the extended entry: never reached
     EXPECT_EQ(rows(listed(d)), (std::vector<row>{{1, 10, 0x83}, {0, 20, 5}}));
-}
-
-TEST(PartitionTable, UnreadableFirstExtendedRecordFailsTheListing) {
-    disk_image d = disk_with_extended(4096, 100000);
-    bool found = true;
-    listed(d, false, &found);
-    EXPECT_FALSE(found);
 }
 
 TEST(PartitionTable, LegacyNtfsAtSector63IsGuessed) {
@@ -200,11 +154,8 @@ TEST(PartitionTable, GuessingFindsAChainWithoutATable) {
     EXPECT_FALSE(r[0].recognised);
     EXPECT_EQ(partition_type_name(r[2].type), "ntfs or exfat [guess]");
 
-    disk_image empty(2 * 1024 * 1024);
-    EXPECT_TRUE(listed(empty, true, &found).empty());
+    EXPECT_TRUE(listed(disk_image(4096), true, &found).empty());  // the search runs off the end of the disk
     EXPECT_FALSE(found);
-    disk_image tiny(4096);  // the search runs off the end of the disk
-    EXPECT_TRUE(listed(tiny, true, &found).empty());
 }
 
 TEST(PartitionTable, HostileExtendedChainsEnd) {
@@ -236,6 +187,11 @@ TEST(PartitionTable, HostileExtendedChainsEnd) {
     EXPECT_GT(r.size(), 1000u);
 
     EXPECT_LT(clock::now() - t0, std::chrono::seconds(5));
+
+    // The first extended boot record lies beyond the disk: the listing fails.
+    bool found = true;
+    listed(disk_with_extended(4096, 100000), false, &found);
+    EXPECT_FALSE(found);
 }
 
 namespace {
@@ -274,8 +230,6 @@ TEST(GptTable, EntriesAndTheirFileSystems) {
     ASSERT_EQ(r.size(), 2u);
     EXPECT_TRUE(r[0].from_gpt);
     EXPECT_EQ(r[0].partition_name, "Basic data");
-    EXPECT_EQ(r[0].type, 7);
-    EXPECT_EQ(r[0].byte_start(), 0x100000u);
     EXPECT_EQ(r[0].unique_guid[1], 0x10);
     EXPECT_EQ(r[1].sector_count, 0u);
     EXPECT_EQ(partition_type_name(r[1].type), "gpt");
