@@ -23,51 +23,45 @@ TEST(Fixups, RestoreSectorTailsEvenWhenTorn) {
     auto r = record_builder().resident(0x80, 0, std::vector<std::uint8_t>(900, 0xAB)).build();
     // The stamped tails hold the USN; fixups bring back the saved bytes.
     EXPECT_EQ(r[510], 0x42);
+    auto torn = r;
     EXPECT_EQ(validate_and_fixup(r, 512), record_status::ok);
     EXPECT_EQ(r[510], 0xAB);
     EXPECT_EQ(r[1022], 0);
 
     // A torn sector (tail no longer the USN) is used as it stands, fixups still applied.
-    auto torn = record_builder().resident(0x80, 0, std::vector<std::uint8_t>(900, 0xAB)).build();
     put16(torn, 510, 0x9999);
     EXPECT_EQ(validate_and_fixup(torn, 512), record_status::ok);
     EXPECT_EQ(torn[510], 0xAB);
 }
 
 TEST(Fixups, HeaderChecksAndSignatures) {
-    auto base = record_builder().build();
+    struct field_case {
+        std::size_t at;
+        std::uint16_t value;
+        record_status expected;
+        bool tail_restored;
+    };
+    // 0x2A is the older layout's update sequence offset; a count of 9 on a 1024-byte record
+    // only touches the two sectors that exist; a count of 0 applies nothing.
+    for (const field_case& c : {field_case{0x04, 0x2A, record_status::unreadable, false},
+                                field_case{0x06, 10, record_status::unreadable, false},
+                                field_case{0x06, 9, record_status::ok, true},
+                                field_case{0x06, 0, record_status::ok, false},
+                                field_case{0x14, 0x50, record_status::unreadable, false}}) {
+        auto r = record_builder().build();
+        put16(r, c.at, c.value);
+        EXPECT_EQ(validate_and_fixup(r, 512), c.expected) << c.at << "=" << c.value;
+        if (c.expected == record_status::ok) {
+            EXPECT_EQ(r[510] != 0x42, c.tail_restored) << c.at << "=" << c.value;
+        }
+    }
 
-    auto older = base;
-    put16(older, 0x04, 0x2A);  // older layout's update sequence offset
-    EXPECT_EQ(validate_and_fixup(older, 512), record_status::unreadable);
-
-    auto too_many = base;
-    put16(too_many, 0x06, 10);
-    EXPECT_EQ(validate_and_fixup(too_many, 512), record_status::unreadable);
-
-    // A count of 9 on a 1024-byte record only touches the two sectors that exist.
-    auto nine = base;
-    put16(nine, 0x06, 9);
-    EXPECT_EQ(validate_and_fixup(nine, 512), record_status::ok);
-
-    auto zero = base;
-    put16(zero, 0x06, 0);
-    EXPECT_EQ(validate_and_fixup(zero, 512), record_status::ok);
-    EXPECT_EQ(zero[510], 0x42);  // nothing applied
-
-    auto late_attrs = base;
-    put16(late_attrs, 0x14, 0x50);
-    EXPECT_EQ(validate_and_fixup(late_attrs, 512), record_status::unreadable);
-
-    auto bad = base;
-    std::memcpy(bad.data(), "BAAD", 4);
-    EXPECT_EQ(validate_and_fixup(bad, 512), record_status::bad);
-    EXPECT_EQ(bad[510], 0x42);  // no fixups on a bad record
-
-    auto junk = base;
-    std::memcpy(junk.data(), "JUNK", 4);
-    EXPECT_EQ(validate_and_fixup(junk, 512), record_status::unreadable);
-
+    for (const char* sig : {"BAAD", "JUNK"}) {
+        auto r = record_builder().build();
+        std::memcpy(r.data(), sig, 4);
+        EXPECT_EQ(validate_and_fixup(r, 512), sig[0] == 'B' ? record_status::bad : record_status::unreadable);
+        EXPECT_EQ(r[510], 0x42) << sig;  // no fixups on a record that is not FILE
+    }
     std::vector<std::uint8_t> tiny(3, 'F');
     EXPECT_EQ(validate_and_fixup(tiny, 512), record_status::unreadable);
 }
@@ -85,9 +79,8 @@ TEST(ReadFileRecord, RecordSizeLearnedFromRecordZero) {
         EXPECT_EQ(read_file_record(ctx, 2, out), record_status::unreadable);  // past the end
         EXPECT_EQ(read_file_record(ctx, ~0ull, out), record_status::unreadable);
     }
-}
 
-TEST(ReadFileRecord, ZeroCountInRecordZeroFailsEveryRead) {
+    // A zero update sequence count in record 0 leaves no record size to learn.
     auto image = testing_support::mft_image({{}, record_builder().build()});
     put16(image, 0x06, 0);
     mft_entries_ctx ctx;

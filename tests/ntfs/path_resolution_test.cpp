@@ -3,7 +3,6 @@
 #include "app/mft_entries_ctx.h"
 #include "common/record_builder.h"
 #include "ntfs/memory_mft_source.h"
-#include "ntfs/mft_walk.h"
 #include "ntfs/path_resolution.h"
 
 using namespace skelvar;
@@ -106,20 +105,3 @@ TEST(PathResolution, ChooseNamePrefersLongNamesOfTheRecord) {
     EXPECT_EQ(choose_name({}, 7), u"");
 }
 
-TEST(PathResolution, WalkFillsResolvedPaths) {
-    mft_entries_ctx ctx;
-    ctx.show_progress = false;
-    ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(volume({
-        {6, dir(u"docs", make_ref(5, 5))},
-        {7, file(u"later.txt", make_ref(9, 1))},  // parent met after the child
-        {8, file(u"report.doc", make_ref(6, 1))},
-        {9, dir(u"zz", make_ref(6, 1))},
-    })));
-    std::map<std::uint64_t, std::u16string> paths;
-    walk_mft_range(ctx, [&](mft_entry_info& e) {
-        if (!e.resolved_paths.empty()) paths[e.entry_number] = e.resolved_paths.begin()->second;
-    });
-    EXPECT_EQ(paths[7], u"[root]\\docs\\zz\\");
-    EXPECT_EQ(paths[8], u"[root]\\docs\\");
-    EXPECT_EQ(paths[6], u"[root]\\");
-}

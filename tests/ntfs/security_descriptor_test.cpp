@@ -64,45 +64,41 @@ const bytes user_sid = sid(5, {21, 3141592653u, 589793238, 462843383, 1001});
 
 }  // namespace
 
-TEST(SidText, WellKnownSidsAndTheirNames) {
-    EXPECT_EQ(sid_to_text(system_sid), "S-1-5-18");
-    EXPECT_EQ(sid_name(system_sid), "Local System");
-    EXPECT_EQ(sid_to_text(admins_sid), "S-1-5-32-544");
-    EXPECT_EQ(sid_name(admins_sid), "Admins");
-    EXPECT_EQ(sid_to_text(world_sid), "S-1-1-0");
-    EXPECT_EQ(sid_name(world_sid), "World");
-    EXPECT_EQ(sid_name(sid(3, {3})), "Group Server");
-    EXPECT_EQ(sid_name(sid(5, {32})), "Builtin Domain");
-    // Domain SIDs are named by their relative id alone.
-    EXPECT_EQ(sid_to_text(user_sid), "S-1-5-21-3141592653-589793238-462843383-1001");
-    EXPECT_EQ(sid_name(user_sid), "unk");
-    EXPECT_EQ(sid_name(sid(5, {21, 1, 2, 3, 500})), "User Admin");
-    EXPECT_EQ(sid_name(sid(5, {21, 1, 2, 3, 533})), "Domain RAS & IAS Servers");
-}
-
-TEST(SidText, UnknownAuthoritiesAndOutOfRangeIndexes) {
-    EXPECT_EQ(sid_name(sid(3, {4})), "unk");    // creator table has four slots
-    EXPECT_EQ(sid_name(sid(5, {33})), "unk");   // NT table has 33
-    EXPECT_EQ(sid_name(sid(5, {14})), "unk");   // an empty slot of the NT table
-    EXPECT_EQ(sid_to_text(sid(16, {12288})), "S-1-16-12288");  // mandatory label: no name here
-    EXPECT_EQ(sid_name(sid(16, {12288})), "unk");
-    // An authority beyond one byte is not mistaken for a small one.
-    EXPECT_EQ(sid_to_text(sid(0x105, {7})), "S-1-261-7");
-    EXPECT_EQ(sid_name(sid(0x105, {1})), "unk");
-    EXPECT_EQ(sid_to_text(sid(0x123456789abcull, {7})), "S-1-0x123456789abc-7");
-}
-
-TEST(SidText, ShortSidsAreEmpty) {
-    EXPECT_EQ(sid_to_text(sid(5, {})), "");  // 8 bytes: below the 12 that a SID needs
-    EXPECT_EQ(sid_name(sid(5, {})), "unk");
+TEST(SidText, TextAndNameOfEachSid) {
     bytes cut = sid(5, {21, 1, 2, 3, 500});
     cut.resize(cut.size() - 1);  // the count asks for one byte more
-    EXPECT_EQ(sid_to_text(cut), "");
-    EXPECT_EQ(sid_name(cut), "unk");
     bytes extra = system_sid;
     extra.push_back(0xee);  // bytes after the last sub-authority are not part of it
-    EXPECT_EQ(sid_to_text(extra), "S-1-5-18");
-    EXPECT_EQ(sid_to_text({}), "");
+    struct sid_case {
+        bytes sid;
+        const char* text;
+        const char* name;
+    };
+    for (const sid_case& c : std::initializer_list<sid_case>{
+             {system_sid, "S-1-5-18", "Local System"},
+             {world_sid, "S-1-1-0", "World"},
+             {sid(3, {3}), "S-1-3-3", "Group Server"},
+             {sid(5, {32}), "S-1-5-32", "Builtin Domain"},
+             // Domain SIDs are named by their relative id alone.
+             {user_sid, "S-1-5-21-3141592653-589793238-462843383-1001", "unk"},
+             {sid(5, {21, 1, 2, 3, 533}), "S-1-5-21-1-2-3-533", "Domain RAS & IAS Servers"},
+             // Past the end of the creator (4) and NT (33) tables, an empty NT slot, a label authority.
+             {sid(3, {4}), "S-1-3-4", "unk"},
+             {sid(5, {33}), "S-1-5-33", "unk"},
+             {sid(5, {14}), "S-1-5-14", "unk"},
+             {sid(16, {12288}), "S-1-16-12288", "unk"},
+             // An authority beyond one byte is not mistaken for a small one.
+             {sid(0x105, {1}), "S-1-261-1", "unk"},
+             {sid(0x123456789abcull, {7}), "S-1-0x123456789abc-7", "unk"},
+             // Shorter than the 12 bytes a SID needs, or than its count says.
+             {sid(5, {}), "", "unk"},
+             {cut, "", "unk"},
+             {{}, "", "unk"},
+             {extra, "S-1-5-18", "Local System"},
+         }) {
+        EXPECT_EQ(sid_to_text(c.sid), c.text);
+        EXPECT_EQ(sid_name(c.sid), c.name) << c.text;
+    }
 }
 
 TEST(AccessMask, NamedBitsInTableOrder) {

@@ -64,13 +64,6 @@ TEST_F(StreamReader, RangesCrossClustersAndRuns) {
     EXPECT_EQ(bytes[95], 21);
     EXPECT_EQ(bytes[96], 30);
     EXPECT_TRUE(skip.sparse_met);
-
-    // Whole clusters in one go.
-    stream_read_flags plain;
-    bytes = read({{10, 0, 0, 40}}, 0, 40 * 4096, plain);
-    ASSERT_EQ(bytes.size(), 40u * 4096);
-    EXPECT_EQ(bytes[39 * 4096], 49);
-    EXPECT_FALSE(plain.sparse_met);
 }
 
 TEST_F(StreamReader, StopsAtUnmappedOrUnreadableClusters) {
