@@ -4,51 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "common/test_support.h"
+#include "oracle_text.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
+using namespace oracle_text;
 
 namespace {
-
-fs::path fixture(const std::string& name) { return source_dir() / "tests" / "fixtures" / "data" / name; }
-
-std::vector<std::string> split(const std::string& s, char sep) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = s.find(sep, start);
-        out.push_back(s.substr(start, at - start));
-        if (at == std::string::npos) return out;
-        start = at + 1;
-    }
-}
-
-std::string trim(std::string s) {
-    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
 
 // Oracle lines without the comment lines, split at tabs.
 std::vector<std::vector<std::string>> oracle(const std::string& name) {
     std::vector<std::vector<std::string>> rows;
     for (const std::string& l : lines_of(read_file(fixture(name))))
-        if (!l.empty() && l[0] != '#') rows.push_back(split(l, '\t'));
+        if (l[0] != '#') rows.push_back(split(l, '\t'));
     return rows;
 }
 
@@ -69,25 +42,10 @@ std::string spaced_hex(const std::vector<std::uint8_t>& bytes, std::size_t count
     return out;
 }
 
-// One written line: its cells by column name.
-struct result_line {
-    std::uint64_t entry = 0;
-    std::map<std::string, std::string> cells;
-    const std::string& operator[](const std::string& c) const { return cells.at(c); }
-};
-
 struct run_output {
     run_result result;
-    std::vector<std::string> header;
-    std::vector<result_line> lines;
-
-    // The first line written for `entry`; null when there is none.
-    const result_line* first(std::uint64_t entry) const {
-        for (const auto& l : lines)
-            if (l.entry == entry) return &l;
-        return nullptr;
-    }
-    bool has_column(const std::string& c) const { return std::find(header.begin(), header.end(), c) != header.end(); }
+    results_table table;
+    std::string operator()(std::uint64_t entry, const std::string& column) const { return table.cell_of(entry, column); }
 };
 
 // Runs skelvar on a source with tab-separated, unpadded cells.
@@ -96,23 +54,8 @@ run_output run(const std::vector<std::string>& source, std::vector<std::string> 
     std::vector<std::string> args = source;
     args.insert(args.end(), extra.begin(), extra.end());
     args.insert(args.end(), {"-csv", "-csv_separator", "tab", "-quiet", "-out", out.string()});
-    run_output r;
-    r.result = run_skelvar(args);
-    bool in_table = false;
-    for (const std::string& l : lines_of(read_file(out))) {
-        auto cells = split(l, '\t');
-        if (!in_table) {
-            if (trim(cells[0]) != "mft entry") continue;
-            for (auto& c : cells) r.header.push_back(trim(c));
-            in_table = true;
-            continue;
-        }
-        if (cells.size() != r.header.size()) continue;
-        result_line line;
-        line.entry = std::stoull(cells[0], nullptr, 0);
-        for (std::size_t i = 0; i < cells.size(); ++i) line.cells[r.header[i]] = cells[i];
-        r.lines.push_back(std::move(line));
-    }
+    run_output r{run_skelvar(args), {}};
+    r.table = parse_results(read_file(out), '\t');
     fs::remove(out);
     return r;
 }
@@ -141,10 +84,10 @@ protected:
 std::map<std::uint64_t, std::string> owners_of(const run_output& r) {
     static const std::regex owner(R"(\[owner_sid: (S-[0-9-]+)\])");
     std::map<std::uint64_t, std::string> out;
-    for (const auto& l : r.lines) {
+    for (const auto& row : r.table.rows) {
         std::smatch m;
-        const std::string& cell = l["various data types"];
-        if (std::regex_search(cell, m, owner)) out.emplace(l.entry, m[1]);
+        const std::string& cell = r.table.cell(row, "various data types");
+        if (std::regex_search(cell, m, owner)) out.emplace(*parse_int(row[0]), m[1]);
     }
     return out;
 }
@@ -175,29 +118,18 @@ TEST_F(ActionsOnVolumes, OwnerSidsMatchNtfssecaudit) {
 }
 
 TEST_F(ActionsOnVolumes, ZoneIdentifierStreams) {
-    // The oracle bytes say ZoneId=3 for every zone stream the fixtures hold.
-    for (const char* name : {"basic", "actions"})
-        for (const auto& row : oracle(std::string(name) + ".heads.txt"))
-            if (row[2] == "Zone.Identifier") {
-                const auto b = from_hex(row[3]);
-                ASSERT_NE(std::string(b.begin(), b.end()).find("\r\nZoneId=3\r\n"), std::string::npos) << row[0];
-            }
-
     const run_output basic = on_image("basic", {"-action_include_zoneinfo"});
-    ASSERT_NE(basic.first(76), nullptr);
-    EXPECT_EQ((*basic.first(76))["other info"], "ZoneInfo {ZoneId:3 [internet]}");
+    EXPECT_EQ(basic(76, "other info"), "ZoneInfo {ZoneId:3 [internet]}");
 
     // A resident stream (71) and one kept in clusters (72).
     const run_output r = on_image("actions", {"-action_include_zoneinfo"});
-    ASSERT_NE(r.first(71), nullptr);
-    EXPECT_EQ((*r.first(71))["other info"], "ZoneInfo {ZoneId:3 [internet]}");
-    ASSERT_NE(r.first(72), nullptr);
-    const std::string& big = (*r.first(72))["other info"];
+    EXPECT_EQ(r(71, "other info"), "ZoneInfo {ZoneId:3 [internet]}");
+    const std::string& big = r(72, "other info");
     EXPECT_TRUE(big.starts_with("ZoneInfo {ZoneId:3 [internet];ReferrerUrl:https://example.com/aaa")) << big;
     EXPECT_TRUE(big.ends_with(";HostUrl:https://example.com/file.zip}")) << big;
     // Without the option no zone text.
     const run_output off = on_image("actions", {});
-    EXPECT_EQ((*off.first(72))["other info"], "");
+    EXPECT_EQ(off(72, "other info"), "");
 }
 
 TEST_F(ActionsOnVolumes, HeaderBytesMatchIcat) {
@@ -206,18 +138,17 @@ TEST_F(ActionsOnVolumes, HeaderBytesMatchIcat) {
         const run_output r = on_image(name, {"-action_include_header"});
         ASSERT_EQ(r.result.exit_code, 0) << r.result.err;
         for (const char* col : {"size data", "data type", "header info", "various data types"})
-            EXPECT_TRUE(r.has_column(col)) << col;
+            EXPECT_TRUE(r.table.has(col)) << col;
         for (const auto& row : oracle(std::string(name) + ".heads.txt")) {
             if (row[2] != "-") continue;  // the cell shows the unnamed data stream
             const std::uint64_t entry = std::stoull(row[0]);
-            ASSERT_NE(r.first(entry), nullptr) << entry;
-            EXPECT_EQ((*r.first(entry))["header info"], spaced_hex(from_hex(row[3]), 0x20)) << entry;
+            EXPECT_EQ(r(entry, "header info"), spaced_hex(from_hex(row[3]), 0x20)) << entry;
         }
     }
     // A 10-byte file shows its 10 bytes; an empty file nothing.
     const run_output r = on_image("actions", {"-action_include_header"});
-    EXPECT_EQ((*r.first(68))["header info"], "30 31 32 33 34 35 36 37 38 39");
-    EXPECT_EQ((*r.first(69))["header info"], "");
+    EXPECT_EQ(r(68, "header info"), "30 31 32 33 34 35 36 37 38 39");
+    EXPECT_EQ(r(69, "header info"), "");
 }
 
 TEST_F(ActionsOnVolumes, HeaderStringsMatchIcat) {
@@ -231,18 +162,13 @@ TEST_F(ActionsOnVolumes, HeaderStringsMatchIcat) {
             if (part.size() >= 5) expected += (expected.empty() ? "" : "; ") + part;
     }
     const run_output basic = on_image("basic", {"-action_find_strings_in_hdr"});
-    EXPECT_EQ((*basic.first(82))["header info"], expected);
+    EXPECT_EQ(basic(82, "header info"), expected);
 
     // header.bin: "MZ", UTF-16 text, blanks before ASCII, a 3-letter run, UTF-16 at an odd offset.
     const run_output r = on_image("actions", {"-action_find_strings_in_hdr"});
-    EXPECT_EQ((*r.first(70))["header info"], "UTF-16 text here; ascii after blanks; odd wide");
-    for (const auto& row : oracle("actions.heads.txt")) {
-        if (row[0] == "70") {
-            EXPECT_TRUE(row[3].starts_with("4d5a5500540046002d00")) << "the fixture changed";
-        }
-    }
-    EXPECT_EQ((*r.first(64))["header info"], "hello");
-    EXPECT_EQ((*r.first(65))["header info"], "");  // "user" is 4 characters
+    EXPECT_EQ(r(70, "header info"), "UTF-16 text here; ascii after blanks; odd wide");
+    EXPECT_EQ(r(64, "header info"), "hello");
+    EXPECT_EQ(r(65, "header info"), "");  // "user" is 4 characters
 }
 
 TEST_F(ActionsOnVolumes, ClusterRunsMatchIstat) {
@@ -251,12 +177,11 @@ TEST_F(ActionsOnVolumes, ClusterRunsMatchIstat) {
     for (const char* name : {"basic", "actions"}) {
         SCOPED_TRACE(name);
         const run_output r = on_image(name, {"-action_include_clusterinfo"});
-        ASSERT_TRUE(r.has_column("clusters/relevant data"));
-        EXPECT_FALSE(r.has_column("header info"));
+        ASSERT_TRUE(r.table.has("clusters/relevant data"));
+        EXPECT_FALSE(r.table.has("header info"));
         for (const auto& row : oracle(std::string(name) + ".runs.txt")) {
             const std::uint64_t entry = std::stoull(row[0]);
-            ASSERT_NE(r.first(entry), nullptr) << entry;
-            const std::string& cell = (*r.first(entry))["clusters/relevant data"];
+            const std::string& cell = r(entry, "clusters/relevant data");
             std::string clusters;
             bool seen = false;
             for (std::sregex_iterator it(cell.begin(), cell.end(), item), end; it != end; ++it) {
@@ -283,9 +208,9 @@ TEST_F(ActionsOnVolumes, ExtractedMftHasNoClustersToRead) {
                              {"-action_include_header", "-action_include_ownersid", "-action_include_zoneinfo"}, *dir_);
     ASSERT_EQ(r.result.exit_code, 0) << r.result.err;
     // Resident data is in the record: its bytes are shown; non-resident data is not read.
-    EXPECT_EQ((*r.first(76))["header info"], "6d 61 69 6e 20 73 74 72 65 61 6d 0a");
-    EXPECT_EQ((*r.first(82))["header info"], "");
-    EXPECT_EQ((*r.first(76))["other info"], "ZoneInfo {ZoneId:3 [internet]}");
+    EXPECT_EQ(r(76, "header info"), "6d 61 69 6e 20 73 74 72 65 61 6d 0a");
+    EXPECT_EQ(r(82, "header info"), "");
+    EXPECT_EQ(r(76, "other info"), "ZoneInfo {ZoneId:3 [internet]}");
     // Owners: a descriptor in the record still names one; $Secure ids and the root's descriptor in
     // clusters cannot be resolved.
     const auto owners = owners_of(r);

@@ -1,62 +1,23 @@
 // skelvar's body file of the basic volume, read by The Sleuth Kit's mactime and compared with the body
 // file TSK itself made of the same volume (tests/fixtures/data/basic.body.txt, `fls -r -m /`); and the
 // shape of the other layouts that tools read, on the same volume.
-#include "common/test_support.h"
-
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdint>
-#include <filesystem>
 #include <map>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "oracle_text.h"
 
 namespace fs = std::filesystem;
 using namespace testing_support;
+using namespace oracle_text;
 
 namespace {
 
-std::vector<std::string> split(std::string_view s, char sep) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const auto pos = s.find(sep, start);
-        out.emplace_back(s.substr(start, pos == std::string_view::npos ? std::string_view::npos : pos - start));
-        if (pos == std::string_view::npos) return out;
-        start = pos + 1;
-    }
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> out;
-    for (auto& l : split(text, '\n'))
-        if (!l.empty()) out.push_back(l);
-    return out;
-}
-
-std::optional<std::int64_t> number(std::string_view s) {
-    if (s.empty()) return std::nullopt;
-    bool negative = s.front() == '-';
-    if (negative) s.remove_prefix(1);
-    if (s.empty()) return std::nullopt;
-    std::int64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + (c - '0');
-    }
-    return negative ? -v : v;
-}
-
-bool ends_with(std::string_view s, std::string_view p) { return s.size() >= p.size() && s.substr(s.size() - p.size()) == p; }
-
-// TSK writes a FILETIME of 0 as this instant (its conversion overflows); skelvar writes 0.
-constexpr std::int64_t tsk_zero = 3373865674;
-constexpr std::string_view tsk_zero_iso = "2076-11-29T08:54:34Z";
+constexpr std::string_view tsk_zero_iso = "2076-11-29T08:54:34Z";  // tsk_zero_filetime as mactime prints it
 
 using times4 = std::array<std::int64_t, 4>;  // access, modify, change, create
 
@@ -67,28 +28,6 @@ struct body_view {
     std::vector<std::string> bad_lines;
 };
 
-// A body line: md5|name|inode|mode|uid|gid|size|atime|mtime|ctime|crtime. A name may hold '|' in TSK's
-// file, so the fields are taken from both ends.
-struct body_line {
-    std::string name, inode;
-    times4 t{};
-};
-
-std::optional<body_line> parse_body_line(const std::string& line) {
-    const auto f = split(line, '|');
-    if (f.size() < 11) return std::nullopt;
-    body_line b;
-    const std::size_t tail = f.size() - 9;  // index of the inode field
-    for (std::size_t i = 1; i < tail; ++i) b.name += (i > 1 ? "|" : "") + f[i];
-    b.inode = f[tail];
-    for (std::size_t k = 0; k < 4; ++k) {
-        auto v = number(f[f.size() - 4 + k]);
-        if (!v) return std::nullopt;
-        b.t[k] = *v;
-    }
-    return b;
-}
-
 body_view read_skelvar_body(const std::string& text) {
     body_view v;
     bool in_table = false;
@@ -97,16 +36,15 @@ body_view read_skelvar_body(const std::string& text) {
             in_table = line.rfind("md5|name|inode|", 0) == 0;
             continue;
         }
-        const auto cells = split(line, '|');
         auto b = parse_body_line(line);
-        auto inode = b ? number(b->inode) : std::nullopt;
-        if (cells.size() != 11 || !inode) {
+        auto inode = b ? parse_int(b->inode) : std::nullopt;
+        if (!b || b->cells != 11 || !inode) {
             v.bad_lines.push_back(line);
             continue;
         }
-        const bool match = ends_with(b->name, "(SI & FN times match)") || ends_with(b->name, "; SI & FN times match)");
-        if (match || ends_with(b->name, "SI times)")) v.si[*inode].insert(b->t);
-        if (match || ends_with(b->name, "FN times)")) v.fn[*inode].insert(b->t);
+        const bool match = b->name.ends_with("SI & FN times match)");
+        if (match || b->name.ends_with("SI times)")) v.si[*inode].insert(b->t);
+        if (match || b->name.ends_with("FN times)")) v.fn[*inode].insert(b->t);
     }
     return v;
 }
@@ -117,10 +55,10 @@ body_view read_tsk_body(const std::string& text) {
         if (line[0] == '#') continue;
         auto b = parse_body_line(line);
         if (!b) continue;
-        auto inode = number(b->inode.substr(0, b->inode.find('-')));
+        auto inode = parse_int(b->inode.substr(0, b->inode.find('-')));
         if (!inode || b->name.rfind("/$OrphanFiles", 0) == 0) continue;
         for (auto& t : b->t)
-            if (t == tsk_zero) t = 0;
+            if (t == tsk_zero_filetime) t = 0;
         const bool deleted = b->name.find("(deleted") != std::string::npos;
         if (!deleted) v.allocated.insert(*inode);
         if (b->name.find('|') != std::string::npos) v.piped.insert(*inode);
@@ -142,7 +80,7 @@ std::map<std::uint64_t, std::set<std::string>> mactime_si_rows(const std::string
         const bool si = tsk ? name.find(" ($FILE_NAME)") == std::string::npos
                             : name.find("SI times)") != std::string::npos ||
                                   name.find("SI & FN times match)") != std::string::npos;
-        auto inode = number(f[6].substr(0, f[6].find('-')));
+        auto inode = parse_int(f[6].substr(0, f[6].find('-')));
         if (!si || !inode || f[0] == tsk_zero_iso || name.rfind("\"/$OrphanFiles", 0) == 0) continue;
         rows[*inode].insert(f[0] + " " + f[2]);
     }
@@ -160,7 +98,7 @@ protected:
     void SetUp() override {
         if (run_shell("command -v mactime").exit_code != 0) GTEST_SKIP() << "The Sleuth Kit's mactime is not installed";
         dir_ = scratch_dir("body-oracle");
-        const fs::path mft = gunzip_to(source_dir() / "tests" / "fixtures" / "data" / "basic.mft.gz", dir_);
+        const fs::path mft = gunzip_to(fixture("basic.mft.gz"), dir_);
         body_ = dir_ / "body.txt";
         const run_result r = run_skelvar({"-mftfile", mft.string(), "-bodyfile", "-quiet", "-out", body_.string()});
         ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -189,7 +127,7 @@ TEST_F(BodyFileOracle, MactimeReadsItWithoutComplaint) {
 }
 
 TEST_F(BodyFileOracle, SiAndFnTimesOfAllocatedEntriesMatchSleuthKit) {
-    const fs::path tsk_file = source_dir() / "tests" / "fixtures" / "data" / "basic.body.txt";
+    const fs::path tsk_file = fixture("basic.body.txt");
     const body_view tsk = read_tsk_body(read_file(tsk_file));
     const body_view ours = read_skelvar_body(read_file(body_));
     ASSERT_GT(tsk.allocated.size(), 100u);
@@ -238,7 +176,7 @@ TEST_F(BodyFileOracle, SiAndFnTimesOfAllocatedEntriesMatchSleuthKit) {
 // Names with '|' and ',' live on the basic volume: every line keeps its header's cell count.
 TEST(DownstreamLayouts, EveryLineHasItsHeadersCellCount) {
     const fs::path dir = scratch_dir("layouts-basic");
-    const fs::path mft = gunzip_to(source_dir() / "tests" / "fixtures" / "data" / "basic.mft.gz", dir);
+    const fs::path mft = gunzip_to(fixture("basic.mft.gz"), dir);
     struct layout {
         const char* option;
         const char* header_start;

@@ -4,70 +4,33 @@
 // make_basic_volume.sh).
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/mft_entries_ctx.h"
 #include "app/walk_choice.h"
-#include "common/test_support.h"
 #include "ntfs/directory_index.h"
 #include "ntfs/mft_walk.h"
 #include "ntfs/path_lookup.h"
 #include "ntfs/source_opening.h"
 #include "select/filter_building.h"
 #include "support/utf8.h"
+#include "oracle_text.h"
 
 namespace fs = std::filesystem;
 using namespace skelvar;
 using namespace testing_support;
+using namespace oracle_text;
 
 namespace {
 
-// One name as fls -r -p lists it.
-struct fls_name {
-    std::uint64_t entry = 0;
-    bool deleted = false;
-    bool directory = false;
-    std::string path;  // "/"-separated, stream suffix removed
-    std::string parent() const {
-        const auto slash = path.rfind('/');
-        return slash == std::string::npos ? std::string() : path.substr(0, slash);
-    }
-};
-
+// The names fls -r -p lists, without TSK's virtual entries.
 std::vector<fls_name> read_fls(const fs::path& file) {
-    std::vector<fls_name> out;
-    std::istringstream in(read_file(file));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        const auto tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        std::istringstream head(line.substr(0, tab));
-        std::string type, token;
-        head >> type >> token;
-        fls_name n;
-        if (token == "*") {
-            n.deleted = true;
-            head >> token;
-        }
-        if (type == "V/V" || token.empty() || !std::isdigit(static_cast<unsigned char>(token[0]))) continue;
-        n.entry = std::stoull(token);
-        n.directory = type.size() == 3 && type[2] == 'd';
-        std::string path = line.substr(tab + 1);
-        path = path.substr(0, path.find('\t'));
-        const auto last = path.rfind('/');
-        const auto colon = path.find(':', last == std::string::npos ? 0 : last + 1);
-        if (colon != std::string::npos) path.resize(colon);
-        if (path.find("$OrphanFiles") != std::string::npos) continue;
-        n.path = path;
-        out.push_back(n);
-    }
-    return out;
+    auto names = parse_fls(read_file(file));
+    std::erase_if(names, [](const fls_name& n) { return n.is_virtual; });
+    return names;
 }
 
 std::set<std::uint64_t> entries_where(const std::vector<fls_name>& names, auto pred) {
@@ -76,8 +39,6 @@ std::set<std::uint64_t> entries_where(const std::vector<fls_name>& names, auto p
         if (pred(n)) out.insert(n.entry);
     return out;
 }
-
-fs::path fixture(const std::string& name) { return source_dir() / "tests" / "fixtures" / "data" / name; }
 
 // A volume image opened as the run driver opens it.
 struct opened_volume {
@@ -213,23 +174,12 @@ TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
     EXPECT_TRUE(selected("basic", [](mft_entries_ctx& c) { c.filter_files = {"missing.txt"}; }).empty());
 }
 
-namespace {
-
-// The entries ils -A lists: those whose in-use flag is clear.
-std::set<std::uint64_t> ils_unallocated() {
-    std::set<std::uint64_t> out;
-    std::istringstream in(read_file(fixture("basic.ils_unalloc.txt")));
-    std::string line;
-    while (std::getline(in, line))
-        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && line.find("|f|") != std::string::npos)
-            out.insert(std::stoull(line));
-    return out;
-}
-
-}  // namespace
-
 TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
-    const auto unallocated = ils_unallocated();
+    // The entries ils -A lists: those whose in-use flag is clear.
+    std::set<std::uint64_t> unallocated;
+    for (const auto& line : lines_of(read_file(fixture("basic.ils_unalloc.txt"))))
+        if (std::isdigit(static_cast<unsigned char>(line[0])) && line.find("|f|") != std::string::npos)
+            unallocated.insert(std::stoull(line));
     ASSERT_GE(unallocated.size(), 4u);
     EXPECT_EQ(selected("basic",
                        [](mft_entries_ctx& c) {
@@ -240,30 +190,28 @@ TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
 }
 
 TEST(FilterOracle, SignaturesReadTheStreamThroughTheVolume) {
-    // tool.exe starts with "MZ binary": an MZ header but no PE image behind it.
-    const auto mz = selected("ntfsvol_4kn", [](mft_entries_ctx& c) { c.filter_sig_types = {30}; });
-    EXPECT_EQ(mz, (std::set<std::uint64_t>{72}));
-    EXPECT_TRUE(selected("ntfsvol_4kn", [](mft_entries_ctx& c) { c.filter_sig_types = {34}; }).empty());
-    // OR: the signature or the extension.
-    const auto either = selected("ntfsvol_4kn", [](mft_entries_ctx& c) {
-        c.filter_sig_types = {30};
-        c.filter_exts = {"dat"};
-    });
-    EXPECT_TRUE(either.count(72));
-    EXPECT_GT(either.size(), 1u);
-    // AND: both must hold.
-    EXPECT_TRUE(selected("ntfsvol_4kn", [](mft_entries_ctx& c) {
-                    c.filter_sig_types = {30};
-                    c.filter_exts = {"dat"};
-                    c.and_logic = true;
-                }).empty());
-    EXPECT_EQ(selected("ntfsvol_4kn",
-                       [](mft_entries_ctx& c) {
-                           c.filter_sig_types = {30};
-                           c.filter_exts = {"exe"};
-                           c.and_logic = true;
-                       }),
-              (std::set<std::uint64_t>{72}));
+    // tool.exe starts with "MZ binary": an MZ header (30) but no PE image (34) behind it.
+    struct sig_case {
+        std::uint32_t sig;
+        const char* ext;
+        bool and_logic;
+        std::set<std::uint64_t> want;  // empty: nothing; {0}: 72 and others
+    };
+    for (const sig_case& c : {sig_case{30, "", false, {72}}, sig_case{34, "", false, {}},
+                              sig_case{30, "dat", false, {0}},  // OR: the signature or the extension
+                              sig_case{30, "dat", true, {}}, sig_case{30, "exe", true, {72}}}) {
+        const auto got = selected("ntfsvol_4kn", [&](mft_entries_ctx& ctx) {
+            ctx.filter_sig_types = {c.sig};
+            if (*c.ext) ctx.filter_exts = {c.ext};
+            ctx.and_logic = c.and_logic;
+        });
+        if (c.want == std::set<std::uint64_t>{0}) {
+            EXPECT_TRUE(got.count(72));
+            EXPECT_GT(got.size(), 1u);
+        } else {
+            EXPECT_EQ(got, c.want) << c.sig << " " << c.ext << " and=" << c.and_logic;
+        }
+    }
 }
 
 namespace {
@@ -273,10 +221,8 @@ std::multiset<std::uint64_t> reported_entries(const fs::path& results, std::stri
     std::multiset<std::uint64_t> out;
     const std::string all = read_file(results);
     if (text) *text = all;
-    std::istringstream in(all);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("0x", 0) == 0) out.insert(std::stoull(line.substr(0, line.find(' ')), nullptr, 16));
+    for (const auto& line : lines_of(all))
+        if (line.starts_with("0x")) out.insert(std::stoull(line.substr(0, line.find(' ')), nullptr, 16));
     return out;
 }
 

@@ -244,14 +244,6 @@ protected:
 
 }  // namespace
 
-TEST_F(SharedVolume, PlainVolumeMatchesItsOwnMft) {
-    const fs::path image = shared("ntfs3.raw.gz");
-    if (image.empty()) GTEST_SKIP() << "../shared/testdata/ntfs3.raw.gz absent";
-    const walk_result volume = walk_image(image);
-    EXPECT_EQ(volume, walk_own_mft(image, 0));
-    EXPECT_GT(volume.size(), 16u);
-}
-
 TEST_F(SharedVolume, AttributeListClustersAreReadThroughTheVolume) {
     const fs::path image = shared("ntfs3_attrlist.raw.gz");
     if (image.empty()) GTEST_SKIP() << "../shared/testdata/ntfs3_attrlist.raw.gz absent";
@@ -277,13 +269,4 @@ TEST_F(SharedVolume, AttributeListClustersAreReadThroughTheVolume) {
     EXPECT_NE(text.find("has non resident attrib list"), std::string::npos);
     for (int ext = 28; ext <= 38; ++ext)
         EXPECT_NE(text.find("primary entry 27 pointing to ref entry " + std::to_string(ext)), std::string::npos) << ext;
-}
-
-TEST_F(SharedVolume, PartitionedDiskWithTheVolumeAtAnOffset) {
-    const fs::path image = shared("ntfs_index.raw.gz");
-    if (image.empty()) GTEST_SKIP() << "../shared/testdata/ntfs_index.raw.gz absent";
-    EXPECT_TRUE(walk_image(image, 0).empty());
-    const walk_result volume = walk_image(image, 128 * 512);
-    EXPECT_GT(volume.size(), 16u);
-    EXPECT_EQ(volume, walk_own_mft(image, 128 * 512));
 }

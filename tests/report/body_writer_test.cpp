@@ -20,20 +20,12 @@ std::vector<std::string> body_lines(std::vector<mft_entry_info> entries, void (*
     return write_lines<body_writer>(ctx, std::move(entries));
 }
 
-mft_entry_info matching_file() {
-    mft_entry_info e = file_entry(0x2a);
-    add_si(e, t0, t0, t0, t0);
-    add_fn(e, 2, make_ref(5, 5), u"report.txt", ns_win32, t0);
-    add_data(e, 1, u"", 0x10);
-    return e;
-}
-
 }  // namespace
 
 TEST(BodyWriter, HeaderOnceAndOneLineWhenSiAndFnAgree) {
     const std::string line = "0|[root]\\report.txt (file; SI & FN times match)|42||0|0|16|" + s0 + "|" + s0 + "|" + s0 +
                              "|" + s0;
-    EXPECT_EQ(body_lines({matching_file(), matching_file()}), (std::vector<std::string>{header, line, line}));
+    EXPECT_EQ(body_lines({simple_file(), simple_file()}), (std::vector<std::string>{header, line, line}));
 }
 
 TEST(BodyWriter, DeletedHardLinksGiveSiAndFnLinesPerName) {
@@ -109,7 +101,7 @@ TEST(BodyWriter, SecondsAroundTheEpochTruncateTowardsZero) {
 }
 
 TEST(BodyWriter, OtherInfoItemsAndAwkwardNames) {
-    mft_entry_info e = matching_file();
+    mft_entry_info e = simple_file();
     e.file_names.begin()->second.name = u"pipe|line\nbreak.txt";
     e.source_offset = 0xa800;
     e.owner_sid = "S-1-5-32-544";

@@ -20,14 +20,6 @@ std::vector<std::string> l2t_lines(std::vector<mft_entry_info> entries, void (*a
     return write_lines<l2t_writer>(ctx, std::move(entries));
 }
 
-mft_entry_info simple_file() {
-    mft_entry_info e = file_entry(0x2a);
-    add_si(e, t0, t0, t0, t0);
-    add_fn(e, 2, make_ref(5, 5), u"report.txt", ns_win32, t0);
-    add_data(e, 1, u"", 0x10);
-    return e;
-}
-
 void set_fn_times(mft_entry_info& e, attr_key key, std::uint64_t m, std::uint64_t a, std::uint64_t c, std::uint64_t b) {
     for (auto* names : {&e.file_names, &e.path_names}) {
         auto it = names->find(key);
@@ -107,8 +99,8 @@ TEST(L2tWriter, DeletedDirectoryNotesAndDecimalNumbers) {
 }
 
 TEST(L2tWriter, EveryLineHasTheHeadersColumnCount) {
-    const std::u16string awkward[] = {u"comma,name.txt", u"quote\"d \"name\".txt", u"crlf\r\nname", u"lf\nname",
-                                      u"cr\rname", u"lfcr\n\rname", u"pipe|name", u"\",\n,\""};
+    const std::u16string awkward[] = {u"comma,name.txt", u"quote\"d \"name\".txt", u"crlf\r\nname", u"lfcr\n\rname",
+                                      u"\",\n,\""};
     std::vector<mft_entry_info> entries;
     std::uint64_t n = 0x100;
     for (const auto& name : awkward) {

@@ -33,14 +33,6 @@ std::string same(const std::string& d) { return times(d, d, d, d); }
 const std::string d0 = "2000-01-01|00:00:00.123", d1 = "2000-01-02|00:00:00.123", d2 = "2000-01-03|00:00:00.123",
                   d3 = "2000-01-04|00:00:00.123", blank = "|";
 
-mft_entry_info simple_file() {
-    mft_entry_info e = file_entry(0x2a);
-    add_si(e, t0, t0, t0, t0);
-    add_fn(e, 2, make_ref(5, 5), u"report.txt", ns_win32, t0);
-    add_data(e, 1, u"", 0x10);
-    return e;
-}
-
 }  // namespace
 
 TEST(PerPathWriter, PaddedHeaderOnceAndLine) {

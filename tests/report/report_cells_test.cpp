@@ -154,23 +154,6 @@ TEST(OtherInfo, ItemsInOrder) {
     EXPECT_EQ(s, "symlink: [C:\\target; \\??\\D:\\other]; refinode [28]; filerecord: 33792; inode(33)");
 }
 
-TEST(OtherInfo, ZoneIdentifier) {
-    const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=http://a.example/x\r\n";
-    std::string s;
-    append_zone_info(std::span(reinterpret_cast<const std::uint8_t*>(zone.data()), zone.size()), s);
-    EXPECT_EQ(s, "ZoneInfo {ZoneId:3 [internet];ReferrerUrl:http://a.example/x}");
-
-    mft_entry_info e = file_entry(1);
-    e.zone_texts.emplace_back(zone.begin(), zone.end());
-    mft_entries_ctx ctx;
-    s.clear();
-    append_other_info(e, ctx, s);
-    EXPECT_EQ(s, "");  // only with the zone action
-    ctx.zone_info = true;
-    append_other_info(e, ctx, s);
-    EXPECT_TRUE(s.starts_with("ZoneInfo {ZoneId:3 [internet];")) << s;
-}
-
 TEST(StreamInfo, StreamsRunsAndRecordNumbers) {
     mft_entry_info e = file_entry(0x30);
     add_si(e, t0, t0, t0, t0);

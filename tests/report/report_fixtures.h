@@ -77,6 +77,15 @@ inline catalogue_row& add_data(mft_entry_info& e, std::uint16_t id, std::u16stri
     return row;
 }
 
+// A file with one long name whose eight times are all t0, and a small resident stream.
+inline mft_entry_info simple_file() {
+    mft_entry_info e = file_entry(0x2a);
+    add_si(e, t0, t0, t0, t0);
+    add_fn(e, 2, make_ref(5, 5), u"report.txt", ns_win32, t0);
+    add_data(e, 1, u"", 0x10);
+    return e;
+}
+
 // A context with the option defaults, the time format compiled.
 inline void compile_times(mft_entries_ctx& ctx) {
     compile_date_time_format(ctx.date_pattern, ctx.time_pattern, ctx.pair_datetime, ctx.time_format);
