@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "app/mft_entries_ctx.h"
-#include "app/option_driver.h"
+#include "app/parse_driver.h"
 #include "common/test_support.h"
 
 namespace skelvar {
@@ -15,33 +15,22 @@ namespace {
 namespace fs = std::filesystem;
 using tokens = std::vector<std::string>;
 
-TEST(ScriptLineBreaks, EveryStyleSplitsLines) {
+TEST(ScriptLineBreaks, OneStyleSplitsLinesNoneOrMixedAddNothing) {
     const tokens want = {"-csv", "-quiet", "-base10"};
-    EXPECT_EQ(script_tokens("-csv\r\n-quiet\r\n-base10"), want);
-    EXPECT_EQ(script_tokens("-csv\r-quiet\r-base10"), want);
-    EXPECT_EQ(script_tokens("-csv\n-quiet\n-base10\n"), want);
-    EXPECT_EQ(script_tokens("-csv\n\r-quiet\n\r-base10"), want);
-}
+    for (const char* text : {"-csv\r\n-quiet\r\n-base10", "-csv\r-quiet\r-base10", "-csv\n-quiet\n-base10\n",
+                             "-csv\n\r-quiet\n\r-base10"})
+        EXPECT_EQ(script_tokens(text), want);
 
-TEST(ScriptLineBreaks, NoBreakOrMixedBreaksAddNothing) {
     EXPECT_TRUE(script_tokens("-csv -quiet").empty());
-    EXPECT_EQ(script_tokens("-csv -quiet\n"), (tokens{"-csv", "-quiet"}));
     EXPECT_TRUE(script_tokens("-csv\r\n-quiet\n-base10\n").empty());
-    EXPECT_TRUE(script_tokens("").empty());
     // Only the first 1024 bytes decide the style.
-    std::string late(1100, ' ');
-    late += "\n-csv\n";
-    EXPECT_TRUE(script_tokens(late).empty());
+    EXPECT_TRUE(script_tokens(std::string(1100, ' ') + "\n-csv\n").empty());
 }
 
-TEST(ScriptLines, CommentsAndEmptyLinesAreSkipped) {
+TEST(ScriptLines, CommentsEmptyLinesAndQuotes) {
     EXPECT_EQ(script_tokens("// -csv\n\n   \n  -quiet  // not a comment here\n"),
               (tokens{"-quiet", "//", "not", "a", "comment", "here"}));
-}
-
-TEST(ScriptTokens, QuotedTokensJoinWithSingleSpaces) {
     EXPECT_EQ(script_tokens("-filter_name \"my   file\"\n"), (tokens{"-filter_name", "my file"}));
-    EXPECT_EQ(script_tokens("-out \"a.txt\" -x\n"), (tokens{"-out", "a.txt", "-x"}));
     EXPECT_EQ(script_tokens("-filter_ext \"exe | dll\" -csv\n"), (tokens{"-filter_ext", "exe | dll", "-csv"}));
     // An unclosed quote runs to the end of its line.
     EXPECT_EQ(script_tokens("-filter_name \"open end\n-csv\n"), (tokens{"-filter_name", "open end", "-csv"}));
@@ -58,49 +47,33 @@ protected:
         return p.string();
     }
 
-    int run(mft_entries_ctx& ctx, std::vector<std::string> a, std::vector<std::string>* left = nullptr) {
-        a.insert(a.begin(), "skelvar");
-        arg_list args(std::move(a));
-        testing::internal::CaptureStderr();
-        int rc = run_option_driver(ctx, args, "ver: 0.95", "", u"");
-        err_ = testing::internal::GetCapturedStderr();
-        if (left) *left = args.leftovers();
-        return rc;
-    }
-
     fs::path dir_;
-    std::string err_;
 };
 
 TEST_F(ScriptDriver, ScriptOptionsActAsIfTypedAfterTheCommandLine) {
     std::string script = write("opts.txt", "// sources\r\n-mftfile m.bin\r\n-filter_name \"my file\"\r\n-csv\r\n");
     mft_entries_ctx ctx;
-    ASSERT_EQ(run(ctx, {"-script", script, "-filter_name", "first"}), options_ok) << err_;
+    auto p = parse(ctx, {"-script", script, "-filter_name", "first"}, false);
+    ASSERT_EQ(p.rc, options_ok) << p.err;
     EXPECT_EQ(ctx.mftfile_path, "m.bin");
     EXPECT_EQ(ctx.filter_names, (std::vector<std::string>{"first", "my file"}));
     EXPECT_TRUE(ctx.csv);
 }
 
-TEST_F(ScriptDriver, UnreadableOrBreaklessScriptAddsNothing) {
+TEST_F(ScriptDriver, UnreadableBreaklessOrSelfNamingScripts) {
     mft_entries_ctx missing;
-    EXPECT_EQ(run(missing, {"-script", (dir_ / "none.txt").string()}), options_no_source);
+    EXPECT_EQ(parse(missing, {"-script", (dir_ / "none.txt").string()}, false).rc, options_no_source);
 
-    std::string one_line = write("one.txt", "-mftfile m.bin");
     mft_entries_ctx breakless;
-    EXPECT_EQ(run(breakless, {"-script", one_line}), options_no_source);
+    EXPECT_EQ(parse(breakless, {"-script", write("one.txt", "-mftfile m.bin")}, false).rc, options_no_source);
 
-    std::string with_break = write("two.txt", "-mftfile m.bin\n");
-    mft_entries_ctx broken;
-    EXPECT_EQ(run(broken, {"-script", with_break}), options_ok);
-}
-
-TEST_F(ScriptDriver, AScriptNamingItselfIsExpandedOnce) {
+    // A script naming itself is expanded once.
     fs::path self = dir_ / "self.txt";
     write("self.txt", "-script " + self.string() + "\n-mftfile m.bin\n");
     mft_entries_ctx ctx;
-    std::vector<std::string> left;
-    EXPECT_EQ(run(ctx, {"-script", self.string()}, &left), options_ok);
-    EXPECT_TRUE(left.empty());
+    auto p = parse(ctx, {"-script", self.string()}, false);
+    EXPECT_EQ(p.rc, options_ok);
+    EXPECT_TRUE(p.left.empty());
 }
 
 }  // namespace

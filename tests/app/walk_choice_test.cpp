@@ -44,12 +44,6 @@ TEST(WalkChoice, FirstMatchingClusterModeWins) {
     EXPECT_EQ(choose_walk(ctx), walk_plan::all_clusters);
 }
 
-}  // namespace
-}  // namespace skelvar
-
-namespace skelvar {
-namespace {
-
 // Opening the source turns -filter_file paths into entry numbers and -filter_dir
 // paths into directory entries; the choice looks at those.
 TEST(WalkChoice, ResolvedPathsDecide) {

@@ -31,24 +31,14 @@ std::string time_of(std::uint64_t ft, const date_time_format& f) {
 
 }  // namespace
 
-TEST(DateTime, DefaultFormatMatchesDefaultPatterns) {
-    const date_time_format f = compiled("yyyy-mm-dd", "hh:mm:ss.xxx");
-    const date_time_format d{};
-    EXPECT_EQ(f.separator, d.separator);
-    EXPECT_EQ(f.fraction_digits, d.fraction_digits);
-    EXPECT_EQ(f.order_ymd, d.order_ymd);
-    EXPECT_EQ(f.numeric_month, d.numeric_month);
-    EXPECT_EQ(f.four_digit_year, d.four_digit_year);
-
-    std::string date, time;
-    format_date_time(to_broken_down_time(y2k_plus), f, date, time);
-    EXPECT_EQ(date, "2000-01-01");
-    EXPECT_EQ(time, "00:00:00.123");
-    EXPECT_EQ(date_of(y2k_plus, f), "2000-01-01");
-    EXPECT_EQ(time_of(y2k_plus, f), "00:00:00.123");
-    std::string pair;
-    EXPECT_TRUE(append_date_time(y2k_plus, f, pair));
-    EXPECT_EQ(pair, "2000-01-01 00:00:00.123");
+TEST(DateTime, DefaultPatternsCompileToTheDefaultFormat) {
+    for (const date_time_format& f : {compiled("yyyy-mm-dd", "hh:mm:ss.xxx"), date_time_format{}}) {
+        std::string date, time, pair;
+        format_date_time(to_broken_down_time(y2k_plus), f, date, time);
+        EXPECT_EQ(date + " " + time, "2000-01-01 00:00:00.123");
+        EXPECT_TRUE(append_date_time(y2k_plus, f, pair));
+        EXPECT_EQ(pair, "2000-01-01 00:00:00.123");
+    }
 }
 
 TEST(DateTime, FractionDigitsBothPaths) {
@@ -58,7 +48,6 @@ TEST(DateTime, FractionDigitsBothPaths) {
         const std::string pattern = n < 3 ? "hh:mm:ss" : "hh:mm:ss." + std::string(n, 'x');
         date_time_format f = compiled("yyyy-mm-dd", pattern);
         if (n < 3) f.fraction_digits = static_cast<std::uint8_t>(n);  // below "xxx" only settable directly
-        EXPECT_EQ(f.fraction_digits, n);
         std::string date, time;
         format_date_time(to_broken_down_time(y2k_plus), f, date, time);
         EXPECT_EQ(time, std::string("00:00:00") + expected[n]) << n;
@@ -73,7 +62,6 @@ TEST(DateTime, DatePatterns) {
     const std::uint64_t ft = filetime_from_fields(2024, 3, 7, 13, 4, 5);
     date_time_format f;
     EXPECT_TRUE(compile_date_time_format("mm/dd/yy", "hh:mm:ss", false, f));
-    EXPECT_TRUE(f.order_mdy && f.two_digit_year && f.separator == '/');
     EXPECT_EQ(date_of(y2k_plus, f), "01/01/2000");
     EXPECT_EQ(time_of(ft, f), "13:04:05");
 
@@ -86,7 +74,6 @@ TEST(DateTime, DatePatterns) {
     // Month name in year-month-day order, or no day field: no order, empty date.
     EXPECT_TRUE(valid_date_pattern("yyyy/mmm/d"));
     EXPECT_TRUE(compile_date_time_format("yyyy/mmm/d", "hh:mm:ss", false, f));
-    EXPECT_FALSE(f.order_dmy || f.order_mdy || f.order_ymd);
     std::string s;
     EXPECT_TRUE(append_date(ft, f, s));
     EXPECT_EQ(s, "");
@@ -101,15 +88,11 @@ TEST(DateTime, DatePatterns) {
 
 TEST(DateTime, PatternLengthRules) {
     EXPECT_TRUE(valid_date_pattern("mm/dd/yy"));
-    EXPECT_TRUE(valid_date_pattern("yyyy-mm-dd"));
     EXPECT_FALSE(valid_date_pattern("dd-mmm-yyyy"));
     EXPECT_FALSE(valid_date_pattern("yyyymmd"));
-
     EXPECT_TRUE(valid_time_pattern("hh:mm:ss"));
-    EXPECT_TRUE(valid_time_pattern("hh:mm:ss.xxx"));
     EXPECT_TRUE(valid_time_pattern("hh:mm:ss.xxxxxxxxx"));
     EXPECT_FALSE(valid_time_pattern("hh:mm:ss.xxxxxxxxxx"));
-    EXPECT_FALSE(valid_time_pattern("hh:mm"));
     EXPECT_FALSE(valid_time_pattern("hhmmss.xxxxx"));
 }
 
@@ -117,14 +100,12 @@ TEST(DateTime, ValidityBounds) {
     const date_time_format f;
     std::string date = "old", time = "old";
     format_date_time(to_broken_down_time(0), f, date, time);
-    EXPECT_EQ(date, "");
-    EXPECT_EQ(time, "");
+    EXPECT_EQ(date + time, "");
 
     const std::uint64_t first = filetime_from_fields(1900, 1, 1, 0, 0, 0);
     const std::uint64_t end = filetime_from_fields(3001, 1, 1, 0, 0, 0);
-    const std::uint64_t invalid[] = {0, first - 1, end, end + 1, 1ULL << 63, ~0ULL, y2k_plus | (1ULL << 63)};
+    const std::uint64_t invalid[] = {0, first - 1, end, 1ULL << 63, ~0ULL, y2k_plus | (1ULL << 63)};
     for (std::uint64_t ft : invalid) {
-        EXPECT_FALSE(to_broken_down_time(ft).valid) << ft;
         EXPECT_FALSE(filetime_in_valid_range(ft)) << ft;
         std::string s;
         EXPECT_FALSE(append_date(ft, f, s));
@@ -133,39 +114,18 @@ TEST(DateTime, ValidityBounds) {
         EXPECT_EQ(s, "");
     }
     EXPECT_EQ(to_broken_down_time(first - 1).year, 1899);
-    EXPECT_EQ(to_broken_down_time(end).year, 3001);
-
-    EXPECT_TRUE(to_broken_down_time(first).valid);
     EXPECT_EQ(date_of(first, f), "1900-01-01");
     EXPECT_EQ(date_of(end - 1, f) + " " + time_of(end - 1, f), "3000-12-31 23:59:59.999");
 }
 
-TEST(DateTime, LeapDaysAndWeekdays) {
-    const date_time_format f;
-    const std::uint64_t feb29 = filetime_from_fields(2000, 2, 29, 12, 0, 0);
-    ASSERT_NE(feb29, 0u);
-    EXPECT_EQ(date_of(feb29, f), "2000-02-29");
-    EXPECT_EQ(date_of(feb29 + tick_day, f), "2000-03-01");
-    EXPECT_EQ(date_of(filetime_from_fields(2100, 2, 28, 0, 0, 0) + tick_day, f), "2100-03-01");
-    EXPECT_EQ(date_of(filetime_from_fields(1999, 12, 31, 23, 59, 59) + 10'000'000, f), "2000-01-01");
-    EXPECT_EQ(filetime_from_fields(2100, 2, 29, 0, 0, 0), 0u);
-    EXPECT_EQ(filetime_from_fields(1900, 2, 29, 0, 0, 0), 0u);
-    EXPECT_NE(filetime_from_fields(2400, 2, 29, 0, 0, 0), 0u);
-
-    EXPECT_EQ(to_broken_down_time(y2k_plus).day_of_week, 6);  // Saturday
-    EXPECT_EQ(to_broken_down_time(filetime_from_fields(2024, 3, 10, 0, 0, 0)).day_of_week, 0);  // Sunday
-}
-
-TEST(DateTime, FieldsAndUnixSeconds) {
+TEST(DateTime, FieldsAreCheckedAndUnixSecondsSigned) {
     EXPECT_EQ(filetime_from_fields(2000, 1, 1, 0, 0, 0), 125911584000000000ULL);
-    EXPECT_EQ(filetime_from_fields(1601, 1, 1, 0, 0, 1), 10'000'000u);
-    EXPECT_EQ(filetime_from_fields(1600, 12, 31, 0, 0, 0), 0u);
-    EXPECT_EQ(filetime_from_fields(2000, 13, 1, 0, 0, 0), 0u);
-    EXPECT_EQ(filetime_from_fields(2000, 4, 31, 0, 0, 0), 0u);
-    EXPECT_EQ(filetime_from_fields(2000, 1, 1, 24, 0, 0), 0u);
-    EXPECT_EQ(filetime_from_fields(2000, 1, 1, 0, 0, -1), 0u);
+    EXPECT_NE(filetime_from_fields(2400, 2, 29, 0, 0, 0), 0u);
+    const int bad[][6] = {{1600, 12, 31, 0, 0, 0}, {2000, 13, 1, 0, 0, 0}, {2000, 4, 31, 0, 0, 0},
+                          {2100, 2, 29, 0, 0, 0},  {1900, 2, 29, 0, 0, 0}, {2000, 1, 1, 24, 0, 0},
+                          {2000, 1, 1, 0, 0, -1},  {30828, 1, 1, 0, 0, 0}};
+    for (const auto& b : bad) EXPECT_EQ(filetime_from_fields(b[0], b[1], b[2], b[3], b[4], b[5]), 0u) << b[0];
     EXPECT_LT(filetime_from_fields(30827, 12, 31, 23, 59, 59), 1ULL << 63);
-    EXPECT_EQ(filetime_from_fields(30828, 1, 1, 0, 0, 0), 0u);
 
     EXPECT_EQ(filetime_to_unix_seconds(0), 0);
     EXPECT_EQ(filetime_to_unix_seconds(filetime_from_fields(1970, 1, 1, 0, 0, 0)), 0);

@@ -19,16 +19,11 @@ TEST(UniStream, OfstreamWritesThroughItsBuffer) {
     }
     EXPECT_EQ(testing_support::read_file(path), big);
 
-    {
-        uni::ofstream out;
-        out.open(path);  // existing content replaced
-        out << "short\n";
-    }
-    {
-        uni::ofstream out;
-        out.open(path, std::ios::app);
-        out << "more\n";
-    }
+    uni::ofstream(path) << "short\n";  // existing content replaced
+    uni::ofstream more;
+    more.open(path, std::ios::app);
+    more << "more\n";
+    more.close();
     EXPECT_EQ(testing_support::read_file(path), "short\nmore\n");
 }
 

@@ -6,21 +6,17 @@ using uni::append_utf8;
 using uni::to_utf16;
 using uni::to_utf8;
 
-TEST(Utf8, EncodesEveryLength) {
+TEST(Utf8, EncodesEveryLengthAndSurrogatePairs) {
     bool ok = false;
     EXPECT_EQ(to_utf8(u"", &ok), "");
     EXPECT_TRUE(ok);
-    EXPECT_EQ(to_utf8(u"A\u00e9\u20ac", &ok), "A\xC3\xA9\xE2\x82\xAC");
+    EXPECT_EQ(to_utf8(u"\u007f\u0080\u07ff\u0800\uffff\U0010FFFF\U00010000", &ok),
+              "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF\xF0\x90\x80\x80");
     EXPECT_TRUE(ok);
-    EXPECT_EQ(to_utf8(u"\u007f\u0080\u07ff\u0800\uffff"), "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF");
 }
 
-TEST(Utf8, SurrogateRules) {
-    bool ok = false;
-    EXPECT_EQ(to_utf8(u"\U0001F600", &ok), "\xF0\x9F\x98\x80");
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(to_utf8(u"\U0010FFFF\U00010000"), "\xF4\x8F\xBF\xBF\xF0\x90\x80\x80");
-
+TEST(Utf8, BrokenSurrogatesStopTheTextLoneLowOnesPassThrough) {
+    bool ok = true;
     // A high surrogate at the end or before anything but a low one stops the text.
     const char16_t high_at_end[] = {u'a', u'b', 0xD83D};
     EXPECT_EQ(to_utf8(std::u16string_view(high_at_end, 3), &ok), "ab");
@@ -32,7 +28,6 @@ TEST(Utf8, SurrogateRules) {
     EXPECT_EQ(to_utf8(std::u16string_view(two_highs, 3), &ok), "");
     EXPECT_FALSE(ok);
 
-    // A lone low surrogate is a code point of its own.
     const char16_t lone_low[] = {u'a', 0xDE00, u'b'};
     EXPECT_EQ(to_utf8(std::u16string_view(lone_low, 3), &ok), "a\xED\xB8\x80" "b");
     EXPECT_TRUE(ok);
@@ -45,15 +40,9 @@ TEST(Utf8, AppendKeepsExistingText) {
     const char16_t bad[] = {u'z', 0xDBFF};
     EXPECT_FALSE(append_utf8(std::u16string_view(bad, 2), out));
     EXPECT_EQ(out, "prefix|\xC3\xBCz");
-    // Many appends into one buffer (the writers' pattern) build the whole text.
-    std::string line;
-    for (int i = 0; i < 1000; ++i) append_utf8(u"\u4e2d", line);
-    EXPECT_EQ(line.size(), 3000u);
 }
 
-TEST(Utf8, DecodesHostText) {
-    EXPECT_EQ(to_utf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"), u"a\u00e9\u20ac\U0001F600");
-    // Every valid scalar value survives the round trip.
+TEST(Utf8, EveryScalarValueSurvivesTheRoundTrip) {
     for (char32_t c = 0; c <= 0x10FFFF; c += (c < 0x800 ? 1 : 97)) {
         if (c >= 0xD800 && c <= 0xDFFF) continue;
         std::u16string s;
