@@ -145,7 +145,8 @@ bool process_entry(mft_entries_ctx& ctx, std::span<const std::uint8_t> record, s
         parent_path p = resolve_parent_path(fn.parent_ref, ctx);
         if (p.ok) entry.resolved_paths.emplace(key, std::move(p.path));
     }
-    entry.record_bytes.assign(record.begin(), record.end());
+    // Only the record dump shows the raw record; other runs skip the copy.
+    if (ctx.record_dump) entry.record_bytes.assign(record.begin(), record.end());
     return true;
 }
 

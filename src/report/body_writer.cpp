@@ -69,17 +69,9 @@ struct body_writer::impl {
         items.clear();
         if (!entry.in_use()) items += " deleted; ";
         items += entry.is_directory() ? "dir; " : "file; ";
-        const name_spread spread = count_name_spread(entry);
-        if (spread.names > 1) {
-            items += "multinames [";
-            append_dec(items, spread.names);
-            items += "]; ";
-            if (spread.roots > 1) {
-                items += "multiroots [";
-                append_dec(items, spread.roots);
-                items += "]; ";
-            }
-        }
+        const std::size_t before_spread = items.size();
+        append_name_spread(count_name_spread(entry), items);
+        if (items.size() != before_spread) items += "; ";
         if (entry.is_extension) {
             items += "refinode [";
             append_number(items, ref_entry(entry.base_ref), ctx.hex_numbers, 8);

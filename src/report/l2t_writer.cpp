@@ -70,10 +70,6 @@ l2t_columns build_l2t_columns(const mft_entries_ctx& ctx, output_row& row) {
     return c;
 }
 
-void next_item(std::string& out) {
-    if (!out.empty()) out += "; ";
-}
-
 }  // namespace
 
 struct l2t_writer::impl {
@@ -114,17 +110,7 @@ struct l2t_writer::impl {
         type += entry.is_directory() ? " (dir)" : " (file)";
 
         notes.clear();
-        const name_spread spread = count_name_spread(entry);
-        if (spread.names > 1) {
-            notes += "multinames [";
-            append_dec(notes, spread.names);
-            notes += ']';
-            if (spread.roots > 1) {
-                notes += "; multiroots [";
-                append_dec(notes, spread.roots);
-                notes += ']';
-            }
-        }
+        append_name_spread(count_name_spread(entry), notes);
         bool any_target = false;
         for (const auto& [key, rp] : entry.reparse_points) {
             (void)key;

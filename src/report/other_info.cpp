@@ -36,22 +36,23 @@ name_spread count_name_spread(const mft_entry_info& entry) {
     return s;
 }
 
+void append_name_spread(const name_spread& spread, std::string& out) {
+    if (spread.names <= 1) return;
+    out += "multinames [";
+    append_dec(out, spread.names);
+    out += ']';
+    if (spread.roots > 1) {
+        out += "; multiroots [";
+        append_dec(out, spread.roots);
+        out += ']';
+    }
+}
+
 void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out) {
     const std::size_t start = out.size();
 
     // Names used for paths: more than one means hard links.
-    const name_spread spread = count_name_spread(entry);
-    if (spread.names > 1) {
-        out += "multinames [";
-        append_dec(out, spread.names);
-        out += ']';
-        if (spread.roots > 1) {
-            next_item(out, start);
-            out += "multiroots [";
-            append_dec(out, spread.roots);
-            out += ']';
-        }
-    }
+    append_name_spread(count_name_spread(entry), out);
 
     bool any_target = false;
     for (const auto& [key, rp] : entry.reparse_points) {

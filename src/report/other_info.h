@@ -21,6 +21,14 @@ struct name_spread {
 };
 name_spread count_name_spread(const mft_entry_info& entry);
 
+// "multinames [n]" and, for names in several directories, "; multiroots [m]"; nothing for a single name.
+void append_name_spread(const name_spread& spread, std::string& out);
+
+// "; " before a further item of a list that already holds one.
+inline void next_item(std::string& out) {
+    if (!out.empty()) out += "; ";
+}
+
 // "ZoneInfo {key:value;...}" from the bytes of a Zone.Identifier stream.
 void append_zone_info(std::span<const std::uint8_t> stream, std::string& out);
 

@@ -80,10 +80,6 @@ per_path_columns build_per_path_columns(const mft_entries_ctx& ctx, output_row& 
     return c;
 }
 
-void next_item(std::string& out) {
-    if (!out.empty()) out += "; ";
-}
-
 }  // namespace
 
 struct per_path_writer::impl {
@@ -153,17 +149,7 @@ struct per_path_writer::impl {
         }
 
         comment.clear();
-        const name_spread spread = count_name_spread(entry);
-        if (spread.names > 1) {
-            comment += "multinames [";
-            append_dec(comment, spread.names);
-            comment += ']';
-            if (spread.roots > 1) {
-                comment += "; multiroots [";
-                append_dec(comment, spread.roots);
-                comment += ']';
-            }
-        }
+        append_name_spread(count_name_spread(entry), comment);
         if (entry.is_extension) {
             next_item(comment);
             comment += "refinode: [";
