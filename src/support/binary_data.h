@@ -1,6 +1,8 @@
 // Bounded little-endian view over a byte buffer. Every on-disk decoder reads
 // through this class: an access outside the view yields 0 / empty instead of
 // touching memory it does not own, so hostile records cannot cause overreads.
+// Such an access also raises the sticky `truncated` flag, so a decoder can tell
+// a field that was cut off from one that really holds 0.
 #pragma once
 
 #include <cstddef>
@@ -24,14 +26,18 @@ public:
         return offset <= bytes_.size() && length <= bytes_.size() - offset;
     }
 
-    std::uint8_t u8(std::size_t offset) const { return has(offset, 1) ? bytes_[offset] : 0; }
+    // An access since construction (or the last clear) fell outside the view.
+    bool truncated() const { return truncated_; }
+    void clear_truncated() { truncated_ = false; }
+
+    std::uint8_t u8(std::size_t offset) const { return fits(offset, 1) ? bytes_[offset] : 0; }
     std::uint16_t u16(std::size_t offset) const { return static_cast<std::uint16_t>(le(offset, 2)); }
     std::uint32_t u32(std::size_t offset) const { return static_cast<std::uint32_t>(le(offset, 4)); }
     std::uint64_t u64(std::size_t offset) const { return le(offset, 8); }
 
     // Unsigned little-endian integer of 0..8 bytes; 0 when out of range.
     std::uint64_t le(std::size_t offset, std::size_t width) const {
-        if (width > 8 || !has(offset, width)) return 0;
+        if (width > 8 || !fits(offset, width)) return 0;
         std::uint64_t v = 0;
         for (std::size_t i = width; i-- > 0;) v = (v << 8) | bytes_[offset + i];
         return v;
@@ -39,17 +45,20 @@ public:
 
     // Sub-view; empty when the range does not fit.
     binary_data sub(std::size_t offset, std::size_t length) const {
-        return has(offset, length) ? binary_data(bytes_.subspan(offset, length)) : binary_data();
+        return fits(offset, length) ? binary_data(bytes_.subspan(offset, length)) : binary_data();
     }
     // Sub-view from offset to the end; empty when offset is past the end.
     binary_data from(std::size_t offset) const {
-        return offset <= bytes_.size() ? binary_data(bytes_.subspan(offset)) : binary_data();
+        return fits(offset, 0) ? binary_data(bytes_.subspan(offset)) : binary_data();
     }
 
     // `units` UTF-16LE code units at offset; empty when they do not fit.
     std::u16string utf16(std::size_t offset, std::size_t units) const {
         std::u16string s;
-        if (units > bytes_.size() / 2 || !has(offset, units * 2)) return s;
+        if (units > bytes_.size() / 2 || !fits(offset, units * 2)) {
+            truncated_ = true;
+            return s;
+        }
         s.resize(units);
         for (std::size_t i = 0; i < units; ++i)
             s[i] = static_cast<char16_t>(bytes_[offset + 2 * i] | (bytes_[offset + 2 * i + 1] << 8));
@@ -64,7 +73,14 @@ public:
     }
 
 private:
+    bool fits(std::size_t offset, std::size_t length) const {
+        if (has(offset, length)) return true;
+        truncated_ = true;
+        return false;
+    }
+
     std::span<const std::uint8_t> bytes_;
+    mutable bool truncated_ = false;
 };
 
 }  // namespace kavo

@@ -53,17 +53,19 @@ int open_read_only(const std::string& path) {
 }  // namespace
 
 RAW_DISK_IO::RAW_DISK_IO(const std::string& path, std::uint32_t kind) : kind_(kind) {
-    if (path.empty()) return;
-    switch (kind) {
+    switch (path.empty() ? kind_none : kind) {
         case kind_image: ok_ = open_image(path); break;
         case kind_volume: ok_ = open_device(path, false); break;
         case kind_device: ok_ = open_device(path, true); break;
-        default: break;
+        default: open_error_ = "no path to open"; break;
     }
 }
 
 RAW_DISK_IO::RAW_DISK_IO(int drive_number) : kind_(kind_physical) {
-    if (drive_number < 0 || drive_number > 24) return;  // never touches the system
+    if (drive_number < 0 || drive_number > 24) {  // never touches the system
+        open_error_ = "no such drive number";
+        return;
+    }
     ok_ = open_drive(drive_number);
 }
 
@@ -78,11 +80,15 @@ std::uint64_t RAW_DISK_IO::size() const { return ok_ ? size_ : 0; }
 bool RAW_DISK_IO::open_image(const std::string& path) {
     image_path_ = path;
     fd_ = open_read_only(path);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        open_error_ = std::strerror(errno);
+        return false;
+    }
     // A directory opens read-only too, and some file systems even report a size for it.
     struct stat st {};
     const off_t end = ::fstat(fd_, &st) == 0 && !S_ISDIR(st.st_mode) ? ::lseek(fd_, 0, SEEK_END) : -1;
     if (end < 0) {
+        open_error_ = "it is a directory or cannot be sized";
         ::close(fd_);
         fd_ = -1;
         return false;
@@ -96,16 +102,21 @@ bool RAW_DISK_IO::open_device(const std::string& path, bool require_geometry) {
     if (path.size() <= 3 && is_drive_letter_path(path)) {
         // Keep the name the system would have been asked for, for messages.
         device_path_ = std::string("\\\\.\\") + path[0] + ":";
+        open_error_ = "live volumes by drive letter are not available on this platform";
         return false;
     }
     device_path_ = path;
     fd_ = open_read_only(path);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        open_error_ = std::strerror(errno);
+        return false;
+    }
     is_device_ = true;
 
     block_device_facts facts;
     if (!query_block_device(fd_, facts)) {
         if (require_geometry) {
+            open_error_ = "not a block device";
             ::close(fd_);
             fd_ = -1;
             is_device_ = false;
@@ -132,10 +143,14 @@ bool RAW_DISK_IO::open_drive(int drive_number) {
     partition_number_ = 0xFFFFFFFF;
     device_path_ = physical_drive_path(drive_number);
     fd_ = open_read_only(device_path_);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) {
+        open_error_ = device_path_ + ": " + std::strerror(errno);
+        return false;
+    }
     is_device_ = true;
     block_device_facts facts;
     if (!query_block_device(fd_, facts)) {
+        open_error_ = device_path_ + " is not a block device";
         ::close(fd_);
         fd_ = -1;
         is_device_ = false;

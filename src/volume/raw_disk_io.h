@@ -31,6 +31,8 @@ public:
     RAW_DISK_IO& operator=(const RAW_DISK_IO&) = delete;
 
     bool ok() const { return ok_; }
+    // Why the open failed ("No such file or directory", ...); empty when ok.
+    const std::string& open_error() const { return open_error_; }
     std::uint32_t kind() const { return kind_; }
     std::uint32_t bytes_per_sector() const { return bytes_per_sector_; }
     const std::string& device_path() const { return device_path_; }
@@ -65,6 +67,7 @@ private:
     std::uint64_t partition_start_ = 0;
     std::uint32_t kind_ = kind_none;
     bool ok_ = false;
+    std::string open_error_;
     std::uint64_t size_ = 0;
 };
 
