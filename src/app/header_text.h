@@ -6,10 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace skelvar {
+#include "support/program_name.h"
 
-constexpr std::string_view program_name = "skelvar";
-constexpr std::string_view version_text = "ver: 0.95";
+namespace skelvar {
 
 // "skelvar ver: 0.95"
 std::string banner_text();

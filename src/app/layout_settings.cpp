@@ -6,7 +6,7 @@
 
 namespace skelvar {
 
-void set_field_separator(cmd_params& p, std::string_view text) {
+void set_field_separator(report_options& p, std::string_view text) {
     p.sep_char = 0;
     p.sub_char = 0;
     if (option_matches(text, "tab") || option_matches(text, "\\t")) {
@@ -24,18 +24,17 @@ void set_field_separator(cmd_params& p, std::string_view text) {
     }
 }
 
-void remove_separator_whitespace(cmd_params& p) {
+void remove_separator_whitespace(report_options& p) {
     std::string stripped;
     for (char c : p.separator)
         if (c != ' ') stripped += c;
     // A separator made only of spaces would glue the cells together: keep it.
     if (!stripped.empty()) set_field_separator(p, stripped);
-    p.no_whitespace = true;
     p.no_padding = true;
     p.space_before_time = false;
 }
 
-void clear_csv_layouts(cmd_params& p) {
+void clear_csv_layouts(report_options& p) {
     p.csv = false;
     p.csvl2t = false;
     p.bodyfile = false;

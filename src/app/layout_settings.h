@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "app/cmd_params.h"
+#include "report/report_options.h"
 
 namespace skelvar {
 
@@ -11,12 +11,12 @@ namespace skelvar {
 // a '|' in the text gives '|' and ';', else a ',' gives ',' and ' ', else the
 // text "tab" or "\t" (any case) becomes one tab; otherwise no substitution.
 // With quoted text cells there is never a substitution.
-void set_field_separator(cmd_params& p, std::string_view text);
+void set_field_separator(report_options& p, std::string_view text);
 
 // -no_whitespace: every space leaves the separator; no padding, no space before times.
-void remove_separator_whitespace(cmd_params& p);
+void remove_separator_whitespace(report_options& p);
 
 // Switches the CSV, log2timeline and body-file layouts off.
-void clear_csv_layouts(cmd_params& p);
+void clear_csv_layouts(report_options& p);
 
 }  // namespace skelvar

@@ -14,8 +14,6 @@ namespace skelvar {
 
 namespace {
 
-constexpr std::uint64_t one_hour_ticks = 36000000000ull;
-
 // Opens the results file once so that an unusable path stops the run before
 // anything is read. Nothing is left behind: a file that did not exist is
 // removed again, an existing one is opened for appending and so not altered.
@@ -36,12 +34,19 @@ bool readable(const std::string& path) {
     return f != nullptr;
 }
 
-bool has_source(const mft_entries_ctx& ctx) {
-    return !ctx.volume_path.empty() || !ctx.image_path.empty() || !ctx.mftfile_path.empty() ||
-           ctx.drive_number >= 0 || !ctx.vmdk_paths.empty() || !ctx.mounted_vmdk_path.empty();
-}
+bool live_source(const source_settings& s) { return s.drive_number >= 0 || !s.volume_path.empty(); }
 
-bool live_source(const mft_entries_ctx& ctx) { return ctx.drive_number >= 0 || !ctx.volume_path.empty(); }
+// Settings one layer derives from options that belong to another.
+void derive_layer_settings(mft_entries_ctx& ctx) {
+    const report_options& o = ctx.output;
+    ctx.decode.keep_zone_identifier = o.zone_info;
+    ctx.decode.render_descriptors = o.record_dump;
+    ctx.decode.file_by_holder = o.csvperpath;
+    ctx.walk.show_progress = ctx.show_progress;
+    ctx.walk.progress_interval = ctx.header.wanted ? 13 : 53;
+    ctx.walk.record_offsets = o.filerecord_offset;
+    ctx.walk.keep_record_bytes = o.record_dump;
+}
 
 }  // namespace
 
@@ -64,35 +69,36 @@ bool apply_generic_options(mft_entries_ctx& ctx, arg_list& args, const std::stri
 
 // A disk-shaped source must hold the NTFS volume to examine: the volume offset
 // is confirmed or chosen here, and the listing is shown only when it fails.
-static bool validate_disk_source(mft_entries_ctx& ctx) {
+static bool validate_disk_source(source_settings& src) {
     std::string messages;
-    std::uint64_t offset = ctx.volume_offset;
-    const bool ignore_size = ctx.ignore_image_size && offset != 0;
+    std::uint64_t offset = src.volume_offset;
+    const bool ignore_size = src.ignore_image_size && offset != 0;
     bool ok = true;
-    if (!ctx.image_path.empty() && ctx.mftfile_path.empty())
-        ok = validate_image(ctx.image_path, offset, ignore_size, messages);
-    else if (ctx.drive_number >= 0 && ctx.image_path.empty() && ctx.mftfile_path.empty())
-        ok = validate_drive(ctx.drive_number, offset, ignore_size, messages);
+    if (!src.image_path.empty() && src.mftfile_path.empty())
+        ok = validate_image(src.image_path, offset, ignore_size, messages);
+    else if (src.drive_number >= 0 && src.image_path.empty() && src.mftfile_path.empty())
+        ok = validate_drive(src.drive_number, offset, ignore_size, messages);
     else
         return true;
     if (!ok) {
         std::fputs(messages.c_str(), stderr);
         return false;
     }
-    ctx.volume_offset = offset;
+    src.volume_offset = offset;
     return true;
 }
 
 int apply_main_options(mft_entries_ctx& ctx, arg_list& args) {
     option_state state{ctx, args, std::string()};
     if (apply_options(main_options(), state) != 0) return options_stop;
+    source_settings& src = ctx.source;
     // Checked once every option is known good, so a bad option touches no source.
-    if (!ctx.image_path.empty() && !readable(ctx.image_path)) {
-        console::message("prob reading: %s, aborting\n,", ctx.image_path.c_str());
+    if (!src.image_path.empty() && !readable(src.image_path)) {
+        console::message("prob reading: %s, aborting\n,", src.image_path.c_str());
         return options_stop;
     }
-    if (!validate_disk_source(ctx)) return options_stop;
-    if (ctx.indx_path.empty() && !has_source(ctx)) {
+    if (!validate_disk_source(src)) return options_stop;
+    if (src.indx_path.empty() && !src.any()) {
         console::message(
             "error: need to specify at least an input source [-mftfile, -image, -drivenum, -partition, -vmdk]\n");
         return options_no_source;
@@ -100,28 +106,24 @@ int apply_main_options(mft_entries_ctx& ctx, arg_list& args) {
     return options_ok;
 }
 
-int run_option_driver(mft_entries_ctx& ctx, arg_list& args, std::string_view version_text,
-                      std::string_view header_text, std::u16string_view default_label) {
-    ctx.source_label = default_label.empty() ? std::u16string(u"NTFS$MFT") : std::u16string(default_label);
+int run_option_driver(mft_entries_ctx& ctx, arg_list& args) {
     if (args.size() < 2) return options_invalid;
-    ctx.reference_time = filetime_now() + one_hour_ticks;
+    ctx.decode.reference_time = filetime_now() + one_hour_ticks;
 
     std::string command_line = join_command_line(args.items());
     option_state state{ctx, args, command_line};
     if (apply_options(driver_options(), state) != 0) return options_stop;
 
     if (!apply_generic_options(ctx, args, command_line)) return options_invalid;
-
-    ctx.version_text = std::string(version_text);
-    ctx.header_text = std::string(header_text);
-
     if (int rc = apply_main_options(ctx, args); rc != options_ok) return rc;
 
     // A pattern without month or year is accepted; such dates are written empty.
-    compile_date_time_format(ctx.date_pattern, ctx.time_pattern, ctx.pair_datetime, ctx.time_format);
+    report_options& o = ctx.output;
+    compile_date_time_format(o.date_pattern, o.time_pattern, o.pair_datetime, o.time_format);
+    derive_layer_settings(ctx);
 
     // Without rights the run still goes on: opening the device reports its own failure.
-    if (live_source(ctx) && !process_is_admin()) {
+    if (live_source(ctx.source) && !process_is_admin()) {
         console::message("command prompt not running w/ admin privileges...\n");
         console::message("[which is needed for examining live drives/partitions]\n");
         console::message("need to restart cmd prompt using \"Run As Administrator\" option...\n");

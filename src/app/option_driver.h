@@ -17,10 +17,9 @@ enum option_result : int {
 };
 
 // Expands -script, applies the driver, generic and main option tables, checks
-// the source and the rights for live sources. `args` is left holding what no
-// table consumed.
-int run_option_driver(mft_entries_ctx& ctx, arg_list& args, std::string_view version_text,
-                      std::string_view header_text, std::u16string_view default_label);
+// the source and the rights for live sources, and hands each layer the
+// settings it reads. `args` is left holding what no table consumed.
+int run_option_driver(mft_entries_ctx& ctx, arg_list& args);
 
 // The generic handler alone (layout and general options, output-file test).
 bool apply_generic_options(mft_entries_ctx& ctx, arg_list& args, const std::string& command_line);

@@ -10,6 +10,7 @@
 #include "app/option_values.h"
 #include "app/script_file.h"
 #include "report/date_time.h"
+#include "select/signature_tests.h"
 #include "support/console.h"
 
 namespace skelvar {
@@ -52,32 +53,43 @@ void create_parent_directory(const std::string& path) {
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
 }
 
-void want_header_bytes(mft_entries_ctx& ctx, std::uint32_t length) {
-    ctx.header_bytes_wanted = true;
-    if (ctx.header_length < length) ctx.header_length = length;
+// The field a path of member pointers names: at(ctx, &C::output, &report_options::csv) is ctx.output.csv.
+template <class Obj>
+Obj& at(Obj& obj) {
+    return obj;
+}
+template <class Obj, class Member, class... Rest>
+auto& at(Obj& obj, Member member, Rest... rest) {
+    return at(obj.*member, rest...);
 }
 
-// Handlers that only raise a flag of the run context.
-template <auto Flag>
+// Handlers that only raise a flag, store a text or add to a list.
+template <auto... Path>
 int set_flag(option_state& s, const std::string&) {
-    s.ctx.*Flag = true;
+    at(s.ctx, Path...) = true;
     return 0;
 }
 
-template <auto Field>
+template <auto... Path>
 int set_text(option_state& s, const std::string& v) {
-    s.ctx.*Field = v;
+    at(s.ctx, Path...) = v;
     return 0;
 }
 
-template <auto List>
+template <auto... Path>
 int add_list(option_state& s, const std::string& v) {
-    append_list(v, s.ctx.*List);
+    append_list(v, at(s.ctx, Path...));
     return 0;
 }
 
 #define SKELVAR_NUMBER_HANDLER(fn, option, field) \
     int fn(option_state& s, const std::string& v) { return read_number(option, v, s.ctx.field); }
+
+using C = mft_entries_ctx;
+using R = report_options;
+using S = selection_settings;
+using P = pending_options;
+using O = source_settings;
 
 // Options accepted for command-line compatibility with no effect of their own.
 int ignore(option_state&, const std::string&) { return 0; }
@@ -93,17 +105,17 @@ int on_script(option_state& s, const std::string& v) {
     return 0;
 }
 
-void select_digest(mft_entries_ctx& ctx, const std::string& name) {
-    bool* digest = name == "md5" ? &ctx.md5 : name == "sha1" ? &ctx.sha1 : name == "sha256" ? &ctx.sha256 : nullptr;
+void select_digest(report_options& o, const std::string& name) {
+    bool* digest = name == "md5" ? &o.md5 : name == "sha1" ? &o.sha1 : name == "sha256" ? &o.sha256 : nullptr;
     if (!digest) return;
     *digest = true;
-    clear_csv_layouts(ctx);
-    ctx.hash_layout = true;
+    clear_csv_layouts(o);
+    o.hash_layout = true;
 }
 
 int on_hashfile(option_state& s, const std::string& v) {
-    for (const std::string& item : split_list(v)) select_digest(s.ctx, item);
-    set_field_separator(s.ctx, "|");
+    for (const std::string& item : split_list(v)) select_digest(s.ctx.output, item);
+    set_field_separator(s.ctx.output, "|");
     return 0;
 }
 
@@ -123,14 +135,15 @@ int on_cpuinst(option_state& s, const std::string& v) {
 
 constexpr option_desc driver_rows[] = {
     {"-script", "<file>", "read further options from this file (appended after the command line)", on_script},
-    {"-hashfile", "<list>", "hash report of md5, sha1 and/or sha256, \"|\" separated", on_hashfile},
-    {"-md5", "", "compute the MD5 of each unnamed data stream", set_flag<&mft_entries_ctx::md5>},
-    {"-sha1", "", "compute the SHA-1 of each unnamed data stream", set_flag<&mft_entries_ctx::sha1>},
-    {"-sha256", "", "compute the SHA-256 of each unnamed data stream", set_flag<&mft_entries_ctx::sha256>},
+    {"-hashfile", "<list>", "hash report of md5, sha1 and/or sha256, \"|\" separated (not built yet)", on_hashfile},
+    {"-md5", "", "compute the MD5 of each unnamed data stream (not built yet)", set_flag<&C::output, &R::md5>},
+    {"-sha1", "", "compute the SHA-1 of each unnamed data stream (not built yet)", set_flag<&C::output, &R::sha1>},
+    {"-sha256", "", "compute the SHA-256 of each unnamed data stream (not built yet)",
+     set_flag<&C::output, &R::sha256>},
     {"-outfile", "<file>", "same as -out", on_out},
     {"-out", "<file>", "write the results to this file instead of standard output", on_out},
     {"-cpuinst", "<index>", "instance number of a child of a -cpu run", on_cpuinst},
-    {"-tempdir", "<dir>", "folder for the instance files of a -cpu run", set_text<&mft_entries_ctx::tempdir>},
+    {"-tempdir", "<dir>", "folder for the instance files of a -cpu run", set_text<&C::tempdir>},
 };
 
 // ---- generic ----
@@ -142,27 +155,30 @@ int on_diags(option_state& s, const std::string& v) {
 }
 
 int on_csv(option_state& s, const std::string&) {
-    s.ctx.csv = true;
-    set_field_separator(s.ctx, ",");
+    report_options& o = s.ctx.output;
+    o.csv = true;
+    set_field_separator(o, ",");
     // Paired date-time cells keep their widths so the columns still line up.
-    if (!s.ctx.pair_datetime) s.ctx.no_padding = true;
+    if (!o.pair_datetime) o.no_padding = true;
     return 0;
 }
 
 int on_csvl2t(option_state& s, const std::string&) {
-    s.ctx.csvl2t = true;
-    s.ctx.l2t_extended = true;
-    set_field_separator(s.ctx, ",");
-    s.ctx.no_padding = true;
-    s.ctx.space_before_time = false;
+    report_options& o = s.ctx.output;
+    o.csvl2t = true;
+    o.l2t_extended = true;
+    set_field_separator(o, ",");
+    o.no_padding = true;
+    o.space_before_time = false;
     return 0;
 }
 
 int on_bodyfile(option_state& s, const std::string&) {
-    s.ctx.bodyfile = true;
-    set_field_separator(s.ctx, "|");
-    s.ctx.no_padding = true;
-    s.ctx.space_before_time = false;
+    report_options& o = s.ctx.output;
+    o.bodyfile = true;
+    set_field_separator(o, "|");
+    o.no_padding = true;
+    o.space_before_time = false;
     return 0;
 }
 
@@ -174,28 +190,28 @@ int on_cpu(option_state& s, const std::string& v) {
 }
 
 int on_base10(option_state& s, const std::string&) {
-    s.ctx.hex_numbers = false;
+    s.ctx.output.hex_numbers = false;
     return 0;
 }
 
 int on_csv_separator(option_state& s, const std::string& v) {
-    set_field_separator(s.ctx, v);
+    set_field_separator(s.ctx.output, v);
     return 0;
 }
 
 int on_no_whitespace(option_state& s, const std::string&) {
-    remove_separator_whitespace(s.ctx);
+    remove_separator_whitespace(s.ctx.output);
     return 0;
 }
 
 int on_dateformat(option_state& s, const std::string& v) {
-    if (valid_date_pattern(v)) s.ctx.date_pattern = v;
+    if (valid_date_pattern(v)) s.ctx.output.date_pattern = v;
     else message("invalid %s, using default format\n", v.c_str());
     return 0;
 }
 
 int on_timeformat(option_state& s, const std::string& v) {
-    if (valid_time_pattern(v)) s.ctx.time_pattern = v;
+    if (valid_time_pattern(v)) s.ctx.output.time_pattern = v;
     else message("invalid %s, using default format\n", v.c_str());
     return 0;
 }
@@ -206,8 +222,8 @@ int on_quiet(option_state& s, const std::string&) {
 }
 
 int on_quoted_fields(option_state& s, const std::string&) {
-    s.ctx.quoted_text = true;
-    s.ctx.sep_char = 0;
+    s.ctx.output.quoted_text = true;
+    s.ctx.output.sep_char = 0;
     return 0;
 }
 
@@ -219,30 +235,30 @@ int not_offered(option_state&, const std::string&) {
 constexpr const char* no_effect = "accepted for compatibility; no effect";
 
 constexpr option_desc generic_rows[] = {
-    {"-pair_datetime", "", "write date and time in one field", set_flag<&mft_entries_ctx::pair_datetime>},
+    {"-pair_datetime", "", "write date and time in one field", set_flag<&C::output, &R::pair_datetime>},
     {"-diags", "<file>", "write diagnostics to this file (elapsed time appended at exit)", on_diags},
     {"-csv", "", "CSV layout: comma separator, cells not padded", on_csv},
     {"-csvl2t", "", "log2timeline CSV layout", on_csvl2t},
     {"-bodyfile", "", "body-file layout (\"|\" separated, times in seconds since 1970)", on_bodyfile},
-    {"-hostname", "<name>", "host name written into the output", set_text<&mft_entries_ctx::hostname>},
-    {"-cpu", "<count>", "split the run over this many instances merged into -out", on_cpu},
-    {"-separate_files", "", "with -cpu: keep one results file per instance", set_flag<&mft_entries_ctx::separate_files>},
-    {"-profile", "", "print the elapsed time at exit", set_flag<&mft_entries_ctx::profile>},
-    {"-pipe", "", "the header shows the command line as fed by a file list", set_flag<&mft_entries_ctx::pipe>},
+    {"-hostname", "<name>", "host name written into the output", set_text<&C::output, &R::hostname>},
+    {"-cpu", "<count>", "split the run over this many instances merged into -out (not built yet)", on_cpu},
+    {"-separate_files", "", "with -cpu: keep one results file per instance", set_flag<&C::separate_files>},
+    {"-profile", "", "print the elapsed time at exit", set_flag<&C::profile>},
+    {"-pipe", "", "the header shows the command line as fed by a file list", ignore},
     {"-base10", "", "write numbers in decimal", on_base10},
-    {"-base16", "", "write numbers in hexadecimal (the default)", set_flag<&mft_entries_ctx::hex_numbers>},
+    {"-base16", "", "write numbers in hexadecimal (the default)", set_flag<&C::output, &R::hex_numbers>},
     {"-csv_separator", "<text>", "field separator text (\"tab\" or \"\\t\" for a tab)", on_csv_separator},
     {"-no_whitespace", "", "no spaces around separators, no padding", on_no_whitespace},
     {"-dateformat", "<layout>", "date layout, e.g. mm/dd/yyyy (default yyyy-mm-dd)", on_dateformat},
     {"-timeformat", "<layout>", "time layout, e.g. hh:mm:ss (default hh:mm:ss.xxx)", on_timeformat},
-    {"-v", "", "verbose flag (no effect on the results)", set_flag<&mft_entries_ctx::verbose>},
-    {"-verbose", "", "same as -v", set_flag<&mft_entries_ctx::verbose>},
+    {"-v", "", no_effect, ignore},
+    {"-verbose", "", no_effect, ignore},
     {"-quiet", "", "no progress display", on_quiet},
-    {"-signal", "<name>", "post this named semaphore when the run ends", set_text<&mft_entries_ctx::signal_name>},
-    {"-username", "<name>", "user name written into the log2timeline layout", set_text<&mft_entries_ctx::username>},
+    {"-signal", "<name>", "post this named semaphore when the run ends", set_text<&C::signal_name>},
+    {"-username", "<name>", "user name written into the log2timeline layout", set_text<&C::output, &R::username>},
     {"-enable_quoted_csv_fields", "", "write text cells in double quotes", on_quoted_fields},
-    {"-append", "", "append to an existing results file", set_flag<&mft_entries_ctx::append>},
-    {"-fragment_files", "", "same as -separate_files", set_flag<&mft_entries_ctx::separate_files>},
+    {"-append", "", "append to an existing results file", set_flag<&C::append>},
+    {"-fragment_files", "", "same as -separate_files", set_flag<&C::separate_files>},
     {"-csvgen", "", no_effect, ignore},
     {"-xml", "", no_effect, ignore},
     {"-multiline", "", no_effect, ignore},
@@ -269,37 +285,38 @@ constexpr option_desc generic_rows[] = {
 
 // ---- main parser ----
 
+// -default_output: the timeline, whatever layout was asked for before.
 int on_default_output(option_state& s, const std::string&) {
-    clear_csv_layouts(s.ctx);
-    s.ctx.default_output = true;
-    set_field_separator(s.ctx, "|");
+    clear_csv_layouts(s.ctx.output);
+    set_field_separator(s.ctx.output, "|");
     return 0;
 }
 
 int on_filepath_only(option_state& s, const std::string&) {
-    clear_csv_layouts(s.ctx);
-    s.ctx.csvperpath = false;
-    s.ctx.filepath_only = true;
-    s.ctx.separator.clear();
-    s.ctx.sep_char = 0;
-    s.ctx.sub_char = 0;
+    report_options& o = s.ctx.output;
+    clear_csv_layouts(o);
+    o.csvperpath = false;
+    o.filepath_only = true;
+    o.separator.clear();
+    o.sep_char = 0;
+    o.sub_char = 0;
     return 0;
 }
 
 int on_csvperpath(option_state& s, const std::string&) {
-    clear_csv_layouts(s.ctx);
-    s.ctx.csvperpath = true;
-    set_field_separator(s.ctx, "|");
+    clear_csv_layouts(s.ctx.output);
+    s.ctx.output.csvperpath = true;
+    set_field_separator(s.ctx.output, "|");
     return 0;
 }
 
-SKELVAR_NUMBER_HANDLER(on_mftstart, "-mftstart", mft_start)
-SKELVAR_NUMBER_HANDLER(on_mftrange, "-mftrange", mft_range)
-SKELVAR_NUMBER_HANDLER(on_filter_max_size, "-filter_max_size", filter_max_size)
-SKELVAR_NUMBER_HANDLER(on_filter_min_size, "-filter_min_size", filter_min_size)
-SKELVAR_NUMBER_HANDLER(on_filter_min_ads_size, "-filter_min_ads_size", filter_min_ads_size)
-SKELVAR_NUMBER_HANDLER(on_scanstart, "-scanstart", scan_start)
-SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", scan_size)
+SKELVAR_NUMBER_HANDLER(on_mftstart, "-mftstart", walk.start)
+SKELVAR_NUMBER_HANDLER(on_mftrange, "-mftrange", walk.range)
+SKELVAR_NUMBER_HANDLER(on_filter_max_size, "-filter_max_size", selection.max_size)
+SKELVAR_NUMBER_HANDLER(on_filter_min_size, "-filter_min_size", selection.min_size)
+SKELVAR_NUMBER_HANDLER(on_filter_min_ads_size, "-filter_min_ads_size", selection.min_ads_size)
+SKELVAR_NUMBER_HANDLER(on_scanstart, "-scanstart", pending.scan_start)
+SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", pending.scan_size)
 
 int on_partition(option_state& s, const std::string& v) {
     auto path = drive_letter_path(v);
@@ -307,37 +324,37 @@ int on_partition(option_state& s, const std::string& v) {
         message("prob validating volume %s as a NTFS partition, aborting...\n", v.c_str());
         return fail;
     }
-    s.ctx.volume_path = *path;
+    s.ctx.source.volume_path = *path;
     return 0;
 }
 
 int on_vss(option_state& s, const std::string& v) {
     std::uint64_t n = 0;
     if (read_number("-vss", v, n) != 0) return fail;
-    s.ctx.volume_path = shadow_copy_path(n);
+    s.ctx.source.volume_path = shadow_copy_path(n);
     return 0;
 }
 
 int on_raw(option_state& s, const std::string&) {
-    s.ctx.copy_raw = true;
-    s.ctx.skip_sparse = true;
+    s.ctx.pending.copy_raw = true;
+    s.ctx.pending.skip_sparse = true;
     return 0;
 }
 
 int on_filter_deleted_files(option_state& s, const std::string&) {
-    s.ctx.deleted_only = true;
-    s.ctx.and_logic = true;
+    s.ctx.selection.deleted_only = true;
+    s.ctx.selection.and_logic = true;
     return 0;
 }
 
 int on_copy_files(option_state& s, const std::string& v) {
-    mft_entries_ctx& ctx = s.ctx;
-    if (ctx.csvperpath) {
-        if (ctx.filepath_only) return fail;
+    report_options& o = s.ctx.output;
+    if (o.csvperpath) {
+        if (o.filepath_only) return fail;
     } else {
-        clear_csv_layouts(ctx);
-        ctx.csvperpath = true;
-        set_field_separator(ctx, ",");
+        clear_csv_layouts(o);
+        o.csvperpath = true;
+        set_field_separator(o, ",");
     }
     std::error_code ec;
     std::filesystem::path dir = std::filesystem::absolute(std::filesystem::path(v), ec);
@@ -350,49 +367,47 @@ int on_copy_files(option_state& s, const std::string& v) {
         message("prob creating results directory, %s\n", v.c_str());
         return fail;
     }
-    ctx.copy_dir = dir.string();
-    ctx.files_copied = true;
+    s.ctx.pending.copy_dir = dir.string();
+    o.files_copied = true;
     return 0;
 }
 
 int on_filter_start_time(option_state& s, const std::string& v) {
     auto t = parse_date_time(v, "00:00:00");
     if (!t) message("Error: invalid filter start time, defaulting to 0\n");
-    s.ctx.filter_start_time = t.value_or(0);
-    s.ctx.filter_stop_time = std::numeric_limits<std::uint64_t>::max();
+    s.ctx.selection.window.start = t.value_or(0);
+    s.ctx.selection.window.stop = std::numeric_limits<std::uint64_t>::max();
     return 0;
 }
 
 int on_filter_stop_time(option_state& s, const std::string& v) {
-    if (auto t = parse_date_time(v, "23:59:59")) s.ctx.filter_stop_time = *t;
+    if (auto t = parse_date_time(v, "23:59:59")) s.ctx.selection.window.stop = *t;
     return 0;
 }
 
 int on_offset(option_state& s, const std::string& v) {
-    if (read_number("-offset", v, s.ctx.volume_offset) != 0) return fail;
-    s.ctx.offset_given = true;
-    return 0;
+    return read_number("-offset", v, s.ctx.source.volume_offset);
 }
 
 int on_include_header(option_state& s, const std::string&) {
-    s.ctx.include_header = true;
-    want_header_bytes(s.ctx, 0x20);
+    s.ctx.output.include_header = true;
+    s.ctx.header.want(0x20);
     return 0;
 }
 
 int on_find_strings(option_state& s, const std::string&) {
-    s.ctx.find_strings = true;
-    want_header_bytes(s.ctx, 0x100);
+    s.ctx.output.find_strings = true;
+    s.ctx.header.want(0x100);
     return 0;
 }
 
 int on_filter_dir_inode(option_state& s, const std::string& v) {
-    read_entry_list("-filter_dir_inode", v, s.ctx.filter_dir_inodes);
+    read_entry_list("-filter_dir_inode", v, s.ctx.selection.dir_inodes);
     return 0;
 }
 
 int on_filter_inode(option_state& s, const std::string& v) {
-    read_entry_list("-filter_inode", v, s.ctx.filter_inodes);
+    read_entry_list("-filter_inode", v, s.ctx.selection.inodes);
     return 0;
 }
 
@@ -402,46 +417,46 @@ int on_filter_pattern(option_state& s, const std::string& v) {
         message("Error: -filter_pattern option specified invalid argument, aborting\n");
         return fail;
     }
-    for (std::string& item : items) s.ctx.filter_patterns.push_back(std::move(item));
+    for (std::string& item : items) s.ctx.selection.patterns.push_back(std::move(item));
     return 0;
 }
 
 int on_filter_unalloc(option_state& s, const std::string&) {
     s.ctx.unalloc_scan = true;
-    s.ctx.and_logic = true;
+    s.ctx.selection.and_logic = true;
     return 0;
 }
 
 int on_filter_sig(option_state& s, const std::string& v) {
     for (const std::string& name : split_list(v)) {
-        const signature_spec* sig = find_signature(name);
+        const signature_info* sig = find_signature(name);
         if (!sig) {
             message("Error: -filter_sig option specified invalid option, aborting\n");
             return fail;
         }
-        s.ctx.filter_sig_types.push_back(sig->type);
-        s.ctx.header_offset = 0;
-        want_header_bytes(s.ctx, sig->header_bytes);
+        s.ctx.selection.sig_types.push_back(sig->type);
+        s.ctx.header.offset = 0;
+        s.ctx.header.want(sig->header_bytes);
     }
     return 0;
 }
 
 int on_find_objid(option_state& s, const std::string& v) {
-    if (!parse_object_id(v, s.ctx.find_objid)) {
+    if (!parse_object_id(v, s.ctx.pending.find_objid)) {
         message("prob parsing %s as ObjID, aborting\n", v.c_str());
         return fail;
     }
-    s.ctx.find_objid_given = true;
+    s.ctx.pending.find_objid_given = true;
     return 0;
 }
 
 int on_find_mft(option_state& s, const std::string& v) {
     std::uint64_t n = 0;
     if (read_number("-find_mft", v, n) != 0) return fail;
-    s.ctx.record_dump = true;
-    s.ctx.mft_start = n;
-    s.ctx.mft_range = 1;
-    want_header_bytes(s.ctx, 0x800);
+    s.ctx.output.record_dump = true;
+    s.ctx.walk.start = n;
+    s.ctx.walk.range = 1;
+    s.ctx.header.want(0x800);
     return 0;
 }
 
@@ -452,88 +467,84 @@ int on_include_header_ex(option_state& s, const std::string& v) {
         message("Error: -action_include_header_ex option specified invalid size [%s], aborting\n", v.c_str());
         return fail;
     }
-    s.ctx.include_header = true;
-    want_header_bytes(s.ctx, static_cast<std::uint32_t>(n));
+    s.ctx.output.include_header = true;
+    s.ctx.header.want(static_cast<std::uint32_t>(n));
     return 0;
 }
 
 int on_drivenum(option_state& s, const std::string& v) {
     std::uint64_t n = 0;
     if (read_number("-drivenum", v, n) != 0) return fail;
-    s.ctx.drive_number = static_cast<std::int32_t>(n > 0x7FFFFFFF ? 0x7FFFFFFF : n);
+    s.ctx.source.drive_number = static_cast<std::int32_t>(n > 0x7FFFFFFF ? 0x7FFFFFFF : n);
     return 0;
 }
-
-int on_vmdk(option_state& s, const std::string& v) {
-    append_list(v, s.ctx.vmdk_paths);
-    return 0;
-}
-
-using C = mft_entries_ctx;
 
 constexpr option_desc main_rows[] = {
-    {"-hide_dos_fntimes", "", "do not report the DOS 8.3 file-name times", set_flag<&C::hide_dos_fntimes>},
+    {"-hide_dos_fntimes", "", "do not report the DOS 8.3 file-name times", set_flag<&C::output, &R::hide_dos_fntimes>},
     {"-default_output", "", "the default timeline layout, whatever else is given", on_default_output},
     {"-filepath_only", "", "write only the path of each entry", on_filepath_only},
     {"-csvperpath", "", "one \"|\" separated row per path name", on_csvperpath},
-    {"-verbose", "", "same as -v", set_flag<&C::verbose>},
+    {"-verbose", "", no_effect, ignore},
     {"-mftstart", "<entry>", "first MFT entry to process", on_mftstart},
     {"-mftrange", "<count>", "number of MFT entries to process", on_mftrange},
     {"-partition", "<drive letter>", "source: a live volume by drive letter", on_partition},
-    {"-mftfile", "<file>", "source: an extracted $MFT file", set_text<&C::mftfile_path>},
+    {"-mftfile", "<file>", "source: an extracted $MFT file", set_text<&C::source, &O::mftfile_path>},
     {"-vss", "<number>", "source: a volume shadow copy by number", on_vss},
     {"-raw", "", "copies include slack; sparse clusters are skipped", on_raw},
-    {"-skip_sparse_clusters", "", "copies leave sparse clusters out", set_flag<&C::skip_sparse>},
-    {"-regen_mft", "", "rebuild the $MFT by scanning the volume for file records", set_flag<&C::regen_mft>},
+    {"-skip_sparse_clusters", "", "copies leave sparse clusters out", set_flag<&C::pending, &P::skip_sparse>},
+    {"-regen_mft", "", "rebuild the $MFT by scanning the volume for file records", set_flag<&C::source, &O::regen_mft>},
     {"-filter_deleted_files", "", "only deleted entries of the $MFT", on_filter_deleted_files},
-    {"-use_orig_ext", "", "copies keep their own extension (no .bin)", set_flag<&C::use_orig_ext>},
-    {"-action_copy_files", "<dir>", "copy the selected files into this folder", on_copy_files},
-    {"-all", "", "with -action_copy_files: copy every data stream", set_flag<&C::copy_all_streams>},
-    {"-named_data", "", "with -action_copy_files: copy the named streams", set_flag<&C::copy_named_streams>},
+    {"-use_orig_ext", "", "copies keep their own extension (no .bin)", set_flag<&C::pending, &P::use_orig_ext>},
+    {"-action_copy_files", "<dir>", "copy the selected files into this folder (not built yet)", on_copy_files},
+    {"-all", "", "with -action_copy_files: copy every data stream", set_flag<&C::pending, &P::copy_all_streams>},
+    {"-named_data", "", "with -action_copy_files: copy the named streams", set_flag<&C::pending, &P::copy_named_streams>},
     {"-normal_data", "", "with -action_copy_files: copy the unnamed stream (the default)", ignore},
     {"-filter_start_time", "<date time>", "lower time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_start_time},
     {"-filter_stop_time", "<date time>", "upper time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_stop_time},
     {"-filter_wildcard", "<pattern>", "names holding this pattern (\"?\" = one character, \"*\" = any run)",
-     add_list<&C::filter_wildcards>},
-    {"-filter_ext", "<list>", "files with these extensions", add_list<&C::filter_exts>},
-    {"-filter_fullname", "<list>", "files with exactly these names", add_list<&C::filter_fullnames>},
-    {"-filter_name", "<list>", "files whose names contain these texts", add_list<&C::filter_names>},
+     add_list<&C::selection, &S::wildcards>},
+    {"-filter_ext", "<list>", "files with these extensions", add_list<&C::selection, &S::exts>},
+    {"-filter_fullname", "<list>", "files with exactly these names", add_list<&C::selection, &S::fullnames>},
+    {"-filter_name", "<list>", "files whose names contain these texts", add_list<&C::selection, &S::names>},
     {"-offset", "<bytes>", "byte offset of the volume in the image or drive", on_offset},
-    {"-action_include_zoneinfo", "", "report the Zone.Identifier stream", set_flag<&C::zone_info>},
-    {"-action_include_ownersid", "", "report the owner SID", set_flag<&C::owner_sid>},
+    {"-action_include_zoneinfo", "", "report the Zone.Identifier stream", set_flag<&C::output, &R::zone_info>},
+    {"-action_include_ownersid", "", "report the owner SID", set_flag<&C::output, &R::owner_sid>},
     {"-action_include_header", "", "report the first 0x20 bytes of the data", on_include_header},
     {"-action_find_strings_in_hdr", "", "report strings found in the first 0x100 bytes", on_find_strings},
-    {"-action_include_clusterinfo", "", "report the cluster runs of each stream", set_flag<&C::cluster_info>},
-    {"-hexdump", "", "hex dump in the record dump of -find_mft", set_flag<&C::hexdump>},
-    {"-filter_file", "<list>", "these files, by path", add_list<&C::filter_files>},
-    {"-filter_dir_recurse", "<list>", "files in these folders and below", add_list<&C::filter_dir_trees>},
-    {"-filter_dir", "<list>", "files in these folders", add_list<&C::filter_dirs>},
+    {"-action_include_clusterinfo", "", "report the cluster runs of each stream", set_flag<&C::output, &R::cluster_info>},
+    {"-hexdump", "", "hex dump in the record dump of -find_mft (not built yet)", set_flag<&C::pending, &P::hexdump>},
+    {"-filter_file", "<list>", "these files, by path", add_list<&C::selection, &S::files>},
+    {"-filter_dir_recurse", "<list>", "files in these folders and below", add_list<&C::selection, &S::dir_trees>},
+    {"-filter_dir", "<list>", "files in these folders", add_list<&C::selection, &S::dirs>},
     {"-filter_dir_inode", "<list>", "files in the folders of these entry numbers", on_filter_dir_inode},
     {"-filter_inode", "<list>", "these entry numbers", on_filter_inode},
-    {"-filerecord_offset", "", "report the byte offset of each file record", set_flag<&C::filerecord_offset>},
+    {"-filerecord_offset", "", "report the byte offset of each file record", set_flag<&C::output, &R::filerecord_offset>},
     {"-filter_pattern", "<list>", "pattern filter values (stored, matched by no test yet)", on_filter_pattern},
-    {"-scanstart", "<bytes>", "start of the unallocated-space scan", on_scanstart},
-    {"-scansize", "<bytes>", "length of the unallocated-space scan", on_scansize},
-    {"-filter_unalloc_clusters", "", "scan unallocated clusters only", on_filter_unalloc},
-    {"-filter_all_clusters", "", "the $MFT, then unallocated clusters", set_flag<&C::all_clusters>},
-    {"-filter_deleted_files_all", "", "deleted entries of the $MFT and of unallocated clusters",
+    {"-scanstart", "<bytes>", "start of the unallocated-space scan (not built yet)", on_scanstart},
+    {"-scansize", "<bytes>", "length of the unallocated-space scan (not built yet)", on_scansize},
+    {"-filter_unalloc_clusters", "", "scan unallocated clusters only (not built yet)", on_filter_unalloc},
+    {"-filter_all_clusters", "", "the $MFT, then unallocated clusters (the scan is not built yet)",
+     set_flag<&C::all_clusters>},
+    {"-filter_deleted_files_all", "", "deleted entries of the $MFT and of unallocated clusters (the scan is not built yet)",
      set_flag<&C::deleted_all>},
-    {"-filter_AND_logic", "", "every given filter must match", set_flag<&C::and_logic>},
+    {"-filter_AND_logic", "", "every given filter must match", set_flag<&C::selection, &S::and_logic>},
     {"-filter_sig", "<list>", "data signatures: mz 16bit_mz 32bit_pe 64bit_pe pe hive evt sqlite lnk", on_filter_sig},
-    {"-find_objid", "<guid>", "look for this object id", on_find_objid},
+    {"-find_objid", "<guid>", "look for this object id (not built yet)", on_find_objid},
     {"-filter_max_size", "<bytes>", "files not larger than this", on_filter_max_size},
     {"-filter_min_size", "<bytes>", "files not smaller than this", on_filter_min_size},
     {"-filter_min_ads_size", "<bytes>", "named streams at least this large", on_filter_min_ads_size},
-    {"-find_mft", "<entry>", "dump this one file record in detail", on_find_mft},
+    {"-find_mft", "<entry>", "dump this one file record in detail (not built yet: the entry is written as the timeline)",
+     on_find_mft},
     {"-action_include_header_ex", "<bytes>", "report this many leading bytes of the data", on_include_header_ex},
-    {"-jp", "", "flag read by the reports", set_flag<&C::jp>},
-    {"-lnk", "", "flag read by the reports", set_flag<&C::lnk>},
-    {"-image", "<file>", "source: a raw (dd) disk or volume image", set_text<&C::image_path>},
-    {"-ignore_image_size", "", "accept an image shorter than its volume (with -offset)", set_flag<&C::ignore_image_size>},
-    {"-mounted_vmdk", "<path>", "source: a mounted VMDK volume", set_text<&C::mounted_vmdk_path>},
+    {"-jp", "", no_effect, ignore},
+    {"-lnk", "", no_effect, ignore},
+    {"-image", "<file>", "source: a raw (dd) disk or volume image", set_text<&C::source, &O::image_path>},
+    {"-ignore_image_size", "", "accept an image shorter than its volume (with -offset)",
+     set_flag<&C::source, &O::ignore_image_size>},
+    {"-mounted_vmdk", "<path>", "source: a mounted VMDK volume", set_text<&C::source, &O::mounted_vmdk_path>},
     {"-drivenum", "<number>", "source: a physical drive by number", on_drivenum},
-    {"-indxfile", "<file>", "an index file (stored; satisfies the source check)", set_text<&C::indx_path>},
-    {"-vmdk", "<list>", "source: a VMDK disk chain, base first", on_vmdk},
+    {"-indxfile", "<file>", "an index file (stored; satisfies the source check)", set_text<&C::source, &O::indx_path>},
+    {"-vmdk", "<list>", "source: a VMDK disk chain, base first (not built yet)", add_list<&C::source, &O::vmdk_paths>},
 };
 
 }  // namespace

@@ -1,16 +1,11 @@
 #include "app/option_values.h"
 
 #include "app/arg_list.h"
+#include "select/signature_tests.h"
 
 namespace skelvar {
 
 namespace {
-
-constexpr signature_spec signatures[] = {
-    {"mz", 30, 0x40},    {"16bit_mz", 31, 0x40}, {"32bit_pe", 32, 0x200},
-    {"64bit_pe", 33, 0x200}, {"pe", 34, 0x200},  {"hive", 35, 0x10},
-    {"evt", 36, 0x10},   {"sqlite", 37, 0x10},   {"lnk", 38, 0x10},
-};
 
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -35,8 +30,8 @@ std::string shadow_copy_path(std::uint64_t number) {
     return "\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy" + std::to_string(number);
 }
 
-const signature_spec* find_signature(std::string_view name) {
-    for (const signature_spec& s : signatures)
+const signature_info* find_signature(std::string_view name) {
+    for (const signature_info& s : signature_table())
         if (option_matches(name, s.name)) return &s;
     return nullptr;
 }

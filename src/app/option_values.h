@@ -18,14 +18,10 @@ std::optional<std::string> drive_letter_path(std::string_view value);
 // "\\?\GLOBALROOT\Device\HarddiskVolumeShadowCopy" + number.
 std::string shadow_copy_path(std::uint64_t number);
 
-struct signature_spec {
-    std::string_view name;
-    std::uint32_t type;
-    std::uint32_t header_bytes;  // leading bytes its test reads
-};
+struct signature_info;
 
 // The -filter_sig names (case ignored); null for a name outside the table.
-const signature_spec* find_signature(std::string_view name);
+const signature_info* find_signature(std::string_view name);
 
 // GUID text "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx" (braces allowed) to the 16
 // bytes as stored on disk: the first three fields little-endian.

@@ -12,12 +12,14 @@
 #include "app/header_text.h"
 #include "app/mft_entries_ctx.h"
 #include "app/option_driver.h"
+#include "app/unbuilt_options.h"
 #include "app/usage_text.h"
 #include "app/walk_choice.h"
-#include "ntfs/source_opening.h"
-#include "ntfs/mft_source.h"
+#include "ntfs/entry_visitor.h"
 #include "ntfs/mft_walk.h"
+#include "ntfs/source_opening.h"
 #include "report/writer_choice.h"
+#include "select/entry_selector.h"
 #include "select/filter_building.h"
 #include "support/completion_signal.h"
 #include "support/console.h"
@@ -53,70 +55,94 @@ bool create_output_directory(const std::string& path) {
 }
 
 // Opening prints nothing itself: the reason a source cannot be read is said here.
-void open_run_source(mft_entries_ctx& ctx) {
-    if (open_source(ctx)) return;
-    if (!ctx.mftfile_path.empty())
-        console::message("prob opening $MFT file %s, nothing to report\n", ctx.mftfile_path.c_str());
-    else if (!ctx.image_path.empty())
-        console::message("prob opening NTFS volume in %s at offset 0x%llx, nothing to report\n",
-                         ctx.image_path.c_str(), static_cast<unsigned long long>(ctx.volume_offset));
-    else
-        console::message("prob opening the source, nothing to report\n");
+bool open_run_source(mft_entries_ctx& ctx) {
+    const status s = open_source(ctx.source, ctx.show_progress, ctx.records);
+    if (!s) {
+        const char* kind = ctx.source.mftfile_path.empty() ? "" : "$MFT file ";
+        console::message("prob opening %s%s: %s, nothing to report\n", kind, ctx.source.name().c_str(),
+                         s.reason().c_str());
+        return false;
+    }
+    if (!ctx.source.mftfile_path.empty()) ctx.walk.source_label = uni::to_utf16(ctx.source.mftfile_path);
+    return true;
 }
 
-bool source_open(const mft_entries_ctx& ctx) { return ctx.source && ctx.source->ready(); }
+// A walk that could not start says why; the run goes on (its exit code stays 0).
+void report_walk(const mft_entries_ctx& ctx, const status& s) {
+    if (!s)
+        console::message("prob reading the $MFT of %s: %s, nothing to report\n", ctx.source.name().c_str(),
+                         s.reason().c_str());
+}
 
-void show_status(mft_entries_ctx& ctx, const char* text) {
-    ctx.status_text = text;
+void show_status(const mft_entries_ctx& ctx, const char* text) {
     if (ctx.show_progress) console::message("%s\n", text);
 }
 
-// Carving needs the clusters of a volume; an extracted $MFT has none, so
-// there is nothing to scan until a volume source is open.
-void scan_unallocated(mft_entries_ctx& ctx, const entry_sink&) {
-    ctx.source_label = u"NTFS:UNALLOC";
-}
+// The walk's view of the layers above it: selection, then the chosen layout.
+class run_visitor final : public entry_visitor {
+public:
+    run_visitor(entry_selector& selector, report_sink& sink) : selector_(selector), sink_(sink) {}
+    preselection preselect(std::uint64_t n, bool in_use, mft_entry_info& entry) override {
+        return selector_.preselect(n, in_use, entry);
+    }
+    bool select(mft_entry_info& entry, bool preselected) override { return selector_.select(entry, preselected); }
+    void write(mft_entry_info& entry) override { sink_.write(entry); }
+
+private:
+    entry_selector& selector_;
+    report_sink& sink_;
+};
+
+// Carving needs the clusters of a volume and is not built yet (the run said so at its start).
+void scan_unallocated(mft_entries_ctx& ctx) { ctx.walk.source_label = u"NTFS:UNALLOC"; }
 
 // The $MFT walk, then the scan of unallocated clusters. The deleted-only
 // test belongs to the $MFT half: carved records are all unallocated.
-void mft_then_unallocated(mft_entries_ctx& ctx, const entry_sink& sink) {
+void mft_then_unallocated(mft_entries_ctx& ctx, mft_walk& walk) {
     show_status(ctx, "\n- scanning MFT records from $MFT");
-    walk_mft_range(ctx, sink);
+    report_walk(ctx, walk.walk_range());
     if (ctx.show_progress)
         console::message("finished scanning MFT records from $MFT... proceeding to unallocated clusters\n");
-    ctx.deleted_only = false;
+    ctx.selection.deleted_only = false;
     ctx.unalloc_scan = true;
-    ctx.and_logic = true;
+    ctx.selection.and_logic = true;
     show_status(ctx, "- scanning MFT records from unallocated space");
-    scan_unallocated(ctx, sink);
+    scan_unallocated(ctx);
 }
 
 void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
-    if (!source_open(ctx)) return;
-    report_sink writer(ctx, results);
-    entry_sink sink = [&writer](mft_entry_info& entry) { writer.write(entry); };
+    const report_context context{ctx.output,  ctx.selection.window,      ctx.header,
+                                 &ctx.paths,  &ctx.entries,             ctx.records.volume(),
+                                 ctx.records.is_extracted_file()};
+    report_sink sink(context, results);
+    entry_selector selector(ctx.selection, ctx.filters, ctx.header, ctx.records.volume(), ctx.output.hex_numbers);
+    run_visitor visitor(selector, sink);
+    mft_walk walk(ctx.entries, ctx.paths, ctx.walk, visitor);
     switch (choose_walk(ctx)) {
-    case walk_plan::entry_list:
-        walk_entry_list(ctx, sink);
-        break;
-    case walk_plan::all_clusters:
-        ctx.deleted_only = false;
-        ctx.and_logic = false;
-        mft_then_unallocated(ctx, sink);
-        break;
-    case walk_plan::deleted_all:
-        ctx.deleted_only = true;
-        ctx.and_logic = true;
-        mft_then_unallocated(ctx, sink);
-        break;
-    case walk_plan::unallocated_only:
-        scan_unallocated(ctx, sink);
-        break;
-    case walk_plan::range:
-        walk_mft_range(ctx, sink);
+    case walk_plan::entry_list: {
+        std::vector<std::uint64_t> listed;
+        for (const auto& [n, item] : ctx.filters.entries) listed.push_back(n);
+        report_walk(ctx, walk.walk_list(listed));
         break;
     }
-    writer.finish();
+    case walk_plan::all_clusters:
+        ctx.selection.deleted_only = false;
+        ctx.selection.and_logic = false;
+        mft_then_unallocated(ctx, walk);
+        break;
+    case walk_plan::deleted_all:
+        ctx.selection.deleted_only = true;
+        ctx.selection.and_logic = true;
+        mft_then_unallocated(ctx, walk);
+        break;
+    case walk_plan::unallocated_only:
+        scan_unallocated(ctx);
+        break;
+    case walk_plan::range:
+        report_walk(ctx, walk.walk_range());
+        break;
+    }
+    sink.finish();
 }
 
 // Several instances need a merge target and cover the $MFT only.
@@ -154,7 +180,7 @@ int run_program(int argc, char** argv) {
     std::unique_ptr<mft_entries_ctx> ctx(new (std::nothrow) mft_entries_ctx());
     if (!ctx) return run_failed;
 
-    int rc = run_option_driver(*ctx, args, version_text, header, u"NTFS$MFT");
+    int rc = run_option_driver(*ctx, args);
     if (rc == options_invalid) {
         console::message("invalid cmd options, aborting\n");
         return run_failed;
@@ -172,8 +198,9 @@ int run_program(int argc, char** argv) {
 
     if (ctx->instances >= 2) {
         if (!check_instances(*ctx)) return run_failed;
-        console::message("multi-instance processing is not offered in this build; running as one instance\n");
+        console::message("warning: -cpu: multi-instance processing is not built yet; running as one instance\n");
     }
+    warn_unbuilt_options(*ctx);
 
     uni::ofstream out_file;
     if (ctx->has_out_file) {
@@ -187,9 +214,11 @@ int run_program(int argc, char** argv) {
     }
     std::ostream& results = ctx->has_out_file ? static_cast<std::ostream&>(out_file) : std::cout;
 
-    open_run_source(*ctx);
-    complete_filters(*ctx);
-    run_walks(*ctx, results);
+    ctx->filters = build_filters(ctx->selection, ctx->output.hex_numbers);
+    if (open_run_source(*ctx)) {
+        complete_filters(ctx->filters, ctx->entries, ctx->paths, ctx->output.hex_numbers);
+        run_walks(*ctx, results);
+    }
 
     results.flush();
     if (out_file.is_open()) out_file.close();

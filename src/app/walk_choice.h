@@ -14,7 +14,7 @@ enum class walk_plan {
     range,                  // -mftstart .. -mftstart + -mftrange
 };
 
-// Builds the filter collections first when that has not happened yet.
-walk_plan choose_walk(mft_entries_ctx& ctx);
+// Reads the completed filter collections.
+walk_plan choose_walk(const mft_entries_ctx& ctx);
 
 }  // namespace skelvar

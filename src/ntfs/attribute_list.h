@@ -2,17 +2,17 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
+#include "ntfs/attribute_iterator.h"
 #include "ntfs/mft_entry_info.h"
 
 namespace skelvar {
 
-struct mft_entries_ctx;
+class entry_reader;
 
-// Resolves the $ATTRIBUTE_LIST attribute at `offset` of `record` (entry `entry_number`)
-// into `entry`: the attributes it names in other records are decoded into it.
-void resolve_attribute_list(mft_entries_ctx& ctx, mft_entry_info& entry, std::uint64_t entry_number,
-                            std::span<const std::uint8_t> record, std::size_t offset, bool keep_content);
+// Resolves the $ATTRIBUTE_LIST attribute `list` of entry `entry_number` into
+// `entry`: the attributes it names in other records are decoded into it.
+void resolve_attribute_list(const entry_reader& reader, mft_entry_info& entry, std::uint64_t entry_number,
+                            const attribute_view& list, bool keep_content);
 
 }  // namespace skelvar

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <unordered_map>
+#include <deque>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace skelvar {
 
@@ -20,10 +21,27 @@ struct directory_node {
     bool path_known = false;
 };
 
-// Lookups are exact on entry and sequence number and never need an order; a
-// hash table answers them in one or two memory accesses where a tree of tens of
-// thousands of directories costs a cache miss per level. Nodes stay put when
-// the table grows, so pointers to them remain valid for the whole walk.
-using directory_cache = std::unordered_map<std::uint64_t, directory_node>;
+// Lookups are exact on entry and sequence number. A dense table by entry number
+// answers them in one or two memory accesses; the few entries seen under two
+// sequence numbers (a deleted directory and its reuse) chain their nodes. Nodes
+// never move, so pointers to them stay valid until `clear`.
+class directory_cache {
+public:
+    directory_node* find(std::uint64_t ref);
+    bool contains(std::uint64_t ref) { return find(ref) != nullptr; }
+    // Inserts the node under `ref`, replacing one already there.
+    directory_node& insert_or_assign(std::uint64_t ref, directory_node node);
+    bool empty() const { return nodes_.empty(); }
+    std::size_t size() const { return nodes_.size(); }
+    void clear();
+
+private:
+    struct slot {
+        directory_node node;
+        std::uint32_t next = 0;  // 1 + index of the next node of the same entry; 0 = none
+    };
+    std::vector<std::uint32_t> first_;  // by entry number: 1 + index of its first node; 0 = none
+    std::deque<slot> nodes_;
+};
 
 }  // namespace skelvar

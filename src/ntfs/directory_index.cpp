@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/mft_entries_ctx.h"
+#include "ntfs/entry_reader.h"
 #include "ntfs/file_record.h"
-#include "ntfs/mft_walk.h"
 #include "ntfs/ntfs_volume.h"
-#include "ntfs/source_opening.h"
 #include "ntfs/stream_reader.h"
 
 namespace skelvar {
@@ -128,7 +126,7 @@ bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, 
     return parsed > 0;
 }
 
-bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& children, bool include_slack,
+bool read_children(const entry_reader& entries, std::uint64_t entry, children_set& children, bool include_slack,
                    index_read_status* status, index_names* names) {
     index_read_status local;
     index_read_status& st = status ? *status : local;
@@ -136,7 +134,7 @@ bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& chil
     mft_entry_info dir;
     // Content is kept so the resident $INDEX_ROOT value comes with the row; the
     // attribute list pulls index attributes held in extension records.
-    if (!read_and_parse_entry(ctx, entry, dir, true)) return false;
+    if (!entries.read_and_parse(entry, dir, true)) return false;
 
     std::uint32_t block_size = default_index_block;
     for (const auto& [key, row] : dir.catalogue) {
@@ -147,7 +145,7 @@ bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& chil
         parse_index_node(value.from(root_node_offset), children, include_slack, block_size, names);
         st.root_found = true;
     }
-    ntfs_volume* volume = context_volume(ctx);
+    ntfs_volume* volume = entries.records().volume();
     for (const auto& [key, row] : dir.catalogue) {
         if (row.type != at_index_allocation || row.name != i30_name) continue;
         if (!row.non_resident || (row.allocated_size == 0 && row.runs.empty())) continue;

@@ -14,7 +14,7 @@
 
 namespace skelvar {
 
-struct mft_entries_ctx;
+class entry_reader;
 class ntfs_volume;
 
 // 48-bit entry numbers of the children.
@@ -50,7 +50,7 @@ bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, 
 
 // Children of directory `entry`: its $I30 root node, then its allocation when the
 // source is a volume. True when an $I30 index was found.
-bool read_children(mft_entries_ctx& ctx, std::uint64_t entry, children_set& children, bool include_slack = false,
+bool read_children(const entry_reader& entries, std::uint64_t entry, children_set& children, bool include_slack = false,
                    index_read_status* status = nullptr, index_names* names = nullptr);
 
 }  // namespace skelvar

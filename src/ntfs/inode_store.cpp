@@ -6,10 +6,12 @@
 #include <cstring>
 #include <vector>
 
+#include "ntfs/attribute_iterator.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/file_record.h"
 #include "ntfs/ntfs_types.h"
 #include "ntfs/ntfs_volume.h"
+#include "ntfs/record_header.h"
 #include "support/binary_data.h"
 #include "support/console.h"
 #include "support/diag_log.h"
@@ -33,23 +35,12 @@ struct candidate {
     bool present = false;
 };
 
-bool valid_header(kavo::binary_data rec) {
-    return rec.starts_with("FILE", 4) && rec.u16(0x04) == 0x30 && rec.u16(0x06) <= 9 && rec.u16(0x14) <= 0x48;
-}
-
 // MFT change time of the record's $STANDARD_INFORMATION (0 when it has none).
-std::uint64_t si_mft_changed(kavo::binary_data rec) {
-    std::size_t pos = rec.u16(0x14);
-    while (rec.has(pos, 8)) {
-        const std::uint32_t type = rec.u32(pos);
-        const std::uint32_t length = rec.u32(pos + 4);
-        if (type == at_end || length < 8 || !rec.has(pos, length)) break;
-        if (type == at_standard_information && rec.u8(pos + 8) == 0) {
-            kavo::binary_data value = rec.sub(pos + rec.u16(pos + 0x14), rec.u32(pos + 0x10));
-            return value.u64(0x10);
-        }
-        pos += length;
-    }
+std::uint64_t si_mft_changed(kavo::binary_data rec, std::size_t first_attribute) {
+    attribute_iterator it(rec, first_attribute);
+    for (attribute_view a; it.next(a);)
+        if (a.type == at_standard_information && !a.non_resident)
+            return a.bytes.sub(a.value_offset, a.value_length).u64(0x10);
     return 0;
 }
 
@@ -63,14 +54,14 @@ public:
 
     // Offers one record-sized slot as it lies on disk at `found_at`.
     void offer(const std::uint8_t* raw, std::uint64_t found_at) {
-        kavo::binary_data rec({raw, rs_});
-        if (!valid_header(rec)) return;
-        const std::uint64_t entry = rec.u32(0x2C);
+        const file_record_header h = read_record_header(kavo::binary_data({raw, rs_}));
+        if (!h.valid_file()) return;
+        const std::uint64_t entry = h.record_number;
         ++found_;
         // Entry 0 is the $MFT, always in use. Unused records claiming 0 are ones
         // formatted without their number (mkntfs leaves 16 to 23 so) and would
         // otherwise displace the $MFT record by their higher sequence numbers.
-        if (entry == 0 && (rec.u16(0x16) & record_in_use) == 0) {
+        if (entry == 0 && !h.in_use()) {
             ++unnumbered_;
             return;
         }
@@ -81,8 +72,8 @@ public:
         std::memcpy(fixed_.data(), raw, rs_);
         validate_and_fixup(fixed_, stride_);
         kavo::binary_data fixed(fixed_);
-        const std::uint16_t seq = fixed.u16(0x10);
-        const std::uint64_t changed = si_mft_changed(fixed);
+        const std::uint16_t seq = read_record_header(fixed).sequence;
+        const std::uint64_t changed = si_mft_changed(fixed, h.first_attribute);
         if (entry >= chosen_.size()) {
             // Geometric growth keeps the copying linear; never past the cap.
             const std::uint64_t want = std::min(std::max<std::uint64_t>(entry + 1, chosen_.size() * 2), max_entries_);

@@ -8,7 +8,7 @@ void mft_entry_info::clear() {
     time_note.clear();
     entry_number = 0;
     sequence_number = 0;
-    header.fill(0);
+    header = file_record_header{};
     record_bytes.clear();
     is_extension = false;
     base_ref = 0;

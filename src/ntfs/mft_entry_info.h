@@ -10,53 +10,19 @@
 #include <vector>
 
 #include "ntfs/data_runs.h"
+#include "ntfs/file_name_attribute.h"
 #include "ntfs/ntfs_types.h"
+#include "ntfs/object_id.h"
+#include "ntfs/record_header.h"
+#include "ntfs/reparse_point.h"
+#include "ntfs/standard_information.h"
+#include "ntfs/volume_attributes.h"
 
 namespace skelvar {
-
-struct standard_info {
-    std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
-    std::uint32_t file_attributes = 0, max_versions = 0, version = 0, class_id = 0;
-    std::uint32_t owner_id = 0, security_id = 0;
-    std::uint64_t quota_charged = 0, usn = 0;
-    bool is_null = false;
-    std::string note;  // "null" when any of the four times is 0
-};
-
-struct file_name_info {
-    std::uint64_t parent_ref = 0;
-    std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
-    std::uint64_t allocated_size = 0, real_size = 0;
-    std::uint32_t flags = 0, reparse_value = 0;
-    std::uint8_t name_length = 0;
-    std::uint8_t name_space = 0;
-    std::u16string name;
-    std::uint16_t attr_id = 0;
-    bool is_dos = false;
-    bool anomaly = false;
-    std::string note;  // "future" or "null"
-    std::uint64_t holder_entry = 0;  // record that held the attribute
-};
-
-struct object_id_info {
-    std::array<std::uint8_t, 16> object_id{}, birth_volume_id{}, birth_object_id{}, domain_id{};
-    std::string text;
-};
-
-struct reparse_info {
-    std::uint32_t tag = 0;
-    std::u16string target;
-};
 
 struct index_root_info {
     std::uint32_t indexed_type = 0, collation_rule = 0, index_record_size = 0;
     std::uint8_t clusters_per_index_record = 0;
-};
-
-struct volume_info {
-    std::uint8_t major = 0, minor = 0;
-    std::uint16_t flags = 0;
-    std::string text;  // "ver: 3.1 (WinXP)"
 };
 
 // One attribute met in the record (or in its extension records).
@@ -112,7 +78,7 @@ struct mft_entry_info {
     std::string time_note;
     std::uint64_t entry_number = 0;
     std::uint16_t sequence_number = 0;
-    std::array<std::uint8_t, 44> header{};
+    file_record_header header;
     std::vector<std::uint8_t> record_bytes;
     bool is_extension = false;
     std::uint64_t base_ref = 0;
@@ -138,16 +104,11 @@ struct mft_entry_info {
     bool from_unallocated = false;
     std::uint64_t source_offset = 0;
 
-    // Header fields, read from the 44-byte copy.
-    std::uint16_t flags() const { return static_cast<std::uint16_t>(header[0x16] | (header[0x17] << 8)); }
-    bool in_use() const { return (flags() & record_in_use) != 0; }
-    bool is_directory() const { return (flags() & record_is_directory) != 0; }
-    std::uint16_t link_count() const { return static_cast<std::uint16_t>(header[0x12] | (header[0x13] << 8)); }
-    std::uint64_t logfile_seqnum() const {
-        std::uint64_t v = 0;
-        for (int i = 7; i >= 0; --i) v = (v << 8) | header[0x08 + i];
-        return v;
-    }
+    std::uint16_t flags() const { return header.flags; }
+    bool in_use() const { return header.in_use(); }
+    bool is_directory() const { return header.is_directory(); }
+    std::uint16_t link_count() const { return header.link_count; }
+    std::uint64_t logfile_seqnum() const { return header.logfile_sequence; }
 
     // First standard information, or null.
     const standard_info* standard() const {

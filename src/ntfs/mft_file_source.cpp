@@ -78,11 +78,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<mft_source> open_mft_file(const std::string& path) {
+std::unique_ptr<mft_source> open_mft_file(const std::string& path, std::string& reason) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return nullptr;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
         ::close(fd);
         return nullptr;
     }

@@ -1,4 +1,4 @@
-// Where MFT records come from: an extracted $MFT file now, a volume later.
+// Where MFT records come from: an extracted $MFT file, a volume, or a $MFT held in memory.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include "ntfs/data_runs.h"
 
 namespace skelvar {
+
+class ntfs_volume;
 
 class mft_source {
 public:
@@ -24,6 +26,8 @@ public:
     virtual std::uint32_t known_record_size() const { return 0; }
     // Bytes per sector used by the fixups.
     virtual std::uint32_t sector_stride() const { return 512; }
+    // The volume behind the source; null for an extracted $MFT file.
+    virtual ntfs_volume* volume() { return nullptr; }
     // Entry count when the source knows it; 0 otherwise.
     virtual std::uint64_t entry_count() const { return 0; }
     // Reads the clusters of a run list in order into `out`, at most `max_bytes`
@@ -34,7 +38,8 @@ public:
     }
 };
 
-// An extracted $MFT file read with a sequential read-ahead window.
-std::unique_ptr<mft_source> open_mft_file(const std::string& path);
+// An extracted $MFT file read with a sequential read-ahead window; null, with
+// the reason, when it cannot be opened.
+std::unique_ptr<mft_source> open_mft_file(const std::string& path, std::string& reason);
 
 }  // namespace skelvar

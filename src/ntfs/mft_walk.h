@@ -2,32 +2,57 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "ntfs/entry_reader.h"
+#include "ntfs/entry_visitor.h"
 #include "ntfs/mft_entry_info.h"
+#include "ntfs/path_resolver.h"
+#include "support/status.h"
 
 namespace skelvar {
 
-struct mft_entries_ctx;
+struct walk_settings {
+    std::u16string source_label = u"NTFS$MFT";  // copied into every entry
+    std::uint64_t start = 0;                    // -mftstart
+    std::uint64_t range = 0;                    // -mftrange; 0 = to the last entry
+    bool show_progress = true;
+    std::uint64_t progress_interval = 53;       // entries between progress lines
+    bool check_times = true;
+    bool record_offsets = false;                // -filerecord_offset
+    bool keep_record_bytes = false;             // the record dump shows the raw record
+};
 
-// Receives every selected entry; the run driver picks the writer behind it.
-using entry_sink = std::function<void(mft_entry_info&)>;
+class mft_walk {
+public:
+    mft_walk(const entry_reader& entries, path_resolver& paths, const walk_settings& settings, entry_visitor& visitor)
+        : entries_(entries), paths_(paths), settings_(settings), visitor_(visitor) {}
 
-// Header, attributes and attribute lists of one record, without selection.
-bool parse_entry(mft_entries_ctx& ctx, std::span<const std::uint8_t> record, std::uint64_t entry_number,
-                 mft_entry_info& entry, bool keep_content);
+    // Every entry from the start entry through the range. Fails, with the reason,
+    // when no source is open or record 0 cannot be read.
+    status walk_range();
+    // Only the listed entry numbers, in the order given.
+    status walk_list(std::span<const std::uint64_t> entries);
 
-// Reads and parses one entry (paths use it for parent directories).
-bool read_and_parse_entry(mft_entries_ctx& ctx, std::uint64_t entry_number, mft_entry_info& entry,
-                          bool keep_content = false);
+    // The per-entry pipeline; true when the entry was selected (the visitor then wrote it).
+    bool process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry);
 
-// The whole per-entry pipeline; true when the entry is to be written.
-bool process_entry(mft_entries_ctx& ctx, std::span<const std::uint8_t> record, std::uint64_t entry_number,
-                   mft_entry_info& entry);
+    // Entries of the $MFT as counted from record 0 by the last walk.
+    std::uint64_t entry_count() const { return count_; }
 
-// Range walk (-mftstart/-mftrange) and the walk over listed entry numbers.
-bool walk_mft_range(mft_entries_ctx& ctx, const entry_sink& sink);
-bool walk_entry_list(mft_entries_ctx& ctx, const entry_sink& sink);
+private:
+    status begin();
+    void report(std::uint64_t n);
+
+    const entry_reader& entries_;
+    path_resolver& paths_;
+    const walk_settings& settings_;
+    entry_visitor& visitor_;
+    std::vector<std::uint8_t> record_;
+    mft_entry_info entry_;
+    std::uint64_t count_ = 0;
+};
 
 }  // namespace skelvar

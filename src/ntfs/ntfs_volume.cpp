@@ -1,9 +1,12 @@
 #include "ntfs/ntfs_volume.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "ntfs/attribute_iterator.h"
 #include "ntfs/file_record.h"
 #include "ntfs/ntfs_types.h"
+#include "ntfs/record_header.h"
 #include "support/binary_data.h"
 #include "support/diag_log.h"
 #include "volume/raw_disk_io.h"
@@ -22,26 +25,26 @@ constexpr std::uint64_t max_list_bytes = 16ull << 20;
 
 // FILE header as the record reader accepts it; the update sequence count then gives a size.
 std::uint32_t size_from_header(kavo::binary_data rec) {
-    if (!rec.starts_with("FILE", 4) || rec.u16(0x04) != 0x30 || rec.u16(0x06) > 9 || rec.u16(0x14) > 0x48) return 0;
-    const std::uint16_t count = rec.u16(0x06);
-    return count >= 2 ? (count - 1u) * 512u : 0;
+    const file_record_header h = read_record_header(rec);
+    return h.valid_file() ? h.size_from_usa_count() : 0;
 }
 
-// Calls `fn(offset)` for every attribute of a fixed-up record until it returns false.
+// Calls `fn(attribute)` for every attribute of a fixed-up record until it returns false.
 template <typename Fn>
 void for_each_attribute(kavo::binary_data rec, Fn&& fn) {
-    std::size_t pos = rec.u16(0x14);
-    while (rec.has(pos, 8)) {
-        const std::uint32_t type = rec.u32(pos);
-        const std::uint32_t length = rec.u32(pos + 4);
-        if (type == at_end || length < 8 || !rec.has(pos, length)) break;
-        if (!fn(rec.sub(pos, length))) break;
-        pos += length;
-    }
+    attribute_iterator it(rec, read_record_header(rec).first_attribute);
+    for (attribute_view a; it.next(a);)
+        if (!fn(a)) break;
 }
 
-bool unnamed_non_resident_data(kavo::binary_data attr) {
-    return attr.u32(0) == at_data && attr.u8(0x09) == 0 && attr.u8(0x08) != 0;
+bool unnamed_non_resident_data(const attribute_view& attr) {
+    return attr.type == at_data && attr.name_length == 0 && attr.non_resident != 0;
+}
+
+std::string hex(std::uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<ull>(v));
+    return buf;
 }
 
 }  // namespace
@@ -119,35 +122,54 @@ bool ntfs_volume::read_record(std::uint64_t entry, std::vector<std::uint8_t>& ou
     if (record_size_ == 0 || entry > (~0ull / record_size_) - 1) return false;
     out.resize(record_size_);
     if (read_mft_prefix(entry * record_size_, record_size_, out.data()) != record_size_) return false;
-    return kavo::binary_data(out).starts_with("FILE", 4) &&
-           validate_and_fixup(out, geometry_.bytes_per_sector) == record_status::ok;
+    if (read_record_header(kavo::binary_data(out)).signature != record_signature::file) return false;
+    std::uint32_t torn = 0;
+    const bool ok = validate_and_fixup(out, geometry_.bytes_per_sector, &torn) == record_status::ok;
+    if (torn && diags_)
+        diags_->line("err: entry %llu: %u sector(s) torn, their update sequence numbers differ",
+                     static_cast<ull>(entry), torn);
+    return ok;
 }
 
-bool ntfs_volume::load_boot_sector() {
+status ntfs_volume::load_boot_sector() {
     boot_sector_.assign(512, 0);
-    if (!read_volume(0, boot_sector_.data(), 512)) return false;
+    if (!read_volume(0, boot_sector_.data(), 512)) return status::failure("its first sector cannot be read");
     const boot_status s = parse_boot_sector(boot_sector_, geometry_);
-    if (s == boot_status::bad_geometry && diags_)
-        diags_->line("err: boot sector geometry unusable (bytes per sector %u, sectors per cluster byte %u)",
-                     kavo::binary_data(boot_sector_).u16(0x0B), kavo::binary_data(boot_sector_).u8(0x0D));
-    return s == boot_status::ok;
+    const kavo::binary_data boot(boot_sector_);
+    if (s == boot_status::bad_geometry) {
+        if (diags_)
+            diags_->line("err: boot sector geometry unusable (bytes per sector %u, sectors per cluster byte %u)",
+                         boot.u16(0x0B), boot.u8(0x0D));
+        return status::failure("the NTFS boot sector describes no usable geometry");
+    }
+    if (s != boot_status::ok) return status::failure("no NTFS boot sector there");
+    return {};
 }
 
-bool ntfs_volume::load_record0() {
+status ntfs_volume::load_record0() {
+    const std::string where = "record 0 of the $MFT (at volume offset " + hex(geometry_.mft_offset) + ") ";
     record_size_ = geometry_.record_size;
     record0_.assign(record_size_, 0);
-    if (!read_volume(geometry_.mft_offset, record0_.data(), record_size_)) return false;
+    if (!read_volume(geometry_.mft_offset, record0_.data(), record_size_))
+        return status::failure(where + "cannot be read");
     // Record 0 may describe a larger record than the boot sector (4 KiB records on 512-byte sectors).
     const std::uint32_t derived = size_from_header(kavo::binary_data(record0_));
     if (derived > record_size_) {
         if (diags_) diags_->line("info: record 0 gives %u-byte records, the boot sector %u", derived, record_size_);
         record_size_ = derived;
         record0_.assign(record_size_, 0);
-        if (!read_volume(geometry_.mft_offset, record0_.data(), record_size_)) return false;
-        if (size_from_header(kavo::binary_data(record0_)) == 0) return false;
+        if (!read_volume(geometry_.mft_offset, record0_.data(), record_size_))
+            return status::failure(where + "cannot be read");
+        if (size_from_header(kavo::binary_data(record0_)) == 0)
+            return status::failure(where + "has no valid FILE header");
     }
-    if (!kavo::binary_data(record0_).starts_with("FILE", 4)) return false;
-    return validate_and_fixup(record0_, geometry_.bytes_per_sector) == record_status::ok;
+    if (read_record_header(kavo::binary_data(record0_)).signature != record_signature::file)
+        return status::failure(where + "has no FILE signature");
+    std::uint32_t torn = 0;
+    if (validate_and_fixup(record0_, geometry_.bytes_per_sector, &torn) != record_status::ok)
+        return status::failure(where + "has no valid FILE header");
+    if (torn && diags_) diags_->line("err: entry 0: %u sector(s) torn, their update sequence numbers differ", torn);
+    return {};
 }
 
 void ntfs_volume::set_mft_map(std::vector<compact_run> runs) {
@@ -192,14 +214,14 @@ void ntfs_volume::set_mft_map(std::vector<compact_run> runs) {
 void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
     std::vector<std::uint8_t> list_bytes;
     kavo::binary_data list;
-    for_each_attribute(rec0, [&](kavo::binary_data attr) {
-        if (attr.u32(0) != at_attribute_list) return true;
-        if (attr.u8(0x08) == 0) {
-            list = attr.sub(attr.u16(0x14), attr.u32(0x10));
+    for_each_attribute(rec0, [&](const attribute_view& attr) {
+        if (attr.type != at_attribute_list) return true;
+        if (!attr.non_resident) {
+            list = attr.bytes.sub(attr.value_offset, attr.value_length);
         } else {
             std::vector<compact_run> runs;
-            decode_compact_runs(attr, runs);
-            const std::uint64_t real = std::min(attr.u64(0x30), max_list_bytes);
+            decode_compact_runs(attr.bytes, runs);
+            const std::uint64_t real = std::min(attr.data_size, max_list_bytes);
             list_bytes.assign(static_cast<std::size_t>(real), 0);
             std::uint64_t filled = 0;
             const std::uint64_t cs = geometry_.cluster_size;
@@ -248,10 +270,10 @@ void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
             if (diags_) diags_->line("err: $MFT extension record %llu unreadable", static_cast<ull>(target));
             continue;
         }
-        for_each_attribute(kavo::binary_data(ext), [&](kavo::binary_data attr) {
-            if (!unnamed_non_resident_data(attr) || attr.u16(0x0E) != id) return true;
+        for_each_attribute(kavo::binary_data(ext), [&](const attribute_view& attr) {
+            if (!unnamed_non_resident_data(attr) || attr.id != id) return true;
             std::vector<compact_run> more;
-            decode_compact_runs(attr, more);
+            decode_compact_runs(attr.bytes, more);
             mft_runs_.insert(mft_runs_.end(), more.begin(), more.end());
             added = true;
             return false;
@@ -264,11 +286,11 @@ void ntfs_volume::load_mft_runs() {
     kavo::binary_data rec0(record0_);
     mft_runs_.clear();
     bool has_list = false;
-    for_each_attribute(rec0, [&](kavo::binary_data attr) {
-        if (attr.u32(0) == at_attribute_list) has_list = true;
+    for_each_attribute(rec0, [&](const attribute_view& attr) {
+        if (attr.type == at_attribute_list) has_list = true;
         if (unnamed_non_resident_data(attr)) {
             std::vector<compact_run> runs;
-            decode_compact_runs(attr, runs);
+            decode_compact_runs(attr.bytes, runs);
             mft_runs_.insert(mft_runs_.end(), runs.begin(), runs.end());
         }
         return true;
@@ -287,9 +309,9 @@ void ntfs_volume::load_bitmap_runs() {
         if (diags_) diags_->line("err: $Bitmap record unreadable");
         return;
     }
-    for_each_attribute(kavo::binary_data(rec), [&](kavo::binary_data attr) {
+    for_each_attribute(kavo::binary_data(rec), [&](const attribute_view& attr) {
         if (!unnamed_non_resident_data(attr)) return true;
-        decode_compact_runs(attr, bitmap_runs_);
+        decode_compact_runs(attr.bytes, bitmap_runs_);
         return false;
     });
 }
@@ -303,15 +325,16 @@ void ntfs_volume::use_rebuilt_mft(std::vector<std::uint8_t> bytes, std::uint32_t
     in_memory_ = true;
 }
 
-bool open_volume(ntfs_volume& v, std::uint64_t& mft_offset) {
-    if (!v.reader_) return false;
+status open_volume(ntfs_volume& v, std::uint64_t& mft_offset) {
+    if (!v.reader_) return status::failure("nothing to read from");
     if (v.ready_) {
         mft_offset = v.geometry_.mft_offset;
-        return true;
+        return {};
     }
-    if (!v.load_boot_sector() || !v.load_record0()) return false;
-    v.allocated_record_size_ = kavo::binary_data(v.record0_).u32(0x1C);
-    if (v.allocated_record_size_ == 0) return false;
+    if (status s = v.load_boot_sector(); !s) return s;
+    if (status s = v.load_record0(); !s) return s;
+    v.allocated_record_size_ = read_record_header(kavo::binary_data(v.record0_)).bytes_allocated;
+    if (v.allocated_record_size_ == 0) return status::failure("record 0 of the $MFT allocates no bytes");
     if (v.allocated_record_size_ != v.record_size_ && v.diags_)
         v.diags_->line("info: record 0 allocates %u bytes per record, records are read %u bytes apart",
                        v.allocated_record_size_, v.record_size_);
@@ -320,7 +343,7 @@ bool open_volume(ntfs_volume& v, std::uint64_t& mft_offset) {
     v.entry_count_ = v.mft_mapped_bytes_ / v.record_size_;
     v.load_bitmap_runs();
     mft_offset = v.geometry_.mft_offset;
-    return true;
+    return {};
 }
 
 std::uint64_t entry_offset(const ntfs_volume& v, std::uint64_t entry) {

@@ -10,6 +10,7 @@
 #include "ntfs/boot_sector.h"
 #include "ntfs/data_runs.h"
 #include "ntfs/memory_mft_source.h"
+#include "support/status.h"
 
 namespace skelvar {
 
@@ -78,12 +79,12 @@ public:
                          const boot_geometry& geometry);
 
 private:
-    friend bool open_volume(ntfs_volume& volume, std::uint64_t& mft_offset);
+    friend status open_volume(ntfs_volume& volume, std::uint64_t& mft_offset);
     friend void close_volume(ntfs_volume& volume);
     friend std::uint64_t entry_offset(const ntfs_volume& volume, std::uint64_t entry);
 
-    bool load_boot_sector();
-    bool load_record0();
+    status load_boot_sector();
+    status load_record0();
     void load_mft_runs();
     void add_list_extents(kavo::binary_data record0);
     void set_mft_map(std::vector<compact_run> runs);
@@ -116,8 +117,8 @@ private:
 };
 
 // Reads the boot sector and record 0; a second call on a ready volume only
-// hands back the $MFT offset.
-bool open_volume(ntfs_volume& volume, std::uint64_t& mft_offset);
+// hands back the $MFT offset. A failure says what was wrong.
+status open_volume(ntfs_volume& volume, std::uint64_t& mft_offset);
 // Byte offset of entry `entry` inside the volume through the $MFT runs; 0 when
 // the volume is not ready or the entry lies beyond the runs.
 std::uint64_t entry_offset(const ntfs_volume& volume, std::uint64_t entry);

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <set>
 
-#include "app/mft_entries_ctx.h"
+#include "ntfs/attribute_iterator.h"
 #include "ntfs/directory_index.h"
-#include "ntfs/file_record.h"
-#include "ntfs/mft_walk.h"
+#include "ntfs/entry_reader.h"
 #include "ntfs/name_case.h"
+#include "ntfs/record_header.h"
 #include "support/binary_data.h"
+#include "support/diag_log.h"
 #include "support/utf8.h"
 
 namespace skelvar {
@@ -17,9 +18,6 @@ namespace {
 
 using ull = unsigned long long;
 
-constexpr std::uint32_t tag_symlink = 0xA000000C;
-constexpr std::uint32_t tag_mount_point = 0xA0000003;
-constexpr std::uint32_t symlink_relative = 0x1;
 // Links followed in one lookup before it is taken for a loop.
 constexpr int max_link_hops = 32;
 
@@ -79,28 +77,12 @@ std::vector<std::u16string> target_segments(std::u16string_view target) {
     return segs;
 }
 
-// The flags word of a symbolic link's reparse data (bit 0: relative target).
-std::uint32_t symlink_flags(const mft_entry_info& e) {
-    for (const auto& [key, row] : e.catalogue) {
-        if (row.type != at_reparse_point || row.non_resident) continue;
-        kavo::binary_data value = kavo::binary_data(row.record_copy).sub(row.value_offset, row.value_length);
-        if (value.u32(0x00) == tag_symlink) return value.u32(0x10);
-    }
-    return 0;
-}
-
-// A reparse point that redirects a path: it needs a data length and a substitute name.
+// A reparse point that redirects a path: a symbolic link or junction with a substitute name.
 bool redirecting_reparse(const mft_entry_info& e, std::u16string& target, bool& relative) {
-    for (const auto& [key, row] : e.catalogue) {
-        if (row.type != at_reparse_point || row.non_resident) continue;
-        kavo::binary_data value = kavo::binary_data(row.record_copy).sub(row.value_offset, row.value_length);
-        const std::uint32_t tag = value.u32(0x00);
-        if (tag != tag_symlink && tag != tag_mount_point) continue;
-        if (value.u16(0x04) == 0 || value.u16(0x0A) == 0) continue;
-        auto rp = e.reparse_points.find(key);
-        if (rp == e.reparse_points.end() || rp->second.target.empty()) continue;
-        target = rp->second.target;
-        relative = tag == tag_symlink && (symlink_flags(e) & symlink_relative) != 0;
+    for (const auto& [key, rp] : e.reparse_points) {
+        if (!rp.redirects()) continue;
+        target = rp.target;
+        relative = rp.relative();
         return true;
     }
     return false;
@@ -118,20 +100,22 @@ std::vector<std::u16string> split_user_path(std::u16string_view path, bool* from
     return segs;
 }
 
+diag_log& path_lookup::log() const { return entries_.records().log(); }
+
 std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std::uint64_t entry,
                                                          const std::vector<std::u16string>* key_names) {
     std::vector<std::uint8_t> record;
-    if (read_file_record(ctx_, entry, record) != record_status::ok) {
-        ctx_.diags.line("err: readFR: inode 0x%llx", static_cast<ull>(entry));
+    if (entries_.records().read_record(entry, record) != record_status::ok) {
+        log().line("err: readFR: inode 0x%llx", static_cast<ull>(entry));
         return std::nullopt;
     }
     mft_entry_info e;
-    if (!parse_entry(ctx_, record, entry, e, false)) {
-        ctx_.diags.line("err: paramsFR: inode 0x%llx", static_cast<ull>(entry));
+    if (!entries_.parse(record, entry, e, false)) {
+        log().line("err: paramsFR: inode 0x%llx", static_cast<ull>(entry));
         return std::nullopt;
     }
     if (e.file_names.empty()) {
-        ctx_.diags.line("err: namelookup: inode 0x%llx", static_cast<ull>(entry));
+        log().line("err: namelookup: inode 0x%llx", static_cast<ull>(entry));
         return std::nullopt;
     }
     child c;
@@ -166,26 +150,23 @@ std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std
 void path_lookup::add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out) {
     if (!parent_refs_built_) {
         parent_refs_built_ = true;
+        mft_reader& records = entries_.records();
         std::vector<std::uint8_t> record;
         // The first read teaches the record size.
-        if (read_file_record(ctx_, 0, record) == record_status::unreadable || ctx_.record_size == 0) return;
-        const std::uint64_t count = ctx_.source->size_bytes() / ctx_.record_size;
+        if (records.read_record(0, record) == record_status::unreadable || records.record_size() == 0) return;
+        const std::uint64_t count = records.source()->size_bytes() / records.record_size();
         for (std::uint64_t n = 0; n < count; ++n) {
-            if (read_file_record(ctx_, n, record) != record_status::ok) continue;
-            kavo::binary_data rec(record);
-            if (!rec.starts_with("FILE", 4) || (rec.u16(0x16) & record_in_use) == 0) continue;
-            const std::uint64_t base = ref_entry(rec.u64(0x20));
+            if (records.read_record(n, record) != record_status::ok) continue;
+            const kavo::binary_data rec(record);
+            const file_record_header h = read_record_header(rec);
+            if (h.signature != record_signature::file || !h.in_use()) continue;
+            const std::uint64_t base = ref_entry(h.base_ref);
             const std::uint64_t holder = base ? base : n;
-            std::size_t pos = rec.u16(0x14);
-            while (rec.has(pos, 0x18)) {
-                const std::uint32_t type = rec.u32(pos), length = rec.u32(pos + 4);
-                if (type == at_end || length == 0 || !rec.has(pos, length)) break;
-                if (type == at_file_name && rec.u8(pos + 0x08) == 0) {
-                    const std::size_t value = pos + rec.u16(pos + 0x14);
-                    if (rec.u32(pos + 0x10) >= 8 && rec.has(value, 8))
-                        parent_refs_.emplace_back(ref_entry(rec.u64(value)), holder);
-                }
-                pos += length;
+            attribute_iterator it(rec, h.first_attribute);
+            for (attribute_view a; it.next(a);) {
+                if (a.type != at_file_name || a.non_resident) continue;
+                const kavo::binary_data value = a.bytes.from(a.value_offset);
+                if (a.value_length >= 8 && value.has(0, 8)) parent_refs_.emplace_back(ref_entry(value.u64(0)), holder);
             }
         }
         std::sort(parent_refs_.begin(), parent_refs_.end());
@@ -198,38 +179,38 @@ void path_lookup::add_children_from_parent_refs(std::uint64_t dir, std::vector<s
 const path_lookup::listing& path_lookup::children_of(std::uint64_t dir) {
     auto found = cache_.find(dir);
     if (found != cache_.end()) {
-        ctx_.diags.text("info: cache lookup");
+        log().text("info: cache lookup");
         return found->second;
     }
     listing& list = cache_[dir];
-    ctx_.diags.text("info: get children nodes");
+    log().text("info: get children nodes");
     children_set set;
     index_read_status status;
     index_names key_names;
-    read_children(ctx_, dir, set, false, &status, &key_names);
+    read_children(entries_, dir, set, false, &status, &key_names);
     std::vector<std::uint64_t> entries(set.begin(), set.end());
     // An extracted $MFT has no clusters: a directory too large for its root node
     // is listed from the parent references of the names instead.
-    if (status.allocation_found && !status.allocation_read && ctx_.source && ctx_.source->is_extracted_file()) {
-        ctx_.diags.text("info: index allocation not readable, children from parent references");
+    if (status.allocation_found && !status.allocation_read && entries_.records().is_extracted_file()) {
+        log().text("info: index allocation not readable, children from parent references");
         add_children_from_parent_refs(dir, entries);
         std::sort(entries.begin(), entries.end());
         entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
     }
     entries.erase(std::remove(entries.begin(), entries.end(), dir), entries.end());
     if (entries.empty()) {
-        ctx_.diags.text("info: none found");
+        log().text("info: none found");
         return list;
     }
-    ctx_.diags.line("info: # children [%d]", static_cast<int>(entries.size()));
-    ctx_.diags.text("info: get children names");
+    log().line("info: # children [%d]", static_cast<int>(entries.size()));
+    log().text("info: get children names");
     for (std::uint64_t e : entries) {
         auto k = key_names.find(e);
         if (auto c = read_child(dir, e, k == key_names.end() ? nullptr : &k->second))
             list.children.push_back(std::move(*c));
     }
     if (list.children.empty()) {
-        ctx_.diags.text("err: no child names");
+        log().text("err: no child names");
         return list;
     }
     list.ok = true;
@@ -238,17 +219,17 @@ const path_lookup::listing& path_lookup::children_of(std::uint64_t dir) {
 
 std::optional<std::uint64_t> path_lookup::lookup_path(std::u16string_view path, bool follow_final_link) {
     if (path.empty()) {
-        ctx_.diags.text("path empty");
+        log().text("path empty");
         return std::nullopt;
     }
     const std::string shown = uni::to_utf8(path);
-    ctx_.diags.line("anal: %s", uni::to_utf8(strip_device(path)).c_str());
+    log().line("anal: %s", uni::to_utf8(strip_device(path)).c_str());
     bool from_root = false;
     std::vector<std::u16string> segs = split_user_path(path, &from_root);
-    if (from_root) ctx_.diags.text("root dir");
+    if (from_root) log().text("root dir");
 
     auto fail = [&]() -> std::optional<std::uint64_t> {
-        ctx_.diags.line("inode not found for %s", shown.c_str());
+        log().line("inode not found for %s", shown.c_str());
         return std::nullopt;
     };
 
@@ -269,7 +250,7 @@ std::optional<std::uint64_t> path_lookup::lookup_path(std::u16string_view path, 
             continue;
         }
         const std::u16string folded = upcase(seg);
-        ctx_.diags.line("seg: %s", uni::to_utf8(folded).c_str());
+        log().line("seg: %s", uni::to_utf8(folded).c_str());
         const listing& list = children_of(trail.back());
         if (!list.ok) return fail();
         const child* match = nullptr;
@@ -280,13 +261,13 @@ std::optional<std::uint64_t> path_lookup::lookup_path(std::u16string_view path, 
             }
         }
         if (!match) {
-            ctx_.diags.text("err: no child nodes");
+            log().text("err: no child nodes");
             return fail();
         }
         const bool last = i + 1 == segs.size();
         if (match->is_link && (!last || follow_final_link)) {
             if (++hops > max_link_hops) {
-                ctx_.diags.text("err: too many links");
+                log().text("err: too many links");
                 return fail();
             }
             std::vector<std::u16string> next = target_segments(match->link_target);
@@ -295,10 +276,10 @@ std::optional<std::uint64_t> path_lookup::lookup_path(std::u16string_view path, 
             next.insert(next.end(), segs.begin() + static_cast<std::ptrdiff_t>(i + 1), segs.end());
             segs = std::move(next);
             i = 0;
-            ctx_.diags.text("info: restart segments [link]");
+            log().text("info: restart segments [link]");
             continue;
         }
-        ctx_.diags.line("info: inode found for seg: %s : 0x%llx", uni::to_utf8(folded).c_str(),
+        log().line("info: inode found for seg: %s : 0x%llx", uni::to_utf8(folded).c_str(),
                         static_cast<ull>(match->entry));
         trail.push_back(match->entry);
         ++i;

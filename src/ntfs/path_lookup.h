@@ -13,11 +13,12 @@
 
 namespace skelvar {
 
-struct mft_entries_ctx;
+class diag_log;
+class entry_reader;
 
 class path_lookup {
 public:
-    explicit path_lookup(mft_entries_ctx& ctx) : ctx_(ctx) {}
+    explicit path_lookup(const entry_reader& entries) : entries_(entries) {}
 
     // Entry number of `path` ("c:\a\b", "\a\b", "a/b", "[root]\a", a stream name
     // after ":" ignored, any letter case). Links on the way are followed; a link
@@ -50,7 +51,9 @@ private:
     std::optional<child> read_child(std::uint64_t dir, std::uint64_t entry, const std::vector<std::u16string>* key_names);
     void add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out);
 
-    mft_entries_ctx& ctx_;
+    diag_log& log() const;
+
+    const entry_reader& entries_;
     std::map<std::uint64_t, listing> cache_;
     // Extracted $MFT only: (parent, child) pairs from every in-use name, sorted; built on first need.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> parent_refs_;

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
-#include "app/mft_entries_ctx.h"
-#include "ntfs/mft_walk.h"
+#include "ntfs/entry_reader.h"
 #include "ntfs/ntfs_types.h"
 #include "ntfs/ntfs_volume.h"
-#include "ntfs/source_opening.h"
 #include "ntfs/stream_reader.h"
 #include "support/binary_data.h"
+#include "support/diag_log.h"
 
 namespace skelvar {
 
@@ -150,11 +149,12 @@ std::size_t load_sds_stream(ntfs_volume& volume, const std::vector<compact_run>&
     return scan_sds(reader, table);
 }
 
-bool load_security_table(mft_entries_ctx& ctx, security_table& table) {
+bool load_security_table(const entry_reader& entries, security_table& table) {
     table.attempted = true;
+    diag_log& log = entries.records().log();
     mft_entry_info secure;
-    if (!ctx.source || !read_and_parse_entry(ctx, secure_entry, secure, true)) {
-        ctx.diags.line("err: $Secure record unreadable, no security descriptors");
+    if (!entries.records().ready() || !entries.read_and_parse(secure_entry, secure, true)) {
+        log.line("err: $Secure record unreadable, no security descriptors");
         return false;
     }
     std::size_t added = 0;
@@ -164,22 +164,17 @@ bool load_security_table(mft_entries_ctx& ctx, security_table& table) {
         found = true;
         if (!row.non_resident) {
             added += load_sds_bytes(row.value, table);
-        } else if (ntfs_volume* volume = context_volume(ctx)) {
+        } else if (ntfs_volume* volume = entries.records().volume()) {
             if (row.data_size > max_sds_bytes)
-                ctx.diags.line("info: $SDS of %llu bytes, only the first %llu read", static_cast<ull>(row.data_size),
-                               static_cast<ull>(max_sds_bytes));
+                log.line("info: $SDS of %llu bytes, only the first %llu read", static_cast<ull>(row.data_size),
+                         static_cast<ull>(max_sds_bytes));
             added += load_sds_stream(*volume, row.runs, row.data_size, table);
         }
         break;
     }
-    if (!found) ctx.diags.line("info: $Secure has no $SDS stream");
-    ctx.diags.line("info: %llu security descriptors loaded from $Secure:$SDS", static_cast<ull>(added));
+    if (!found) log.line("info: $Secure has no $SDS stream");
+    log.line("info: %llu security descriptors loaded from $Secure:$SDS", static_cast<ull>(added));
     return !table.entries.empty();
-}
-
-const security_table& context_security_table(mft_entries_ctx& ctx) {
-    if (!ctx.security.attempted) load_security_table(ctx, ctx.security);
-    return ctx.security;
 }
 
 }  // namespace skelvar

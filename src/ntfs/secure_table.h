@@ -12,8 +12,8 @@
 
 namespace skelvar {
 
+class entry_reader;
 class ntfs_volume;
-struct mft_entries_ctx;
 
 struct security_table {
     std::map<std::uint32_t, security_descriptor_info> entries;
@@ -35,9 +35,6 @@ std::size_t load_sds_stream(ntfs_volume& volume, const std::vector<compact_run>&
 
 // Reads entry 9 of the open source, finds its $SDS stream and loads it.
 // True when at least one entry was loaded.
-bool load_security_table(mft_entries_ctx& ctx, security_table& table);
-
-// The run's table, loaded on first use.
-const security_table& context_security_table(mft_entries_ctx& ctx);
+bool load_security_table(const entry_reader& entries, security_table& table);
 
 }  // namespace skelvar

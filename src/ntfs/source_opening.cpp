@@ -1,9 +1,11 @@
 #include "ntfs/source_opening.h"
 
-#include "app/mft_entries_ctx.h"
+#include <cstdio>
+
 #include "ntfs/inode_store.h"
+#include "ntfs/ntfs_volume.h"
 #include "ntfs/volume_mft_source.h"
-#include "support/utf8.h"
+#include "support/diag_log.h"
 #include "volume/raw_disk_io.h"
 
 namespace skelvar {
@@ -20,71 +22,75 @@ std::uint32_t reader_kind(std::uint32_t source_type) {
     }
 }
 
-void clear_source(mft_entries_ctx& ctx) {
-    ctx.source.reset();
-    ctx.entry_count = 0;
+std::string offset_text(std::uint64_t offset) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<ull>(offset));
+    return buf;
 }
 
-bool open_mft_file_source(mft_entries_ctx& ctx) {
-    ctx.source = open_mft_file(ctx.mftfile_path);
-    if (!ctx.source || !ctx.source->ready()) {
-        clear_source(ctx);
-        return false;
-    }
-    ctx.source_label = uni::to_utf16(ctx.mftfile_path);
-    const std::uint32_t rs = ctx.record_size ? ctx.record_size : 1024;
-    ctx.entry_count = ctx.source->size_bytes() / rs;
-    return true;
+status open_mft_file_source(const source_settings& settings, mft_reader& records) {
+    std::string reason;
+    std::unique_ptr<mft_source> source = open_mft_file(settings.mftfile_path, reason);
+    if (!source) return status::failure(reason);
+    const std::uint64_t size = source->size_bytes();
+    records.attach(std::move(source));
+    // The record size is learned from record 0 by the first read; until then 1024 is assumed.
+    records.set_entry_count(size / 1024);
+    return {};
 }
 
 // Opens the volume on a reader and, with -regen_mft, rebuilds its $MFT.
-bool open_volume_source(mft_entries_ctx& ctx, std::unique_ptr<RAW_DISK_IO> reader, std::uint32_t type,
-                        std::uint64_t offset, const std::string& name) {
+status open_volume_source(const source_settings& settings, bool show_progress, mft_reader& records,
+                          std::unique_ptr<RAW_DISK_IO> reader, std::uint32_t type, std::uint64_t offset,
+                          const std::string& name) {
+    diag_log& log = records.log();
     if (!reader->ok()) {
-        ctx.diags.line("err: cannot open %s", name.c_str());
-        return false;
+        log.line("err: cannot open %s", name.c_str());
+        return status::failure(reader->open_error());
     }
-    auto volume = std::make_unique<ntfs_volume>(std::move(reader), offset, type, &ctx.diags);
+    auto volume = std::make_unique<ntfs_volume>(std::move(reader), offset, type, &log);
     std::uint64_t mft_offset = 0;
-    if (open_volume(*volume, mft_offset))
-        ctx.diags.line("info: volume at 0x%llx, $MFT at 0x%llx, %llu entries of %u bytes", static_cast<ull>(offset),
-                       static_cast<ull>(mft_offset), static_cast<ull>(volume->entry_count()), volume->record_size());
+    const status opened = open_volume(*volume, mft_offset);
+    if (opened)
+        log.line("info: volume at 0x%llx, $MFT at 0x%llx, %llu entries of %u bytes", static_cast<ull>(offset),
+                 static_cast<ull>(mft_offset), static_cast<ull>(volume->entry_count()), volume->record_size());
     else
-        ctx.diags.line("err: no NTFS volume at offset 0x%llx of %s", static_cast<ull>(offset), name.c_str());
+        log.line("err: no NTFS volume at offset 0x%llx of %s", static_cast<ull>(offset), name.c_str());
     // The rebuild also serves a volume whose record 0 is beyond use.
-    if (ctx.regen_mft && volume->has_reader()) {
+    if (settings.regen_mft && volume->has_reader()) {
         inode_store_options options;
-        options.show_progress = ctx.show_progress;
-        if (!build_inode_store(*volume, options)) ctx.diags.line("err: -regen_mft found no file records");
+        options.show_progress = show_progress;
+        if (!build_inode_store(*volume, options)) log.line("err: -regen_mft found no file records");
     }
     if (!volume->ready()) {
         close_volume(*volume);
-        return false;
+        return status::failure("no NTFS volume at offset " + offset_text(offset) + ": " + opened.reason());
     }
-    ctx.source = std::make_unique<volume_mft_source>(std::move(volume));
-    return true;
+    const std::uint64_t count = volume->entry_count();
+    records.attach(std::make_unique<volume_mft_source>(std::move(volume)));
+    records.set_entry_count(count);
+    return {};
 }
 
-bool open_path_source(mft_entries_ctx& ctx, const std::string& path, std::uint32_t type) {
+status open_path_source(const source_settings& settings, bool show_progress, mft_reader& records,
+                        const std::string& path, std::uint32_t type) {
     // Live volumes start at their first byte.
-    const std::uint64_t offset = type == ntfs_volume::source_volume ? 0 : ctx.volume_offset;
-    return open_volume_source(ctx, std::make_unique<RAW_DISK_IO>(path, reader_kind(type)), type, offset, path);
-}
-
-// -partition and -vss: a device path as given, or a drive letter.
-bool open_volume_path_source(mft_entries_ctx& ctx) {
-    const std::string& path = ctx.volume_path;
-    if (path.rfind("\\\\", 0) == 0) return open_path_source(ctx, path, ntfs_volume::source_device);
-    return open_path_source(ctx, path.substr(0, 1) + ":", ntfs_volume::source_volume);
-}
-
-bool open_drive_source(mft_entries_ctx& ctx) {
-    const std::string name = "physical drive " + std::to_string(ctx.drive_number);
-    return open_volume_source(ctx, std::make_unique<RAW_DISK_IO>(ctx.drive_number), ntfs_volume::source_drive,
-                              ctx.volume_offset, name);
+    const std::uint64_t offset = type == ntfs_volume::source_volume ? 0 : settings.volume_offset;
+    return open_volume_source(settings, show_progress, records,
+                              std::make_unique<RAW_DISK_IO>(path, reader_kind(type)), type, offset, path);
 }
 
 }  // namespace
+
+std::string source_settings::name() const {
+    if (!mftfile_path.empty()) return mftfile_path;
+    if (!vmdk_paths.empty()) return vmdk_paths.front();
+    if (!image_path.empty()) return image_path;
+    if (!volume_path.empty()) return volume_path;
+    if (!mounted_vmdk_path.empty()) return mounted_vmdk_path;
+    if (drive_number >= 0) return "physical drive " + std::to_string(drive_number);
+    return "the source";
+}
 
 std::uint32_t source_type_of_path(const std::string& path) {
     if (path.find("\\\\") != std::string::npos) return ntfs_volume::source_device;
@@ -93,41 +99,33 @@ std::uint32_t source_type_of_path(const std::string& path) {
     return ntfs_volume::source_image;
 }
 
-ntfs_volume* context_volume(mft_entries_ctx& ctx) {
-    auto* v = dynamic_cast<volume_mft_source*>(ctx.source.get());
-    return v ? &v->volume() : nullptr;
-}
-
-bool open_source(mft_entries_ctx& ctx) {
-    clear_source(ctx);
-    bool ok = false;
-    if (!ctx.mftfile_path.empty()) {
-        ok = open_mft_file_source(ctx);
-    } else if (!ctx.vmdk_paths.empty()) {
-        ctx.diags.line("err: virtual disk chains cannot be read yet");
-    } else if (!ctx.image_path.empty()) {
-        ok = open_path_source(ctx, ctx.image_path, source_type_of_path(ctx.image_path));
-    } else if (!ctx.volume_path.empty()) {
-        ok = open_volume_path_source(ctx);
-    } else if (!ctx.mounted_vmdk_path.empty()) {
+status open_source(const source_settings& settings, bool show_progress, mft_reader& records) {
+    records.detach();
+    if (!settings.mftfile_path.empty()) return open_mft_file_source(settings, records);
+    if (!settings.vmdk_paths.empty()) return status::failure("reading VMDK disks is not built yet");
+    if (!settings.image_path.empty())
+        return open_path_source(settings, show_progress, records, settings.image_path,
+                                source_type_of_path(settings.image_path));
+    if (!settings.volume_path.empty()) {
+        // -partition and -vss: a device path as given, or a drive letter.
+        const std::string& path = settings.volume_path;
+        if (path.rfind("\\\\", 0) == 0)
+            return open_path_source(settings, show_progress, records, path, ntfs_volume::source_device);
+        return open_path_source(settings, show_progress, records, path.substr(0, 1) + ":",
+                                ntfs_volume::source_volume);
+    }
+    if (!settings.mounted_vmdk_path.empty()) {
         // Only a device path names a mounted virtual disk.
-        if (ctx.mounted_vmdk_path.rfind("\\\\.\\", 0) == 0)
-            ok = open_path_source(ctx, ctx.mounted_vmdk_path, ntfs_volume::source_device);
-    } else if (ctx.drive_number >= 0) {
-        ok = open_drive_source(ctx);
+        if (settings.mounted_vmdk_path.rfind("\\\\.\\", 0) != 0)
+            return status::failure("a mounted VMDK is named by a device path (\\\\.\\...)");
+        return open_path_source(settings, show_progress, records, settings.mounted_vmdk_path,
+                                ntfs_volume::source_device);
     }
-    if (!ok) {
-        clear_source(ctx);
-        return false;
-    }
-    if (ntfs_volume* v = context_volume(ctx)) {
-        ctx.entry_count = v->entry_count();
-        ctx.record_size = v->record_size() ? v->record_size() : 1024;
-        ctx.sector_stride = ctx.source->sector_stride();
-    }
-    // The walk learns the record size from the source on its first read.
-    ctx.record_size_learned = false;
-    return true;
+    if (settings.drive_number >= 0)
+        return open_volume_source(settings, show_progress, records,
+                                  std::make_unique<RAW_DISK_IO>(settings.drive_number), ntfs_volume::source_drive,
+                                  settings.volume_offset, settings.name());
+    return status::failure("no source was named");
 }
 
 }  // namespace skelvar

@@ -11,6 +11,20 @@ namespace skelvar {
 
 class ntfs_volume;
 
+// The leading bytes of the data streams that the run reads: raised by the
+// header actions, the signature filters and the record dump, each to the
+// length it needs.
+struct header_request {
+    bool wanted = false;
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+
+    void want(std::uint32_t bytes) {
+        wanted = true;
+        if (length < bytes) length = bytes;
+    }
+};
+
 // Reads [offset, offset + length) of the stream that `row` describes into `out`,
 // cut at its data size. A resident value comes from the record; a non-resident
 // one through `volume` (nothing without one). Bytes past the initialized size

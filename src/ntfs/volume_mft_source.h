@@ -26,7 +26,7 @@ public:
     bool read_run_clusters(const std::vector<compact_run>& runs, std::uint64_t max_bytes,
                            std::vector<std::uint8_t>& out) override;
 
-    ntfs_volume& volume() { return *volume_; }
+    ntfs_volume* volume() override { return volume_.get(); }
 
     static constexpr std::size_t window_size = 1 << 20;
 

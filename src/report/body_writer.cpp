@@ -2,10 +2,8 @@
 
 #include <array>
 #include <charconv>
-#include <optional>
 #include <string>
 
-#include "app/mft_entries_ctx.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
 #include "report/output_row.h"
@@ -31,14 +29,10 @@ body_times si_times(const mft_entry_info& entry) {
 
 body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modified, fn.mft_changed, fn.created}}; }
 
-}  // namespace
-
-struct body_writer::impl {
-    impl(mft_entries_ctx& c, std::ostream& o) : ctx(c), out(o) {}
-
-    void prepare() {
-        if (writer) return;
-        row.columns.clear();
+class body_writer final : public layout_writer {
+public:
+    body_writer(const report_context& c, std::ostream& o)
+        : layout_writer(o), context(c), ctx(c.options), writer(make_row_format(ctx, true)) {
         md5 = row.add(kind_text, 0, 0, "md5");
         name = row.add(kind_text, 0, 0, "name");
         inode = row.add(kind_u64, col_decimal, 0, "inode");
@@ -54,15 +48,10 @@ struct body_writer::impl {
         set_text(row, mode, {});
         set_number(row, uid, 0, 4);
         set_number(row, gid, 0, 4);
-        writer.emplace(make_row_format(ctx, true));
     }
 
-    void write_header() {
-        prepare();
-        if (!header_pending) return;
-        writer->write_header(out, row);
-        header_pending = false;
-    }
+private:
+    void write_header_line() override { writer.write_header(out_, row); }
 
     // Per-entry part of the name cell: state, kind and other-info items, each closed by "; ".
     void build_items(const mft_entry_info& entry) {
@@ -107,18 +96,17 @@ struct body_writer::impl {
         cell.resize(cell_base);
         cell += which;
         // The body file is '|'-separated whatever separator is set: the name must never carry one.
-        if (writer->format().sep_char != '|')
+        if (writer.format().sep_char != '|')
             for (std::size_t i = 0; i < cell.size(); ++i)
                 if (cell[i] == '|') cell[i] = ';';
         set_text(row, name, cell);
         set_times(t);
-        writer->write_row(out, row);
+        writer.write_row(out_, row);
     }
 
-    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) {
-        write_header();
-        fill_result_record(entry, ctx, rec, 0);
-        collect_names_and_times(entry, ctx, rec, false);
+    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
+        fill_result_record(entry, context, rec, 0);
+        collect_names_and_times(entry, context, rec, false);
         set_text(row, md5, rec.md5_present ? std::string_view(rec.md5) : std::string_view("0"));
         set_number(row, inode, entry.entry_number, 8);
         set_number(row, size, rec.size, 8);
@@ -153,11 +141,10 @@ struct body_writer::impl {
         }
     }
 
-    mft_entries_ctx& ctx;
-    std::ostream& out;
-    bool header_pending = true;
+    const report_context context;  // a copy: it names the settings, it owns nothing
+    const report_options& ctx;
     output_row row;
-    std::optional<row_writer> writer;
+    row_writer writer;
     result_record rec;
     int md5 = -1, name = -1, inode = -1, mode = -1, uid = -1, gid = -1, size = -1;
     std::array<int, 4> times{-1, -1, -1, -1};
@@ -166,13 +153,10 @@ struct body_writer::impl {
     std::size_t cell_base = 0;
 };
 
-body_writer::body_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}
-body_writer::~body_writer() = default;
+}  // namespace
 
-void body_writer::write_header() { impl_->write_header(); }
-
-void body_writer::write_entry(const mft_entry_info& entry, std::u16string_view stream_name) {
-    impl_->write_entry(entry, stream_name);
+std::unique_ptr<layout_writer> make_body_writer(const report_context& context, std::ostream& out) {
+    return std::make_unique<body_writer>(context, out);
 }
 
 }  // namespace skelvar

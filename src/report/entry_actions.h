@@ -5,17 +5,30 @@
 
 #include <string>
 
+#include "ntfs/secure_table.h"
+#include "report/report_context.h"
+
 namespace skelvar {
 
 struct mft_entry_info;
-struct mft_entries_ctx;
 
-// Fills the action results of `entry` that the options ask for; a second call
-// for the same entry does nothing.
-void run_entry_actions(mft_entry_info& entry, mft_entries_ctx& ctx);
+class entry_actions {
+public:
+    explicit entry_actions(const report_context& context) : context_(context) {}
 
-// Owner SID of the entry: from the $Secure descriptor of its security id, else
-// from its own $SECURITY_DESCRIPTOR attribute; empty when neither gives one.
-std::string owner_sid_text(const mft_entry_info& entry, mft_entries_ctx& ctx);
+    // Fills the action results of `entry` that the options ask for; a second
+    // call for the same entry does nothing.
+    void run(mft_entry_info& entry);
+
+    // Owner SID of the entry: from the $Secure descriptor of its security id, else
+    // from its own $SECURITY_DESCRIPTOR attribute; empty when neither gives one.
+    std::string owner_sid(const mft_entry_info& entry);
+
+private:
+    void read_zone_streams(mft_entry_info& entry);
+
+    const report_context context_;  // a copy: it names the settings, it owns nothing
+    security_table security_;  // $Secure:$SDS, loaded on first use
+};
 
 }  // namespace skelvar

@@ -1,9 +1,9 @@
 // Names, their directory paths and the timestamp map of one entry.
 #include <string_view>
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
-#include "ntfs/path_resolution.h"
+#include "ntfs/path_resolver.h"
+#include "report/report_context.h"
 #include "report/result_record.h"
 #include "support/utf8.h"
 
@@ -34,8 +34,8 @@ span_ref append_text(std::string& texts, std::string_view narrow) {
 // the parent directory cannot be read.
 class path_finder {
 public:
-    path_finder(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec)
-        : entry_(entry), ctx_(ctx), rec_(rec) {}
+    path_finder(const mft_entry_info& entry, path_resolver* paths, result_record& rec)
+        : entry_(entry), paths_(paths), rec_(rec) {}
 
     bool find(attr_key key, std::uint64_t parent_ref, span_ref& out) {
         for (const name_item& n : rec_.names) {
@@ -50,8 +50,8 @@ public:
             out = append_text(rec_.texts, *p);
             return true;
         }
-        if (ctx_.source) {
-            parent_path resolved = resolve_parent_path(parent_ref, ctx_);
+        if (paths_) {
+            parent_path resolved = paths_->resolve_parent(parent_ref);
             if (resolved.ok) {
                 out = append_text(rec_.texts, resolved.path);
                 return true;
@@ -78,7 +78,7 @@ private:
     }
 
     const mft_entry_info& entry_;
-    mft_entries_ctx& ctx_;
+    path_resolver* paths_;
     result_record& rec_;
     std::vector<std::uint64_t> failed_;
 };
@@ -108,7 +108,7 @@ void enter_times(result_record& rec, time_source src, std::uint64_t modified, st
 
 }  // namespace
 
-void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec,
+void collect_names_and_times(const mft_entry_info& entry, const report_context& context, result_record& rec,
                              bool build_map) {
     rec.names.clear();
     rec.times.clear();
@@ -122,9 +122,9 @@ void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, 
         return;
     }
 
-    path_finder paths(entry, ctx, rec);
+    path_finder paths(entry, context.paths, rec);
     for (const auto& [key, fn] : entry.file_names) {
-        if (fn.is_dos && ctx.hide_dos_fntimes) continue;
+        if (fn.is_dos && context.options.hide_dos_fntimes) continue;
         span_ref path;
         if (!paths.find(key, fn.parent_ref, path)) continue;
         span_ref name = append_text(rec.texts, fn.name);

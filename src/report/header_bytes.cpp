@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
-#include "ntfs/source_opening.h"
 #include "ntfs/stream_head.h"
 
 namespace skelvar {
@@ -43,15 +41,14 @@ void scan_runs(std::span<const std::uint8_t> bytes, std::size_t first, std::size
 
 }  // namespace
 
-void sample_stream_header(catalogue_row& row, mft_entries_ctx& ctx, std::uint32_t size) {
-    const std::uint64_t offset = ctx.header_offset;
+void sample_stream_header(catalogue_row& row, ntfs_volume* volume, std::uint64_t offset, std::uint32_t size) {
     if (row.header_sampled) {
         const std::uint64_t have = row.header_sample.size();
         const std::uint64_t left = row.stream_size() > offset ? row.stream_size() - offset : 0;
         if (have >= size || have >= left) return;
     }
     row.header_sampled = true;
-    read_stream_head(row, context_volume(ctx), offset, size, row.header_sample);
+    read_stream_head(row, volume, offset, size, row.header_sample);
 }
 
 std::vector<header_string> find_header_strings(std::span<const std::uint8_t> bytes) {

@@ -11,12 +11,12 @@
 namespace skelvar {
 
 struct catalogue_row;
-struct mft_entries_ctx;
+class ntfs_volume;
 
-// Fills the row's sample with at most `size` bytes of its stream from the run's
-// header offset; a row already sampled with enough bytes is left alone. Non-resident
-// streams need a volume: with an extracted $MFT file their sample stays empty.
-void sample_stream_header(catalogue_row& row, mft_entries_ctx& ctx, std::uint32_t size);
+// Fills the row's sample with at most `size` bytes of its stream from `offset`;
+// a row already sampled with enough bytes is left alone. Non-resident streams
+// need a volume: with an extracted $MFT file their sample stays empty.
+void sample_stream_header(catalogue_row& row, ntfs_volume* volume, std::uint64_t offset, std::uint32_t size);
 
 struct header_string {
     std::size_t offset = 0;

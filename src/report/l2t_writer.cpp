@@ -1,17 +1,15 @@
 #include "report/l2t_writer.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/header_text.h"
-#include "app/mft_entries_ctx.h"
 #include "report/l2t_events.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
 #include "report/row_writer.h"
+#include "support/program_name.h"
 #include "support/utf8.h"
 
 namespace skelvar {
@@ -26,7 +24,7 @@ struct l2t_columns {
     bool pair = false;
 };
 
-l2t_columns build_l2t_columns(const mft_entries_ctx& ctx, output_row& row) {
+l2t_columns build_l2t_columns(const report_options& ctx, output_row& row) {
     row.columns.clear();
     l2t_columns c;
     const std::uint32_t text = ctx.quoted_text ? col_quoted : 0;
@@ -70,13 +68,10 @@ l2t_columns build_l2t_columns(const mft_entries_ctx& ctx, output_row& row) {
     return c;
 }
 
-}  // namespace
-
-struct l2t_writer::impl {
-    impl(mft_entries_ctx& c, std::ostream& o) : ctx(c), out(o) {}
-
-    void prepare() {
-        if (writer) return;
+class l2t_writer final : public layout_writer {
+public:
+    l2t_writer(const report_context& c, std::ostream& o)
+        : layout_writer(o), context(c), ctx(c.options), writer(make_row_format(ctx, true)) {
         cols = build_l2t_columns(ctx, row);
         format_text = program_name;
         format_text += " (brantel)";
@@ -86,15 +81,10 @@ struct l2t_writer::impl {
         set_text(row, cols.host, ctx.hostname);
         set_number(row, cols.version, 2, 4);
         set_text(row, cols.format, format_text);
-        writer.emplace(make_row_format(ctx, true));
     }
 
-    void write_header() {
-        prepare();
-        if (!header_pending) return;
-        writer->write_header(out, row);
-        header_pending = false;
-    }
+private:
+    void write_header_line() override { writer.write_header(out_, row); }
 
     void build_entry_texts(const mft_entry_info& entry) {
         // The source label changes only between walks.
@@ -198,13 +188,12 @@ struct l2t_writer::impl {
         desc += ' ';
         desc += filename;
         set_text(row, cols.desc, desc);
-        writer->write_row(out, row);
+        writer.write_row(out_, row);
     }
 
-    void write_entry(const mft_entry_info& entry) {
-        write_header();
-        fill_result_record(entry, ctx, rec, ctx.l2t_extended ? part_stream_info : 0);
-        collect_names_and_times(entry, ctx, rec, false);
+    void write_entry(const mft_entry_info& entry, std::u16string_view) override {
+        fill_result_record(entry, context, rec, ctx.l2t_extended ? part_stream_info : 0);
+        collect_names_and_times(entry, context, rec, false);
         if (rec.names.empty()) return;  // every name's directory unreadable: no line can say where it is
         build_entry_texts(entry);
 
@@ -219,7 +208,7 @@ struct l2t_writer::impl {
         set_number(row, cols.seqnum, rec.sequence, 2);
         set_text(row, cols.clusters, rec.stream_info);
         header.clear();
-        if (ctx.include_header || ctx.find_strings) {
+        if (ctx.header_wanted()) {
             // Always the bytes, each followed by a space, whatever the strings mode says.
             for (const auto& [key, stream] : entry.catalogue) {
                 (void)key;
@@ -238,12 +227,11 @@ struct l2t_writer::impl {
             if (rec.in_window(ev.value)) write_event(ev);
     }
 
-    mft_entries_ctx& ctx;
-    std::ostream& out;
-    bool header_pending = true;
+    const report_context context;  // a copy: it names the settings, it owns nothing
+    const report_options& ctx;
     output_row row;
     l2t_columns cols;
-    std::optional<row_writer> writer;
+    row_writer writer;
     result_record rec;
     std::vector<l2t_event> events;
     static constexpr std::uint32_t no_name = ~std::uint32_t{0};
@@ -254,11 +242,10 @@ struct l2t_writer::impl {
     std::string format_text, sourcetype, type, notes, extra, short_text, desc, filename, header;
 };
 
-l2t_writer::l2t_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}
-l2t_writer::~l2t_writer() = default;
+}  // namespace
 
-void l2t_writer::write_header() { impl_->write_header(); }
-
-void l2t_writer::write_entry(const mft_entry_info& entry) { impl_->write_entry(entry); }
+std::unique_ptr<layout_writer> make_l2t_writer(const report_context& context, std::ostream& out) {
+    return std::make_unique<l2t_writer>(context, out);
+}
 
 }  // namespace skelvar

@@ -5,25 +5,11 @@
 #include <memory>
 #include <ostream>
 
-#include "ntfs/mft_entry_info.h"
+#include "report/layout_writer.h"
+#include "report/report_context.h"
 
 namespace skelvar {
 
-struct mft_entries_ctx;
-
-class l2t_writer {
-public:
-    l2t_writer(mft_entries_ctx& ctx, std::ostream& out);
-    ~l2t_writer();
-    l2t_writer(const l2t_writer&) = delete;
-    l2t_writer& operator=(const l2t_writer&) = delete;
-
-    void write_entry(const mft_entry_info& entry);
-    void write_header();
-
-private:
-    struct impl;
-    std::unique_ptr<impl> impl_;
-};
+std::unique_ptr<layout_writer> make_l2t_writer(const report_context& context, std::ostream& out);
 
 }  // namespace skelvar

@@ -2,9 +2,9 @@
 
 #include <string_view>
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
 #include "report/number_text.h"
+#include "report/report_context.h"
 #include "report/zone_info.h"
 #include "support/utf8.h"
 
@@ -48,7 +48,8 @@ void append_name_spread(const name_spread& spread, std::string& out) {
     }
 }
 
-void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out) {
+void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out) {
+    const report_options& ctx = context.options;
     const std::size_t start = out.size();
 
     // Names used for paths: more than one means hard links.
@@ -76,7 +77,7 @@ void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, 
         out += ']';
     }
 
-    if (entry.attribute_list_non_resident && ctx.source && ctx.source->is_extracted_file()) {
+    if (entry.attribute_list_non_resident && context.extracted_file) {
         next_item(out, start);
         out += "attrib list non-resident [not avail for parsing w/o image]";
     }

@@ -8,10 +8,10 @@
 namespace skelvar {
 
 struct mft_entry_info;
-struct mft_entries_ctx;
+struct report_context;
 
 // Appends the items joined by "; ".
-void append_other_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out);
+void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out);
 
 // Hard links: the names used for paths, and the distinct directories they lie in
 // (counted only when there is more than one name).

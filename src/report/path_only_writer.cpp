@@ -1,9 +1,7 @@
 #include "report/path_only_writer.h"
 
-#include <optional>
 #include <string>
 
-#include "app/mft_entries_ctx.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
 #include "report/row_writer.h"
@@ -11,25 +9,29 @@
 
 namespace skelvar {
 
-struct path_only_writer::impl {
-    impl(mft_entries_ctx& c, std::ostream& o) : ctx(c), out(o) {}
+namespace {
 
-    void prepare() {
-        if (writer) return;
-        path_col = row.add(kind_text, 0, 0, "path");
-        // One cell, nothing to separate; a line break inside a name must not split the path.
-        row_format f = make_row_format(ctx, true);
-        f.separator.clear();
-        f.sep_char = 0;
-        f.padding = false;
-        writer.emplace(std::move(f));
-    }
+// One cell, nothing to separate; a line break inside a name must not split the path.
+row_format path_format(const report_options& options) {
+    row_format f = make_row_format(options, true);
+    f.separator.clear();
+    f.sep_char = 0;
+    f.padding = false;
+    return f;
+}
 
-    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) {
+class path_only_writer final : public layout_writer {
+public:
+    path_only_writer(const report_context& c, std::ostream& o)
+        : layout_writer(o), context(c), path_col(row.add(kind_text, 0, 0, "path")), writer(path_format(c.options)) {}
+
+private:
+    void write_header_line() override {}
+
+    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
         if (entry.is_directory() || !entry.in_use() || entry.file_names.empty()) return;
-        prepare();
-        fill_result_record(entry, ctx, rec, 0);
-        collect_names_and_times(entry, ctx, rec, false);
+        fill_result_record(entry, context, rec, 0);
+        collect_names_and_times(entry, context, rec, false);
         for (const name_item& n : rec.names) {
             std::string_view dir = rec.path(n);
             if (dir.find("<path corrupted>") != std::string_view::npos) continue;
@@ -41,24 +43,22 @@ struct path_only_writer::impl {
                 uni::append_utf8(stream_name, line);
             }
             set_text(row, path_col, line);
-            writer->write_row(out, row);
+            writer.write_row(out_, row);
         }
     }
 
-    mft_entries_ctx& ctx;
-    std::ostream& out;
+    const report_context context;  // a copy: it names the settings, it owns nothing
     output_row row;
-    int path_col = -1;
-    std::optional<row_writer> writer;
+    int path_col;
+    row_writer writer;
     result_record rec;
     std::string line;
 };
 
-path_only_writer::path_only_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}
-path_only_writer::~path_only_writer() = default;
+}  // namespace
 
-void path_only_writer::write_entry(const mft_entry_info& entry, std::u16string_view stream_name) {
-    impl_->write_entry(entry, stream_name);
+std::unique_ptr<layout_writer> make_path_only_writer(const report_context& context, std::ostream& out) {
+    return std::make_unique<path_only_writer>(context, out);
 }
 
 }  // namespace skelvar

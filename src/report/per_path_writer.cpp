@@ -1,10 +1,8 @@
 #include "report/per_path_writer.h"
 
 #include <array>
-#include <optional>
 #include <string>
 
-#include "app/mft_entries_ctx.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
 #include "report/output_row.h"
@@ -28,7 +26,7 @@ struct per_path_columns {
     bool pair = false;
 };
 
-time_group add_times(output_row& row, const mft_entries_ctx& ctx, const char* const (&split)[4],
+time_group add_times(output_row& row, const report_options& ctx, const char* const (&split)[4],
                      const char* const (&paired)[4]) {
     static constexpr const char* time_names[4] = {"mtime-UTC", "atime-UTC", "ctime-UTC", "btime-UTC"};
     const int date_width = static_cast<int>(ctx.date_pattern.size());
@@ -45,7 +43,7 @@ time_group add_times(output_row& row, const mft_entries_ctx& ctx, const char* co
     return g;
 }
 
-per_path_columns build_per_path_columns(const mft_entries_ctx& ctx, output_row& row) {
+per_path_columns build_per_path_columns(const report_options& ctx, output_row& row) {
     row.columns.clear();
     per_path_columns c;
     const std::uint32_t text = ctx.quoted_text ? col_quoted : 0;
@@ -75,29 +73,25 @@ per_path_columns build_per_path_columns(const mft_entries_ctx& ctx, output_row& 
     c.comment = row.add(kind_text, text, 0, "comment");
     if (ctx.files_copied) c.copy = row.add(kind_text, text, 0, "extracted file path");
     c.stats = row.add(kind_text, text, 0, "summary stats");
-    if (ctx.include_header || ctx.find_strings) c.header = row.add(kind_text, text, 0, "header data");
+    if (ctx.header_wanted()) c.header = row.add(kind_text, text, 0, "header data");
     if (ctx.no_padding) row.clear_widths();
     return c;
 }
 
-}  // namespace
-
-struct per_path_writer::impl {
-    impl(mft_entries_ctx& c, std::ostream& o) : ctx(c), out(o) {}
-
-    void prepare() {
-        if (writer) return;
-        cols = build_per_path_columns(ctx, row);
+class per_path_writer final : public layout_writer {
+public:
+    per_path_writer(const report_context& c, std::ostream& o)
+        : layout_writer(o),
+          context(c),
+          ctx(c.options),
+          size_only(!c.options.cluster_info),
+          cols(build_per_path_columns(ctx, row)),
+          writer(make_row_format(ctx, true)) {
         set_text(row, cols.host, ctx.hostname);
-        writer.emplace(make_row_format(ctx, true));
     }
 
-    void write_header() {
-        prepare();
-        if (!header_pending) return;
-        writer->write_header(out, row);
-        header_pending = false;
-    }
+private:
+    void write_header_line() override { writer.write_header(out_, row); }
 
     void set_group(const time_group& g, std::uint64_t m, std::uint64_t a, std::uint64_t c, std::uint64_t b) {
         const std::uint16_t kind = cols.pair ? kind_date_time : kind_date;
@@ -112,7 +106,7 @@ struct per_path_writer::impl {
         else set_group(g, 0, 0, 0, 0);
     }
 
-    void build_entry_texts(const mft_entry_info& entry, bool size_only) {
+    void build_entry_texts(const mft_entry_info& entry) {
         symlink.clear();
         for (const auto& [key, rp] : entry.reparse_points) {
             (void)key;
@@ -212,14 +206,13 @@ struct per_path_writer::impl {
             line_comment += ']';
         }
         set_text(row, cols.comment, line_comment);
-        writer->write_row(out, row);
+        writer.write_row(out_, row);
     }
 
-    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name, bool size_only) {
-        write_header();
-        fill_result_record(entry, ctx, rec, size_only ? 0 : part_stream_info);
-        collect_names_and_times(entry, ctx, rec, false);
-        build_entry_texts(entry, size_only);
+    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
+        fill_result_record(entry, context, rec, size_only ? 0 : part_stream_info);
+        collect_names_and_times(entry, context, rec, false);
+        build_entry_texts(entry);
 
         set_text(row, cols.entry, rec.entry_text);
         set_number(row, cols.seqnum, rec.sequence, 2);
@@ -244,23 +237,20 @@ struct per_path_writer::impl {
         }
     }
 
-    mft_entries_ctx& ctx;
-    std::ostream& out;
-    bool header_pending = true;
+    const report_context context;  // a copy: it names the settings, it owns nothing
+    const report_options& ctx;
+    const bool size_only;
     output_row row;
     per_path_columns cols;
-    std::optional<row_writer> writer;
+    row_writer writer;
     result_record rec;
     std::string symlink, object_id, ads, zone, comment, stats, line_name, line_comment;
 };
 
-per_path_writer::per_path_writer(mft_entries_ctx& ctx, std::ostream& out) : impl_(std::make_unique<impl>(ctx, out)) {}
-per_path_writer::~per_path_writer() = default;
+}  // namespace
 
-void per_path_writer::write_header() { impl_->write_header(); }
-
-void per_path_writer::write_entry(const mft_entry_info& entry, std::u16string_view stream_name, bool size_only) {
-    impl_->write_entry(entry, stream_name, size_only);
+std::unique_ptr<layout_writer> make_per_path_writer(const report_context& context, std::ostream& out) {
+    return std::make_unique<per_path_writer>(context, out);
 }
 
 }  // namespace skelvar

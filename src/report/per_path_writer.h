@@ -4,30 +4,14 @@
 
 #include <memory>
 #include <ostream>
-#include <string_view>
 
-#include "ntfs/mft_entry_info.h"
+#include "report/layout_writer.h"
+#include "report/report_context.h"
 
 namespace skelvar {
 
-struct mft_entries_ctx;
-
-class per_path_writer {
-public:
-    per_path_writer(mft_entries_ctx& ctx, std::ostream& out);
-    ~per_path_writer();
-    per_path_writer(const per_path_writer&) = delete;
-    per_path_writer& operator=(const per_path_writer&) = delete;
-
-    // `stream_name` (when given) follows the name after a ':'. With `size_only` the
-    // "ADS metadata" cell lists the named streams and their sizes; without it every
-    // stream's description with its cluster runs.
-    void write_entry(const mft_entry_info& entry, std::u16string_view stream_name = {}, bool size_only = true);
-    void write_header();
-
-private:
-    struct impl;
-    std::unique_ptr<impl> impl_;
-};
+// Without -action_include_clusterinfo the "ADS metadata" cell lists the named
+// streams and their sizes; with it every stream's description with its cluster runs.
+std::unique_ptr<layout_writer> make_per_path_writer(const report_context& context, std::ostream& out);
 
 }  // namespace skelvar

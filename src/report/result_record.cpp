@@ -1,10 +1,10 @@
 #include "report/result_record.h"
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
 #include "report/header_bytes.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
+#include "report/report_context.h"
 #include "report/stream_info.h"
 #include "support/utf8.h"
 
@@ -65,8 +65,9 @@ void append_extension(const mft_entry_info& entry, std::string& out) {
 
 }  // namespace
 
-void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec,
+void fill_result_record(const mft_entry_info& entry, const report_context& context, result_record& rec,
                         unsigned parts) {
+    const report_options& ctx = context.options;
     rec.clear();
     append_number(rec.entry_text, entry.entry_number, ctx.hex_numbers, 8);
     rec.sequence = entry.sequence_number;
@@ -87,9 +88,9 @@ void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx,
             break;
         }
     }
-    if (parts & part_other_info) append_other_info(entry, ctx, rec.other_info);
+    if (parts & part_other_info) append_other_info(entry, context, rec.other_info);
     if (parts & part_stream_info) append_stream_info(entry, ctx, rec.stream_info);
-    if (ctx.include_header || ctx.find_strings) {
+    if (ctx.header_wanted()) {
         rec.header_as_strings = ctx.find_strings;
         for (const auto& [key, row] : entry.catalogue) {
             (void)key;
@@ -98,8 +99,8 @@ void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx,
             append_header_text(row.header_sample, rec.header_as_strings, "; ", rec.header_bytes);
         }
     }
-    rec.window_start = ctx.filter_start_time;
-    rec.window_stop = ctx.filter_stop_time;
+    rec.window_start = context.window.start;
+    rec.window_stop = context.window.stop;
 }
 
 }  // namespace skelvar

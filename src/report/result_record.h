@@ -13,7 +13,7 @@
 namespace skelvar {
 
 struct mft_entry_info;
-struct mft_entries_ctx;
+struct report_context;
 struct file_name_info;
 
 // One name of the entry with the directory part of its path (UTF-8, in `texts`).
@@ -65,13 +65,13 @@ struct result_record {
 };
 
 // The fixed cells of the entry: entry number, type, extension, size, other info, streams.
-void fill_result_record(const mft_entry_info& entry, const mft_entries_ctx& ctx, result_record& rec,
+void fill_result_record(const mft_entry_info& entry, const report_context& context, result_record& rec,
                         unsigned parts = part_all);
 
 // The entry's names with their paths, and the timestamp map over them. A name whose
 // parent directory cannot be read gets no place in either. Without `build_map` only the
 // names are collected.
-void collect_names_and_times(const mft_entry_info& entry, mft_entries_ctx& ctx, result_record& rec,
+void collect_names_and_times(const mft_entry_info& entry, const report_context& context, result_record& rec,
                              bool build_map = true);
 
 }  // namespace skelvar

@@ -1,10 +1,10 @@
 #include "report/row_format.h"
 
-#include "app/cmd_params.h"
+#include "report/report_options.h"
 
 namespace skelvar {
 
-row_format make_row_format(const cmd_params& params, bool escape_line_breaks) {
+row_format make_row_format(const report_options& params, bool escape_line_breaks) {
     row_format f;
     f.separator = params.separator;
     f.sep_char = params.sep_char;

@@ -7,7 +7,7 @@
 
 namespace skelvar {
 
-struct cmd_params;
+struct report_options;
 
 struct row_format {
     std::string separator = " | ";
@@ -20,6 +20,6 @@ struct row_format {
     date_time_format time_format{};
 };
 
-row_format make_row_format(const cmd_params& params, bool escape_line_breaks);
+row_format make_row_format(const report_options& options, bool escape_line_breaks);
 
 }  // namespace skelvar

@@ -1,13 +1,13 @@
 #include "report/stream_info.h"
 
-#include "app/mft_entries_ctx.h"
+#include "report/report_options.h"
 #include "ntfs/mft_entry_info.h"
 #include "report/number_text.h"
 #include "support/utf8.h"
 
 namespace skelvar {
 
-void append_stream_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out) {
+void append_stream_info(const mft_entry_info& entry, const report_options& options, std::string& out) {
     for (const auto& [key, row] : entry.catalogue) {
         (void)key;
         if (!row.is_data) continue;
@@ -20,7 +20,7 @@ void append_stream_info(const mft_entry_info& entry, const mft_entries_ctx& ctx,
         out += " : sz: 0x";
         append_hex(out, row.stream_size(), 4);
         out += " : ";
-        if (row.non_resident && ctx.cluster_info) {
+        if (row.non_resident && options.cluster_info) {
             out += "start cluster/count: ";
             if (row.runs.empty()) out += "none : ";
             for (const compact_run& r : row.runs) {
@@ -55,7 +55,7 @@ void append_stream_info(const mft_entry_info& entry, const mft_entries_ctx& ctx,
             out += ']';
         }
     }
-    if (ctx.owner_sid && !entry.owner_sid.empty()) {
+    if (options.owner_sid && !entry.owner_sid.empty()) {
         out += "[owner_sid: ";
         out += entry.owner_sid;
         out += ']';

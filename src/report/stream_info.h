@@ -7,8 +7,8 @@
 namespace skelvar {
 
 struct mft_entry_info;
-struct mft_entries_ctx;
+struct report_options;
 
-void append_stream_info(const mft_entry_info& entry, const mft_entries_ctx& ctx, std::string& out);
+void append_stream_info(const mft_entry_info& entry, const report_options& options, std::string& out);
 
 }  // namespace skelvar

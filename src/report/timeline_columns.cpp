@@ -1,10 +1,10 @@
 #include "report/timeline_columns.h"
 
-#include "app/mft_entries_ctx.h"
+#include "report/report_options.h"
 
 namespace skelvar {
 
-timeline_columns build_timeline_columns(const mft_entries_ctx& ctx, output_row& row) {
+timeline_columns build_timeline_columns(const report_options& ctx, output_row& row) {
     row.columns.clear();
     timeline_columns t;
     const std::uint32_t text = ctx.quoted_text ? col_quoted : 0;

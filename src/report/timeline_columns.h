@@ -5,7 +5,7 @@
 
 namespace skelvar {
 
-struct mft_entries_ctx;
+struct report_options;
 
 // Index of every column in the registry; -1 for a column that is absent.
 struct timeline_columns {
@@ -17,6 +17,6 @@ struct timeline_columns {
 };
 
 // Registers the columns in `row` (emptied first); widths are 0 when padding is off.
-timeline_columns build_timeline_columns(const mft_entries_ctx& ctx, output_row& row);
+timeline_columns build_timeline_columns(const report_options& options, output_row& row);
 
 }  // namespace skelvar

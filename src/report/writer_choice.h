@@ -5,10 +5,11 @@
 #include <ostream>
 
 #include "ntfs/mft_entry_info.h"
+#include "report/entry_actions.h"
+#include "report/layout_writer.h"
+#include "report/report_context.h"
 
 namespace skelvar {
-
-struct mft_entries_ctx;
 
 // In the order the choice is made: the first that applies wins.
 enum class output_layout {
@@ -22,26 +23,24 @@ enum class output_layout {
     timeline,      // the default
 };
 
-output_layout choose_layout(const mft_entries_ctx& ctx);
+output_layout choose_layout(const report_options& options);
 
 class report_sink {
 public:
-    report_sink(mft_entries_ctx& ctx, std::ostream& out);
-    ~report_sink();
-    report_sink(const report_sink&) = delete;
-    report_sink& operator=(const report_sink&) = delete;
+    report_sink(const report_context& context, std::ostream& out);
 
-    output_layout layout() const;
+    output_layout layout() const { return layout_; }
 
     // Runs the per-entry actions, then writes the entry in the chosen layout.
     void write(mft_entry_info& entry);
 
     // End of the run: a run that reported nothing still leaves the header line of its layout.
-    void finish();
+    void finish() { writer_->write_header(); }
 
 private:
-    struct impl;
-    std::unique_ptr<impl> impl_;
+    output_layout layout_;
+    entry_actions actions_;
+    std::unique_ptr<layout_writer> writer_;
 };
 
 }  // namespace skelvar

@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/mft_entries_ctx.h"
-#include "ntfs/mft_walk.h"
+#include "ntfs/entry_reader.h"
 #include "ntfs/name_case.h"
 #include "ntfs/path_lookup.h"
-#include "ntfs/path_resolution.h"
-#include "select/signature_tests.h"
+#include "ntfs/path_resolver.h"
 #include "support/console.h"
+#include "support/diag_log.h"
 #include "support/utf8.h"
 
 namespace skelvar {
@@ -82,9 +81,9 @@ std::u16string split_stream(const std::u16string& path, std::u16string& stream) 
     return path.substr(0, colon);
 }
 
-void not_found(mft_entries_ctx& ctx, const char* option, const std::u16string& path) {
+void not_found(diag_log& log, const char* option, const std::u16string& path) {
     const std::string text = uni::to_utf8(path);
-    ctx.diags.line("err: %s path not resolved: %s", option, text.c_str());
+    log.line("err: %s path not resolved: %s", option, text.c_str());
     console::message("warning: %s path not found, no filter added: %s\n", option, text.c_str());
 }
 
@@ -105,11 +104,11 @@ void add_directory(filter_collections& f, std::uint64_t n, std::u16string path_t
 }
 
 // The full path of a directory named only by its entry number.
-std::u16string directory_path(mft_entries_ctx& ctx, std::uint64_t n) {
+std::u16string directory_path(const entry_reader& entries, path_resolver& paths, std::uint64_t n) {
     if (n == root_entry) return u"[root]";
     mft_entry_info dir;
-    if (!read_and_parse_entry(ctx, n, dir) || dir.path_names.empty()) return {};
-    parent_path parent = resolve_parent_path(dir.path_names.begin()->second.parent_ref, ctx);
+    if (!entries.read_and_parse(n, dir) || dir.path_names.empty()) return {};
+    parent_path parent = paths.resolve_parent(dir.path_names.begin()->second.parent_ref);
     if (!parent.ok) return {};
     return parent.path + choose_name(dir.file_names, n);
 }
@@ -133,54 +132,45 @@ std::string describe_filter(const filter_item& item) {
     return text;
 }
 
-void build_filters(mft_entries_ctx& ctx) {
-    filter_collections& f = ctx.filters;
-    if (f.built) return;
-    f.built = true;
-    for (const std::string& v : ctx.filter_exts) {
+filter_collections build_filters(const selection_settings& settings, bool hex_numbers) {
+    filter_collections f;
+    for (const std::string& v : settings.exts) {
         std::u16string ext = uni::to_utf16(v);
         std::erase(ext, u'.');
         if (!ext.empty()) f.extensions.push_back(downcase(ext));
     }
-    for (const std::string& v : ctx.filter_fullnames) add_name_item(f, v, false);
-    for (const std::string& v : ctx.filter_names) add_name_item(f, v, true);
-    for (std::uint64_t n : ctx.filter_inodes) add_entry_item(f.entries, n, entry_item(n, ft_entry_number, ctx.hex_numbers));
-    for (std::uint64_t n : ctx.filter_dir_inodes)
-        f.directories.emplace(n, entry_item(n, ft_directory_entry, ctx.hex_numbers));
-    for (const std::string& v : ctx.filter_dirs) f.dir_paths.push_back(uni::to_utf16(v));
-    for (const std::string& v : ctx.filter_dir_trees) f.dir_tree_paths.push_back(uni::to_utf16(v));
-    for (const std::string& v : ctx.filter_files) f.file_paths.push_back(uni::to_utf16(v));
-    for (const std::string& v : ctx.filter_wildcards)
+    for (const std::string& v : settings.fullnames) add_name_item(f, v, false);
+    for (const std::string& v : settings.names) add_name_item(f, v, true);
+    for (std::uint64_t n : settings.inodes) add_entry_item(f.entries, n, entry_item(n, ft_entry_number, hex_numbers));
+    for (std::uint64_t n : settings.dir_inodes)
+        f.directories.emplace(n, entry_item(n, ft_directory_entry, hex_numbers));
+    for (const std::string& v : settings.dirs) f.dir_paths.push_back(uni::to_utf16(v));
+    for (const std::string& v : settings.dir_trees) f.dir_tree_paths.push_back(uni::to_utf16(v));
+    for (const std::string& v : settings.files) f.file_paths.push_back(uni::to_utf16(v));
+    for (const std::string& v : settings.wildcards)
         if (!v.empty()) f.wildcards.emplace_back(uni::to_utf16(v));
-    for (std::uint32_t type : ctx.filter_sig_types) {
-        f.signatures.push_back({type, nullptr});
-        if (const signature_info* s = find_signature_info(type)) {
-            ctx.header_bytes_wanted = true;
-            ctx.header_length = std::max(ctx.header_length, s->header_bytes);
-        }
-    }
+    for (std::uint32_t type : settings.sig_types) f.signatures.push_back({type, nullptr});
+    return f;
 }
 
-void complete_filters(mft_entries_ctx& ctx) {
-    build_filters(ctx);
-    filter_collections& f = ctx.filters;
-    const bool paths = !f.dir_paths.empty() || !f.dir_tree_paths.empty() || !f.file_paths.empty();
-    if (!paths && f.directories.empty()) return;
+void complete_filters(filter_collections& f, const entry_reader& entries, path_resolver& paths, bool hex_numbers) {
+    if (!f.any_path() && f.directories.empty()) return;
     // Without a source nothing is walked; the paths stay unresolved.
-    if (!ctx.source || !ctx.source->ready()) return;
+    if (!entries.records().ready()) return;
+    diag_log& log = entries.records().log();
     // Directories named by number are shown by their path when it can be built.
     for (auto& [n, item] : f.directories)
-        if (item.resolved_path.empty()) item.resolved_path = directory_path(ctx, n);
+        if (item.resolved_path.empty()) item.resolved_path = directory_path(entries, paths, n);
 
-    path_lookup lookup(ctx);
+    path_lookup lookup(entries);
     for (const std::u16string& p : f.dir_paths) {
         if (auto n = resolve_directory(lookup, p)) add_directory(f, *n, p, ft_directory_entry);
-        else not_found(ctx, "-filter_dir", p);
+        else not_found(log, "-filter_dir", p);
     }
     for (const std::u16string& p : f.dir_tree_paths) {
         auto n = resolve_directory(lookup, p);
         if (!n) {
-            not_found(ctx, "-filter_dir_recurse", p);
+            not_found(log, "-filter_dir_recurse", p);
             continue;
         }
         add_directory(f, *n, p, ft_directory_entry);
@@ -192,10 +182,10 @@ void complete_filters(mft_entries_ctx& ctx) {
         const std::u16string path = split_stream(p, stream);
         auto n = lookup.lookup_path(path, false);
         if (!n) {
-            not_found(ctx, "-filter_file", p);
+            not_found(log, "-filter_file", p);
             continue;
         }
-        filter_item item = entry_item(*n, ft_entry_number, ctx.hex_numbers);
+        filter_item item = entry_item(*n, ft_entry_number, hex_numbers);
         item.resolved_path = p;
         if (stream.empty()) {
             item.whole_entry = true;
@@ -205,12 +195,11 @@ void complete_filters(mft_entries_ctx& ctx) {
             item.names.insert(stream);
         }
         add_entry_item(f.entries, *n, std::move(item));
-        ctx.filter_inodes.insert(*n);
     }
     for (const auto& [n, item] : f.directories)
-        ctx.diags.line("info: filter 0x%llx: %s", static_cast<ull>(n), describe_filter(item).c_str());
+        log.line("info: filter 0x%llx: %s", static_cast<ull>(n), describe_filter(item).c_str());
     for (const auto& [n, item] : f.entries)
-        ctx.diags.line("info: filter 0x%llx: %s", static_cast<ull>(n), describe_filter(item).c_str());
+        log.line("info: filter 0x%llx: %s", static_cast<ull>(n), describe_filter(item).c_str());
 }
 
 }  // namespace skelvar

@@ -5,19 +5,23 @@
 #include <cstdint>
 #include <string>
 
+#include "select/filter_collections.h"
+#include "select/selection_settings.h"
+
 namespace skelvar {
 
-struct mft_entries_ctx;
-struct filter_item;
+class entry_reader;
+class path_resolver;
 
-// Builds the collections from the option values stored in the context. Runs
-// once; later calls do nothing.
-void build_filters(mft_entries_ctx& ctx);
+// The collections from the option values. `hex_numbers` writes entry numbers
+// of the descriptions in hexadecimal.
+filter_collections build_filters(const selection_settings& settings, bool hex_numbers);
 
 // Resolves -filter_dir, -filter_dir_recurse and -filter_file paths through the
 // open source, and names the directories of -filter_dir_inode. A path that
 // cannot be resolved adds no filter (and is reported on standard error).
-void complete_filters(mft_entries_ctx& ctx);
+void complete_filters(filter_collections& filters, const entry_reader& entries, path_resolver& paths,
+                      bool hex_numbers);
 
 // The "type(" ... ")" style description of one item, for the diagnostics log.
 std::string describe_filter(const filter_item& item);

@@ -13,7 +13,6 @@
 namespace skelvar {
 
 struct mft_entry_info;
-struct mft_entries_ctx;
 
 // Kinds of filter_item (bit 0x8000 marks a variant and is ignored).
 enum filter_type : std::uint32_t {
@@ -43,14 +42,13 @@ struct filter_item {
 };
 
 // Signature tests of -filter_sig; codes 1 to 5 carry their own test function.
-using entry_test = bool (*)(const mft_entry_info&, const mft_entries_ctx&);
+using entry_test = bool (*)(const mft_entry_info&);
 struct signature_check {
     std::uint32_t type = 0;
     entry_test test = nullptr;
 };
 
 struct filter_collections {
-    bool built = false;
     std::vector<std::u16string> extensions;  // lower case, no "."
     std::vector<std::u16string> dir_paths;   // -filter_dir, as given
     std::vector<std::u16string> dir_tree_paths;  // -filter_dir_recurse
@@ -61,10 +59,9 @@ struct filter_collections {
     std::vector<wildcard_pattern> wildcards;
     std::vector<signature_check> signatures;
 
-    // Scratch for the name and header tests, so the per-entry path allocates nothing.
-    std::u16string lower_name;
-    std::vector<std::u16string> lower_names;
-    std::vector<std::uint8_t> header;
+    // A path was asked for but not resolved: a filter that found nothing selects
+    // nothing rather than everything, so these count as filters too.
+    bool any_path() const { return !dir_paths.empty() || !dir_tree_paths.empty() || !file_paths.empty(); }
 };
 
 }  // namespace skelvar

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
-#include "ntfs/source_opening.h"
-#include "ntfs/stream_reader.h"
 #include "support/binary_data.h"
 
 namespace skelvar {
@@ -33,18 +30,20 @@ constexpr std::uint8_t lnk_magic[] = {0x4C, 0x00, 0x00, 0x00, 0x01, 0x14, 0x02, 
                                       0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00};
 
 constexpr signature_info table[] = {
-    {30, 0x40, "MZ", "All executable/library files", " [exe/lib]", is_mz},
-    {31, 0x40, "MZ", "", "", is_16bit_mz},
-    {32, 0x200, "MZ", "", "", is_pe32},
-    {33, 0x200, "MZ", "", "", is_pe64},
-    {34, 0x200, "MZ", "", "", is_pe},
-    {35, 0x10, "RegistryHive", "All Registry Hives", " [regf]", is_hive},
-    {36, 0x10, "EventLog", "All EventLog Files", " [ElfFile or 30 00 00 00 4c ..]", is_event_log},
-    {37, 0x10, "SQLite", "All SQLite3 Files", " [SQLite]", is_sqlite},
-    {38, 0x10, "lnk", "All LNK files", " [4c 00 00 00 01 14 02 ..]", is_lnk},
+    {"mz", 30, 0x40, "MZ", "All executable/library files", " [exe/lib]", is_mz},
+    {"16bit_mz", 31, 0x40, "MZ", "", "", is_16bit_mz},
+    {"32bit_pe", 32, 0x200, "MZ", "", "", is_pe32},
+    {"64bit_pe", 33, 0x200, "MZ", "", "", is_pe64},
+    {"pe", 34, 0x200, "MZ", "", "", is_pe},
+    {"hive", 35, 0x10, "RegistryHive", "All Registry Hives", " [regf]", is_hive},
+    {"evt", 36, 0x10, "EventLog", "All EventLog Files", " [ElfFile or 30 00 00 00 4c ..]", is_event_log},
+    {"sqlite", 37, 0x10, "SQLite", "All SQLite3 Files", " [SQLite]", is_sqlite},
+    {"lnk", 38, 0x10, "lnk", "All LNK files", " [4c 00 00 00 01 14 02 ..]", is_lnk},
 };
 
 }  // namespace
+
+std::span<const signature_info> signature_table() { return table; }
 
 const signature_info* find_signature_info(std::uint32_t type) {
     for (const signature_info& s : table)
@@ -91,31 +90,6 @@ const catalogue_row* signature_stream(const mft_entry_info& entry) {
     for (const auto& [key, row] : entry.catalogue)
         if (row.is_data) last = &row;
     return last;
-}
-
-bool read_stream_header(mft_entries_ctx& ctx, const catalogue_row& stream, std::uint64_t offset,
-                        std::uint32_t length, std::vector<std::uint8_t>& out) {
-    out.clear();
-    if (length == 0) return false;
-    if (!stream.non_resident) {
-        kavo::binary_data value = kavo::binary_data(stream.record_copy).sub(stream.value_offset, stream.value_length);
-        if (offset >= value.size()) return false;
-        const std::size_t n = std::min<std::size_t>(length, value.size() - static_cast<std::size_t>(offset));
-        auto bytes = value.span().subspan(static_cast<std::size_t>(offset), n);
-        out.assign(bytes.begin(), bytes.end());
-        return !out.empty();
-    }
-    ntfs_volume* volume = context_volume(ctx);
-    if (!volume || offset >= stream.data_size) return false;
-    // Cluster slack past the end of the data is not part of the file.
-    std::uint64_t n = std::min<std::uint64_t>(length, stream.data_size - offset);
-    out.resize(static_cast<std::size_t>(n));
-    if (!read_first_bytes(*volume, stream.runs, offset, out.data(), n, true)) {
-        out.clear();
-        return false;
-    }
-    out.resize(static_cast<std::size_t>(n));
-    return !out.empty();
 }
 
 }  // namespace skelvar

@@ -9,10 +9,10 @@
 namespace skelvar {
 
 struct mft_entry_info;
-struct mft_entries_ctx;
 struct catalogue_row;
 
 struct signature_info {
+    std::string_view name;           // as -filter_sig names it
     std::uint32_t type;
     std::uint32_t header_bytes;      // leading bytes the test reads
     std::string_view label;          // recorded in the entry when it matches
@@ -20,6 +20,9 @@ struct signature_info {
     std::string_view group_detail;
     bool (*test)(std::span<const std::uint8_t> header);
 };
+
+// Every signature -filter_sig can name, in type-code order.
+std::span<const signature_info> signature_table();
 
 // The table row of a type code (30 to 38); null for any other code.
 const signature_info* find_signature_info(std::uint32_t type);
@@ -36,11 +39,5 @@ bool is_lnk(std::span<const std::uint8_t> h);
 
 // The stream the signature tests look at: the last $DATA in attribute order; null without one.
 const catalogue_row* signature_stream(const mft_entry_info& entry);
-
-// Reads up to `length` bytes from `offset` of the stream into `out` (resident
-// value, or clusters through the volume, never past the stream's data size).
-// False when nothing could be read.
-bool read_stream_header(mft_entries_ctx& ctx, const catalogue_row& stream, std::uint64_t offset,
-                        std::uint32_t length, std::vector<std::uint8_t>& out);
 
 }  // namespace skelvar

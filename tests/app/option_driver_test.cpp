@@ -19,21 +19,21 @@ TEST(DriverDefaults, PaddedPipeLayoutAndReferenceTimeAnHourAhead) {
     auto p = parse(ctx, {});
     std::uint64_t after = filetime_now();
     ASSERT_EQ(p.rc, options_ok) << p.err;
-    EXPECT_EQ(ctx.separator, " | ");
-    EXPECT_FALSE(ctx.no_padding);
-    EXPECT_TRUE(ctx.space_before_time && ctx.show_progress);
-    EXPECT_EQ(ctx.date_pattern, "yyyy-mm-dd");
-    EXPECT_EQ(ctx.time_pattern, "hh:mm:ss.xxx");
-    EXPECT_EQ(ctx.source_label, u"NTFS$MFT");
+    EXPECT_EQ(ctx.output.separator, " | ");
+    EXPECT_FALSE(ctx.output.no_padding);
+    EXPECT_TRUE(ctx.output.space_before_time && ctx.show_progress);
+    EXPECT_EQ(ctx.output.date_pattern, "yyyy-mm-dd");
+    EXPECT_EQ(ctx.output.time_pattern, "hh:mm:ss.xxx");
+    EXPECT_EQ(ctx.walk.source_label, u"NTFS$MFT");
     EXPECT_TRUE(p.left.empty());
-    EXPECT_GE(ctx.reference_time, before + 36000000000ull);
-    EXPECT_LE(ctx.reference_time, after + 36000000000ull);
+    EXPECT_GE(ctx.decode.reference_time, before + 36000000000ull);
+    EXPECT_LE(ctx.decode.reference_time, after + 36000000000ull);
 }
 
 TEST(DriverResults, TooFewArgumentsAndMissingSource) {
     mft_entries_ctx ctx;
     arg_list only_program(std::vector<std::string>{"skelvar"});
-    EXPECT_EQ(run_option_driver(ctx, only_program, "ver: 0.95", "", u""), options_invalid);
+    EXPECT_EQ(run_option_driver(ctx, only_program), options_invalid);
 
     mft_entries_ctx ctx2;
     auto p = parse(ctx2, {"-csv"}, false);
@@ -44,16 +44,16 @@ TEST(DriverResults, TooFewArgumentsAndMissingSource) {
 TEST(CsvLayout, CommaUnpaddedUnlessPaired) {
     mft_entries_ctx ctx;
     ASSERT_EQ(parse(ctx, {"-csv"}).rc, options_ok);
-    EXPECT_TRUE(ctx.csv && ctx.no_padding);
-    EXPECT_EQ(ctx.separator, ",");
-    EXPECT_EQ(ctx.sep_char, ',');
-    EXPECT_EQ(ctx.sub_char, ' ');
+    EXPECT_TRUE(ctx.output.csv && ctx.output.no_padding);
+    EXPECT_EQ(ctx.output.separator, ",");
+    EXPECT_EQ(ctx.output.sep_char, ',');
+    EXPECT_EQ(ctx.output.sub_char, ' ');
 
     // -pair_datetime is applied first whatever its position.
     mft_entries_ctx paired;
     ASSERT_EQ(parse(paired, {"-CSV", "-pair_datetime"}).rc, options_ok);
-    EXPECT_TRUE(paired.pair_datetime);
-    EXPECT_FALSE(paired.no_padding);
+    EXPECT_TRUE(paired.output.pair_datetime);
+    EXPECT_FALSE(paired.output.no_padding);
 }
 
 TEST(Separators, CsvSeparatorDerivesTheCharacterPair) {
@@ -68,57 +68,57 @@ TEST(Separators, CsvSeparatorDerivesTheCharacterPair) {
     for (const row& r : rows) {
         mft_entries_ctx ctx;
         ASSERT_EQ(parse(ctx, {"-csv_separator", r.value}).rc, options_ok);
-        EXPECT_EQ(ctx.separator, r.separator) << r.value;
-        EXPECT_EQ(ctx.sep_char, r.sep) << r.value;
-        EXPECT_EQ(ctx.sub_char, r.sub) << r.value;
+        EXPECT_EQ(ctx.output.separator, r.separator) << r.value;
+        EXPECT_EQ(ctx.output.sep_char, r.sep) << r.value;
+        EXPECT_EQ(ctx.output.sub_char, r.sub) << r.value;
     }
 }
 
 TEST(Separators, NoWhitespaceStripsAfterTheChoiceAndQuotingNeverSubstitutes) {
     mft_entries_ctx ctx;
     ASSERT_EQ(parse(ctx, {"-no_whitespace", "-csv_separator", " ; "}).rc, options_ok);
-    EXPECT_EQ(ctx.separator, ";");
-    EXPECT_TRUE(ctx.no_padding && ctx.no_whitespace && !ctx.space_before_time);
+    EXPECT_EQ(ctx.output.separator, ";");
+    EXPECT_TRUE(ctx.output.no_padding && !ctx.output.space_before_time);
 
     mft_entries_ctx plain;
     ASSERT_EQ(parse(plain, {"-no_whitespace"}).rc, options_ok);
-    EXPECT_EQ(plain.separator, "|");
-    EXPECT_EQ(plain.sep_char, '|');
+    EXPECT_EQ(plain.output.separator, "|");
+    EXPECT_EQ(plain.output.sep_char, '|');
 
     mft_entries_ctx quoted;
     ASSERT_EQ(parse(quoted, {"-enable_quoted_csv_fields", "-csv"}).rc, options_ok);
-    EXPECT_TRUE(quoted.quoted_text);
-    EXPECT_EQ(quoted.separator, ",");
-    EXPECT_EQ(quoted.sep_char, 0);
+    EXPECT_TRUE(quoted.output.quoted_text);
+    EXPECT_EQ(quoted.output.separator, ",");
+    EXPECT_EQ(quoted.output.sep_char, 0);
 }
 
 TEST(GeneralOptions, FlagsNumbersAndBaseOrder) {
     mft_entries_ctx ctx;
     auto p = parse(ctx, {"-quiet", "-base10", "-mftstart", "0x10", "-mftrange", "10", "-signal", "done"});
     ASSERT_EQ(p.rc, options_ok) << p.err;
-    EXPECT_FALSE(ctx.show_progress || ctx.hex_numbers);
-    EXPECT_EQ(ctx.mft_start, 16u);
-    EXPECT_EQ(ctx.mft_range, 10u);
+    EXPECT_FALSE(ctx.show_progress || ctx.output.hex_numbers);
+    EXPECT_EQ(ctx.walk.start, 16u);
+    EXPECT_EQ(ctx.walk.range, 10u);
     EXPECT_EQ(ctx.signal_name, "done");
 
     mft_entries_ctx hex;
     ASSERT_EQ(parse(hex, {"-base10", "-base16"}).rc, options_ok);
-    EXPECT_TRUE(hex.hex_numbers);
+    EXPECT_TRUE(hex.output.hex_numbers);
 }
 
 TEST(DateFormats, ValidPatternsReplaceTheDefaultsInvalidOnesAreReported) {
     mft_entries_ctx ctx;
     auto p = parse(ctx, {"-dateformat", "mm/dd/yyyy", "-timeformat", "hh:mm:ss"});
     ASSERT_EQ(p.rc, options_ok);
-    EXPECT_EQ(ctx.date_pattern, "mm/dd/yyyy");
-    EXPECT_EQ(ctx.time_pattern, "hh:mm:ss");
+    EXPECT_EQ(ctx.output.date_pattern, "mm/dd/yyyy");
+    EXPECT_EQ(ctx.output.time_pattern, "hh:mm:ss");
     EXPECT_TRUE(p.err.empty()) << p.err;
 
     mft_entries_ctx bad;
     p = parse(bad, {"-dateformat", "dd-mmm-yyyy", "-timeformat", "hh:mm"});
     ASSERT_EQ(p.rc, options_ok);
-    EXPECT_EQ(bad.date_pattern, "yyyy-mm-dd");
-    EXPECT_EQ(bad.time_pattern, "hh:mm:ss.xxx");
+    EXPECT_EQ(bad.output.date_pattern, "yyyy-mm-dd");
+    EXPECT_EQ(bad.output.time_pattern, "hh:mm:ss.xxx");
     EXPECT_NE(p.err.find("invalid dd-mmm-yyyy, using default format\n"), std::string::npos);
     EXPECT_NE(p.err.find("invalid hh:mm, using default format\n"), std::string::npos);
 }
@@ -150,7 +150,7 @@ TEST(OutputFile, OutWinsOverOutfileAndLastValuelessOutIsLeftOver) {
 
     mft_entries_ctx last;
     arg_list args(std::vector<std::string>{"skelvar", "-mftfile", "m.bin", "-out"});
-    ASSERT_EQ(run_option_driver(last, args, "ver: 0.95", "", u""), options_ok);
+    ASSERT_EQ(run_option_driver(last, args), options_ok);
     EXPECT_FALSE(last.has_out_file);
     EXPECT_EQ(args.leftovers(), std::vector<std::string>{"-out"});
     fs::remove_all(dir);

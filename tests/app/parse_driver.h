@@ -28,7 +28,7 @@ inline parsed parse(mft_entries_ctx& ctx, std::vector<std::string> a, bool with_
     arg_list args(std::move(a));
     testing::internal::CaptureStderr();
     parsed p;
-    p.rc = run_option_driver(ctx, args, "ver: 0.95", "hdr\n\n", u"NTFS$MFT");
+    p.rc = run_option_driver(ctx, args);
     p.err = testing::internal::GetCapturedStderr();
     p.left = args.leftovers();
     return p;

@@ -55,9 +55,9 @@ TEST_F(ScriptDriver, ScriptOptionsActAsIfTypedAfterTheCommandLine) {
     mft_entries_ctx ctx;
     auto p = parse(ctx, {"-script", script, "-filter_name", "first"}, false);
     ASSERT_EQ(p.rc, options_ok) << p.err;
-    EXPECT_EQ(ctx.mftfile_path, "m.bin");
-    EXPECT_EQ(ctx.filter_names, (std::vector<std::string>{"first", "my file"}));
-    EXPECT_TRUE(ctx.csv);
+    EXPECT_EQ(ctx.source.mftfile_path, "m.bin");
+    EXPECT_EQ(ctx.selection.names, (std::vector<std::string>{"first", "my file"}));
+    EXPECT_TRUE(ctx.output.csv);
 }
 
 TEST_F(ScriptDriver, UnreadableBreaklessOrSelfNamingScripts) {

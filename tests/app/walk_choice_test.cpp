@@ -8,51 +8,26 @@
 namespace skelvar {
 namespace {
 
+walk_plan plan(const std::function<void(mft_entries_ctx&)>& set) {
+    mft_entries_ctx ctx;
+    set(ctx);
+    ctx.filters = build_filters(ctx.selection, true);
+    return choose_walk(ctx);
+}
+
+// Entry numbers alone (-filter_inode, or -filter_file paths once resolved) are read directly;
+// the cluster options do not prevent it, any other filter does.
 TEST(WalkChoice, EntryNumbersAloneAreReadDirectly) {
-    mft_entries_ctx ctx;
-    EXPECT_EQ(choose_walk(ctx), walk_plan::range);
-    ctx.filter_inodes = {5, 7};
-    EXPECT_EQ(choose_walk(ctx), walk_plan::entry_list);
-    // The cluster options do not prevent the list walk (and are then not carried out).
-    ctx.unalloc_scan = true;
-    ctx.all_clusters = true;
-    EXPECT_EQ(choose_walk(ctx), walk_plan::entry_list);
-}
+    EXPECT_EQ(plan([](mft_entries_ctx&) {}), walk_plan::range);
+    EXPECT_EQ(plan([](mft_entries_ctx& c) { c.selection.inodes = {5}, c.all_clusters = true; }), walk_plan::entry_list);
+    EXPECT_EQ(plan([](mft_entries_ctx& c) { c.selection.inodes = {5}, c.selection.exts = {"exe"}; }), walk_plan::range);
+    EXPECT_EQ(plan([](mft_entries_ctx& c) { c.selection.inodes = {5}, c.deleted_all = true; }), walk_plan::deleted_all);
+    EXPECT_EQ(plan([](mft_entries_ctx& c) { c.selection.files = {"a\\b.txt"}; }), walk_plan::range);  // unresolved
 
-TEST(WalkChoice, AnyOtherFilterMeansTheRangeWalk) {
-    auto with = [](auto change) {
-        mft_entries_ctx ctx;
-        ctx.filter_inodes = {5};
-        change(ctx);
-        return choose_walk(ctx);
-    };
-    EXPECT_EQ(with([](mft_entries_ctx& c) { c.filter_exts = {"exe"}; }), walk_plan::range);
-    EXPECT_EQ(with([](mft_entries_ctx& c) { c.filter_names = {"x"}; }), walk_plan::range);
-    EXPECT_EQ(with([](mft_entries_ctx& c) { c.filter_dir_inodes = {5}; }), walk_plan::range);
-    EXPECT_EQ(with([](mft_entries_ctx& c) { c.filter_sig_types = {30}; }), walk_plan::range);
-    EXPECT_EQ(with([](mft_entries_ctx& c) { c.deleted_only = true; }), walk_plan::range);
-    EXPECT_EQ(with([](mft_entries_ctx& c) { c.deleted_all = true; }), walk_plan::deleted_all);
-}
-
-TEST(WalkChoice, FirstMatchingClusterModeWins) {
-    mft_entries_ctx ctx;
-    ctx.unalloc_scan = true;
-    EXPECT_EQ(choose_walk(ctx), walk_plan::unallocated_only);
-    ctx.deleted_all = true;
-    EXPECT_EQ(choose_walk(ctx), walk_plan::deleted_all);
-    ctx.all_clusters = true;
-    EXPECT_EQ(choose_walk(ctx), walk_plan::all_clusters);
-}
-
-// Opening the source turns -filter_file paths into entry numbers and -filter_dir
-// paths into directory entries; the choice looks at those.
-TEST(WalkChoice, ResolvedPathsDecide) {
     mft_entries_ctx files;
-    files.filter_files = {"a\\b.txt"};
-    build_filters(files);
-    EXPECT_EQ(choose_walk(files), walk_plan::range);  // nothing resolved yet
-    files.filters.entries[70].whole_entry = true;
-    files.filter_inodes.insert(70);
+    files.selection.files = {"a\\b.txt"};
+    files.filters = build_filters(files.selection, true);
+    files.filters.entries[70].whole_entry = true;  // what resolving the path adds
     EXPECT_EQ(choose_walk(files), walk_plan::entry_list);
     files.filters.directories[64].whole_entry = true;  // a resolved -filter_dir besides
     EXPECT_EQ(choose_walk(files), walk_plan::range);

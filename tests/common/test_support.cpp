@@ -98,4 +98,19 @@ fs::path gunzip_to(const fs::path& gz, const fs::path& dir) {
     return out;
 }
 
+std::vector<std::uint8_t> shared_sample(const std::string& name) {
+    const fs::path dir = shared_testdata_dir();
+    if (dir.empty()) return {};
+    std::error_code ec;
+    if (fs::exists(dir / name, ec)) return read_bytes(dir / name);
+    if (!fs::exists(dir / (name + ".gz"), ec)) return {};
+    const std::string text = run_shell("gzip -dc " + shell_quote((dir / (name + ".gz")).string())).out;
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+bool testdata_required() {
+    const char* v = std::getenv("SKELVAR_REQUIRE_TESTDATA");
+    return v && *v && std::string(v) != "0";
+}
+
 }  // namespace testing_support

@@ -14,6 +14,22 @@ std::filesystem::path source_dir();
 // ../shared/testdata beside the project root; empty path when the folder is absent.
 std::filesystem::path shared_testdata_dir();
 
+// The bytes of ../shared/testdata/<name> (gzip files unpacked); empty when absent.
+std::vector<std::uint8_t> shared_sample(const std::string& name);
+
+// True when a missing shared sample is an error: tests/run_tests.sh sets
+// SKELVAR_REQUIRE_TESTDATA when ../shared/testdata is there.
+bool testdata_required();
+
+// Skips the test when a shared sample is absent, fails it when the samples are required.
+#define SKIP_WITHOUT_SAMPLE(present, name)                                                        \
+    do {                                                                                        \
+        if (!(present)) {                                                                       \
+            if (testing_support::testdata_required()) FAIL() << "shared testdata missing: " << (name); \
+            GTEST_SKIP() << "shared testdata absent: " << (name);                                \
+        }                                                                                       \
+    } while (0)
+
 // Path of the built skelvar program (SKELVAR_BIN, set by CTest).
 std::filesystem::path skelvar_binary();
 

@@ -17,15 +17,19 @@
 #include <streambuf>
 #include <vector>
 
-#include "app/mft_entries_ctx.h"
+#include "ntfs/attribute_iterator.h"
 #include "ntfs/data_runs.h"
+#include "ntfs/entry_reader.h"
 #include "ntfs/file_record.h"
-#include "ntfs/mft_entry_info.h"
 #include "ntfs/memory_mft_source.h"
+#include "ntfs/mft_entry_info.h"
+#include "ntfs/mft_reader.h"
 #include "ntfs/mft_walk.h"
-#include "ntfs/path_resolution.h"
+#include "ntfs/path_resolver.h"
+#include "ntfs/record_header.h"
 #include "report/timeline_writer.h"
 #include "support/binary_data.h"
+#include "support/diag_log.h"
 
 namespace {
 
@@ -43,32 +47,38 @@ std::size_t record_size_of(kavo::binary_data input) {
     return count >= 2 && count <= 9 ? (count - 1) * 512u : 1024u;
 }
 
+// Every attribute the iterator yields, independent of the decoder's own stopping rules.
 void decode_runs_of_attributes(std::span<const std::uint8_t> record) {
     const kavo::binary_data rec(record);
     std::vector<skelvar::detailed_run> runs;
     std::vector<skelvar::compact_run> compact;
-    std::size_t offset = rec.u16(0x14);
-    // Independent of the record decoder's own stopping rules: every plausible attribute is tried.
-    for (int guard = 0; guard < 64 && rec.has(offset, 8); ++guard) {
-        const std::uint32_t type = rec.u32(offset);
-        const std::uint32_t length = rec.u32(offset + 4);
-        if (type == 0xFFFFFFFFu || length < 0x10 || !rec.has(offset, length)) break;
-        const kavo::binary_data attribute = rec.sub(offset, length);
-        if (attribute.u8(0x08) != 0) {
-            runs.clear();
-            compact.clear();
-            if (skelvar::decode_run_list(attribute, runs)) {
-                const auto from_detailed = skelvar::compact_runs(runs);
-                for (const auto& r : from_detailed) {
-                    (void)skelvar::vcn_to_lcn(from_detailed, r.vcn);
-                    (void)skelvar::vcn_to_lcn(from_detailed, r.vcn + r.count);
-                }
+    skelvar::attribute_iterator it(rec, skelvar::read_record_header(rec).first_attribute);
+    for (skelvar::attribute_view a; it.next(a);) {
+        (void)a.name();
+        if (!a.non_resident) continue;
+        runs.clear();
+        compact.clear();
+        if (skelvar::decode_run_list(a.bytes, runs)) {
+            const auto from_detailed = skelvar::compact_runs(runs);
+            for (const auto& r : from_detailed) {
+                (void)skelvar::vcn_to_lcn(from_detailed, r.vcn);
+                (void)skelvar::vcn_to_lcn(from_detailed, r.vcn + r.count);
             }
-            (void)skelvar::decode_compact_runs(attribute, compact);
         }
-        offset += length;
+        (void)skelvar::decode_compact_runs(a.bytes, compact);
     }
 }
+
+// Writes every entry the walk selects; the timeline writer runs on each.
+struct write_all final : skelvar::entry_visitor {
+    skelvar::layout_writer& writer;
+    explicit write_all(skelvar::layout_writer& w) : writer(w) {}
+    skelvar::preselection preselect(std::uint64_t, bool, skelvar::mft_entry_info&) override {
+        return skelvar::preselection::keep;
+    }
+    bool select(skelvar::mft_entry_info&, bool) override { return true; }
+    void write(skelvar::mft_entry_info& e) override { writer.write(e); }
+};
 
 }  // namespace
 
@@ -76,50 +86,53 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     const kavo::binary_data input(std::span<const std::uint8_t>(data, size));
     const std::size_t rec_size = record_size_of(input);
-    const std::size_t records = std::min(max_records, (size + rec_size - 1) / rec_size);
-    std::vector<std::uint8_t> image(records * rec_size, 0);
+    const std::size_t records_in = std::min(max_records, (size + rec_size - 1) / rec_size);
+    std::vector<std::uint8_t> image(records_in * rec_size, 0);
     std::memcpy(image.data(), data, std::min(size, image.size()));
 
-    skelvar::mft_entries_ctx ctx;
-    ctx.show_progress = false;
-    ctx.mftfile_path = "fuzz.mft";
-    ctx.source_label = u"fuzz.mft";
-    ctx.entry_count = records;
-    ctx.reference_time = 134119584000000000ull;  // 2026-01-04: fixed, so runs are reproducible
-    ctx.source = std::make_unique<skelvar::memory_mft_source>(image);
+    skelvar::diag_log log;
+    skelvar::mft_reader records(log);
+    records.attach(std::make_unique<skelvar::memory_mft_source>(image));
+    skelvar::decode_settings decode;
+    decode.reference_time = 134119584000000000ull;  // 2026-01-04: fixed, so runs are reproducible
+    skelvar::entry_reader entries(records, decode);
+    skelvar::path_resolver paths(entries);
 
     null_buffer sink;
     std::ostream out(&sink);
-    skelvar::timeline_writer timeline(ctx, out);
+    skelvar::report_options options;
+    const skelvar::time_window window;
+    const skelvar::header_request header;
+    const skelvar::report_context context{options, window, header, &paths, &entries, nullptr, true};
+    auto timeline = skelvar::make_timeline_writer(context, out);
+    write_all visitor(*timeline);
+    skelvar::walk_settings settings;
+    settings.show_progress = false;
+    settings.source_label = u"fuzz.mft";
+    skelvar::mft_walk walk(entries, paths, settings, visitor);
 
     std::vector<std::uint8_t> record(rec_size);
     skelvar::mft_entry_info entry;
-    for (std::size_t n = 0; n < records; ++n) {
+    for (std::size_t n = 0; n < records_in; ++n) {
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(n * rec_size), rec_size, record.begin());
         decode_runs_of_attributes(record);
-        if (skelvar::validate_and_fixup(record, ctx.sector_stride) == skelvar::record_status::unreadable) continue;
+        if (skelvar::validate_and_fixup(record, 512) == skelvar::record_status::unreadable) continue;
         decode_runs_of_attributes(record);
-
-        entry.clear();
-        const bool reported = skelvar::process_entry(ctx, record, n, entry);
-        for (const auto& [key, name] : entry.file_names) (void)skelvar::resolve_parent_path(name.parent_ref, ctx);
+        walk.process(record, n, entry);
+        for (const auto& [key, name] : entry.file_names) (void)paths.resolve_parent(name.parent_ref);
         for (const auto& [key, row] : entry.catalogue) {
             std::vector<skelvar::detailed_run> runs;
             if (row.non_resident) (void)skelvar::decode_run_list(kavo::binary_data(row.record_copy), runs);
         }
-        if (reported) timeline.write_entry_report(entry);
     }
 
-    // The same records once more through the CSV layout, with the directory cache now warm.
-    ctx.csv = true;
-    ctx.separator = ",";
-    ctx.no_padding = true;
-    skelvar::timeline_writer csv(ctx, out);
-    for (std::size_t n = 0; n < records; ++n) {
-        std::vector<std::uint8_t> bytes;
-        entry.clear();
-        if (skelvar::read_file_record(ctx, n, bytes) == skelvar::record_status::unreadable || bytes.empty()) continue;
-        if (skelvar::process_entry(ctx, bytes, n, entry)) csv.write_entry_report(entry);
-    }
+    // The same records once more through the walk and the CSV layout, with the directory cache now warm.
+    options.csv = true;
+    options.separator = ",";
+    options.no_padding = true;
+    auto csv = skelvar::make_timeline_writer(context, out);
+    write_all csv_visitor(*csv);
+    skelvar::mft_walk csv_walk(entries, paths, settings, csv_visitor);
+    (void)csv_walk.walk_range();
     return 0;
 }

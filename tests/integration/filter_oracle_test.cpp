@@ -15,6 +15,7 @@
 #include "ntfs/mft_walk.h"
 #include "ntfs/path_lookup.h"
 #include "ntfs/source_opening.h"
+#include "select/entry_selector.h"
 #include "select/filter_building.h"
 #include "support/utf8.h"
 #include "oracle_text.h"
@@ -47,24 +48,45 @@ struct opened_volume {
         static std::map<std::string, fs::path> unpacked;
         auto& path = unpacked[image];
         if (path.empty()) path = gunzip_to(fixture(image + ".img.gz"), scratch_dir("filter_oracle_" + image));
-        ctx.image_path = path.string();
-        ctx.show_progress = false;
-        open_source(ctx);
+        ctx.source.image_path = path.string();
+        ctx.walk.show_progress = false;
+        open_source(ctx.source, false, ctx.records);
     }
 };
 
-// The entries a run with `setup` reports, extension records counted as their base entry.
+// Selection as the run driver wires it; the entries written are collected.
+struct collecting_visitor final : entry_visitor {
+    entry_selector& selector;
+    std::set<std::uint64_t> out;
+    explicit collecting_visitor(entry_selector& s) : selector(s) {}
+    preselection preselect(std::uint64_t n, bool in_use, mft_entry_info& e) override {
+        return selector.preselect(n, in_use, e);
+    }
+    bool select(mft_entry_info& e, bool pre) override { return selector.select(e, pre); }
+    // Extension records count as their base entry.
+    void write(mft_entry_info& e) override { out.insert(e.is_extension ? ref_entry(e.base_ref) : e.entry_number); }
+};
+
+// The entries a run with `setup` reports.
 std::set<std::uint64_t> selected(const std::string& image, const auto& setup, walk_plan* plan = nullptr) {
     opened_volume v(image);
-    setup(v.ctx);
-    complete_filters(v.ctx);
-    std::set<std::uint64_t> out;
-    entry_sink sink = [&](mft_entry_info& e) { out.insert(e.is_extension ? ref_entry(e.base_ref) : e.entry_number); };
-    const walk_plan p = choose_walk(v.ctx);
+    mft_entries_ctx& ctx = v.ctx;
+    setup(ctx.selection);
+    ctx.filters = build_filters(ctx.selection, true);
+    complete_filters(ctx.filters, ctx.entries, ctx.paths, true);
+    entry_selector selector(ctx.selection, ctx.filters, ctx.header, ctx.records.volume(), true);
+    collecting_visitor visitor(selector);
+    mft_walk walk(ctx.entries, ctx.paths, ctx.walk, visitor);
+    const walk_plan p = choose_walk(ctx);
     if (plan) *plan = p;
-    if (p == walk_plan::entry_list) walk_entry_list(v.ctx, sink);
-    else walk_mft_range(v.ctx, sink);
-    return out;
+    if (p == walk_plan::entry_list) {
+        std::vector<std::uint64_t> listed;
+        for (const auto& [n, item] : ctx.filters.entries) listed.push_back(n);
+        walk.walk_list(listed);
+    } else {
+        walk.walk_range();
+    }
+    return visitor.out;
 }
 
 }  // namespace
@@ -75,7 +97,7 @@ TEST(DirectoryIndexOracle, ChildrenOfEveryDirectoryEqualFls) {
         const auto names = read_fls(fixture(image + ".fls.txt"));
         ASSERT_GT(names.size(), 50u);
         opened_volume v(image);
-        ASSERT_TRUE(v.ctx.source);
+        ASSERT_TRUE(v.ctx.records.ready());
         std::map<std::string, std::uint64_t> dirs{{"", 5}};
         for (const fls_name& n : names)
             if (n.directory && !n.deleted) dirs[n.path] = n.entry;
@@ -86,7 +108,7 @@ TEST(DirectoryIndexOracle, ChildrenOfEveryDirectoryEqualFls) {
                 entries_where(names, [&](const fls_name& n) { return !n.deleted && n.parent() == dir_path; });
             children_set got;
             index_read_status status;
-            EXPECT_TRUE(read_children(v.ctx, dir, got, false, &status));
+            EXPECT_TRUE(read_children(v.ctx.entries, dir, got, false, &status));
             got.erase(dir);
             EXPECT_EQ(got, expected);
             if (status.allocation_read) ++with_blocks;
@@ -99,7 +121,7 @@ TEST(PathLookupOracle, EveryListedNameResolvesToItsEntry) {
     for (const std::string image : {"basic", "ntfsvol_frag"}) {
         SCOPED_TRACE(image);
         opened_volume v(image);
-        path_lookup lookup(v.ctx);
+        path_lookup lookup(v.ctx.entries);
         int checked = 0;
         for (const fls_name& n : read_fls(fixture(image + ".fls.txt"))) {
             if (n.deleted) continue;
@@ -114,7 +136,7 @@ TEST(PathLookupOracle, EveryListedNameResolvesToItsEntry) {
         EXPECT_GT(checked, 100);
     }
     opened_volume v("basic");
-    path_lookup lookup(v.ctx);
+    path_lookup lookup(v.ctx.entries);
     // The Windows symbolic link (relative, to dir1\dir2\level2.txt) is followed when asked.
     EXPECT_EQ(lookup.lookup_path(u"\\winlink_to_level2"), std::optional<std::uint64_t>(80));
     EXPECT_EQ(lookup.lookup_path(u"\\winlink_to_level2", true), std::optional<std::uint64_t>(69));
@@ -126,22 +148,22 @@ TEST(FilterOracle, DirectoryFiltersSelectWhatFlsListsThere) {
     auto under = [&](const std::string& dir) {
         return entries_where(names, [&](const fls_name& n) { return n.parent() == dir; });
     };
-    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dirs = {"bigdir"}; }), under("bigdir"));
-    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dirs = {"\\DIR1\\dir2"}; }), under("dir1/dir2"));
+    EXPECT_EQ(selected("basic", [](selection_settings& c) { c.dirs = {"bigdir"}; }), under("bigdir"));
+    EXPECT_EQ(selected("basic", [](selection_settings& c) { c.dirs = {"\\DIR1\\dir2"}; }), under("dir1/dir2"));
     // The root directory names itself as its parent.
     auto root = under("");
     root.insert(5);
-    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dirs = {"[root]"}; }), root);
+    EXPECT_EQ(selected("basic", [](selection_settings& c) { c.dirs = {"[root]"}; }), root);
 
     const auto tree = entries_where(names, [](const fls_name& n) { return n.path.rfind("dir1/", 0) == 0; });
-    EXPECT_EQ(selected("basic", [](mft_entries_ctx& c) { c.filter_dir_trees = {"c:/dir1"}; }), tree);
+    EXPECT_EQ(selected("basic", [](selection_settings& c) { c.dir_trees = {"c:/dir1"}; }), tree);
     // Two directories, one given by number.
     auto both = under("bigdir");
     for (auto n : under("unicode")) both.insert(n);
     EXPECT_EQ(selected("basic",
-                       [](mft_entries_ctx& c) {
-                           c.filter_dirs = {"unicode"};
-                           c.filter_dir_inodes = {83};
+                       [](selection_settings& c) {
+                           c.dirs = {"unicode"};
+                           c.dir_inodes = {83};
                        }),
               both);
 
@@ -149,7 +171,7 @@ TEST(FilterOracle, DirectoryFiltersSelectWhatFlsListsThere) {
     const auto frag = read_fls(fixture("ntfsvol_frag.fls.txt"));
     const auto many = entries_where(frag, [](const fls_name& n) { return n.parent() == "many"; });
     EXPECT_EQ(many.size(), 600u);
-    EXPECT_EQ(selected("ntfsvol_frag", [](mft_entries_ctx& c) { c.filter_dirs = {"many"}; }), many);
+    EXPECT_EQ(selected("ntfsvol_frag", [](selection_settings& c) { c.dirs = {"many"}; }), many);
 }
 
 TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
@@ -160,9 +182,9 @@ TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
     walk_plan plan{};
     const auto got = selected(
         "basic",
-        [](mft_entries_ctx& c) {
+        [](selection_settings& c) {
             // As two -filter_file options leave them: the values of both, in order.
-            c.filter_files = {"bigdir\\file_050.txt", "/links/original.txt", "C:\\DIR1\\HARDLINK.TXT",
+            c.files = {"bigdir\\file_050.txt", "/links/original.txt", "C:\\DIR1\\HARDLINK.TXT",
                               "ads_host.txt:secret", "no\\such\\file.txt"};
         },
         &plan);
@@ -171,7 +193,7 @@ TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
                                             entry_of("ads_host.txt")}));
 
     // Only the paths: nothing when none resolves, rather than everything.
-    EXPECT_TRUE(selected("basic", [](mft_entries_ctx& c) { c.filter_files = {"missing.txt"}; }).empty());
+    EXPECT_TRUE(selected("basic", [](selection_settings& c) { c.files = {"missing.txt"}; }).empty());
 }
 
 TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
@@ -182,7 +204,7 @@ TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
             unallocated.insert(std::stoull(line));
     ASSERT_GE(unallocated.size(), 4u);
     EXPECT_EQ(selected("basic",
-                       [](mft_entries_ctx& c) {
+                       [](selection_settings& c) {
                            c.deleted_only = true;
                            c.and_logic = true;
                        }),
@@ -200,9 +222,9 @@ TEST(FilterOracle, SignaturesReadTheStreamThroughTheVolume) {
     for (const sig_case& c : {sig_case{30, "", false, {72}}, sig_case{34, "", false, {}},
                               sig_case{30, "dat", false, {0}},  // OR: the signature or the extension
                               sig_case{30, "dat", true, {}}, sig_case{30, "exe", true, {72}}}) {
-        const auto got = selected("ntfsvol_4kn", [&](mft_entries_ctx& ctx) {
-            ctx.filter_sig_types = {c.sig};
-            if (*c.ext) ctx.filter_exts = {c.ext};
+        const auto got = selected("ntfsvol_4kn", [&](selection_settings& ctx) {
+            ctx.sig_types = {c.sig};
+            if (*c.ext) ctx.exts = {c.ext};
             ctx.and_logic = c.and_logic;
         });
         if (c.want == std::set<std::uint64_t>{0}) {

@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/mft_entries_ctx.h"
+#include "common/mft_fixture.h"
 #include "common/test_support.h"
 #include "ntfs/memory_mft_source.h"
-#include "ntfs/mft_walk.h"
 #include "ntfs/ntfs_volume.h"
 #include "ntfs/source_opening.h"
 #include "support/binary_data.h"
@@ -23,6 +22,7 @@
 namespace fs = std::filesystem;
 using namespace skelvar;
 using testing_support::gunzip_to;
+using testing_support::mft_fixture;
 using testing_support::scratch_dir;
 
 namespace {
@@ -40,10 +40,9 @@ struct entry_view {
 
 using walk_result = std::map<std::uint64_t, entry_view>;
 
-walk_result walk(mft_entries_ctx& ctx) {
+walk_result walk(mft_fixture& ctx) {
     walk_result out;
-    ctx.show_progress = false;
-    walk_mft_range(ctx, [&](mft_entry_info& e) {
+    ctx.walk_all([&](mft_entry_info& e) {
         entry_view v;
         v.sequence = e.sequence_number;
         v.in_use = e.in_use();
@@ -77,8 +76,8 @@ private:
 };
 
 walk_result walk_extracted_bytes(std::vector<std::uint8_t> mft, std::uint32_t record_size, std::uint32_t stride) {
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<extracted_mft>(std::move(mft), record_size, stride);
+    mft_fixture ctx;
+    ctx.records.attach(std::make_unique<extracted_mft>(std::move(mft), record_size, stride));
     return walk(ctx);
 }
 
@@ -86,13 +85,17 @@ walk_result walk_extracted(const fs::path& mft, std::uint32_t record_size, std::
     return walk_extracted_bytes(testing_support::read_bytes(mft), record_size, stride);
 }
 
+bool open_image(mft_fixture& ctx, const fs::path& image, std::uint64_t offset = 0, bool regen = false) {
+    source_settings source;
+    source.image_path = image.string();
+    source.volume_offset = offset;
+    source.regen_mft = regen;
+    return open_source(source, false, ctx.records).ok();
+}
+
 walk_result walk_image(const fs::path& image, std::uint64_t offset = 0, bool regen = false) {
-    mft_entries_ctx ctx;
-    ctx.image_path = image.string();
-    ctx.volume_offset = offset;
-    ctx.regen_mft = regen;
-    ctx.show_progress = false;
-    if (!open_source(ctx)) return {};
+    mft_fixture ctx;
+    if (!open_image(ctx, image, offset, regen)) return {};
     return walk(ctx);
 }
 
@@ -158,19 +161,18 @@ TEST_F(VolumeFixture, FourKnVolumeMatchesItsExtractedMft) {
     EXPECT_TRUE(has_name(volume, u"many-names-with-a-rather-long-name-number-40.dat"));
     EXPECT_TRUE(has_name(volume, u"日本語のファイル.txt"));
 
-    mft_entries_ctx ctx;
-    ctx.image_path = image.string();
-    ASSERT_TRUE(open_source(ctx));
-    EXPECT_EQ(ctx.record_size, 4096u);
-    EXPECT_EQ(ctx.source->sector_stride(), 4096u);
+    mft_fixture ctx;
+    ASSERT_TRUE(open_image(ctx, image));
+    ASSERT_TRUE(ctx.records.learn_record_size());
+    EXPECT_EQ(ctx.records.record_size(), 4096u);
+    EXPECT_EQ(ctx.records.sector_stride(), 4096u);
 }
 
 TEST_F(VolumeFixture, FragmentedMftMatchesItsExtractedMft) {
     const fs::path image = unpack("ntfsvol_frag.img.gz");
-    mft_entries_ctx ctx;
-    ctx.image_path = image.string();
-    ASSERT_TRUE(open_source(ctx));
-    ntfs_volume* vol = context_volume(ctx);
+    mft_fixture ctx;
+    ASSERT_TRUE(open_image(ctx, image));
+    ntfs_volume* vol = ctx.records.volume();
     ASSERT_NE(vol, nullptr);
     ASSERT_GE(vol->mft_runs().size(), 3u) << "the fixture's $MFT is meant to be fragmented";
     // An entry in the last run lies where only the runs can say.
@@ -223,11 +225,9 @@ namespace {
 
 // The walk of a volume's own $MFT bytes as an extracted file would give them.
 walk_result walk_own_mft(const fs::path& image, std::uint64_t offset) {
-    mft_entries_ctx vctx;
-    vctx.image_path = image.string();
-    vctx.volume_offset = offset;
-    if (!open_source(vctx)) return {};
-    ntfs_volume* vol = context_volume(vctx);
+    mft_fixture vctx;
+    if (!open_image(vctx, image, offset)) return {};
+    ntfs_volume* vol = vctx.records.volume();
     std::vector<std::uint8_t> mft(static_cast<std::size_t>(vol->mft_mapped_bytes()));
     if (!vol->read_mft_bytes(0, static_cast<std::uint32_t>(mft.size()), mft.data())) return {};
     return walk_extracted_bytes(std::move(mft), vol->record_size(), vol->bytes_per_sector());
@@ -236,34 +236,36 @@ walk_result walk_own_mft(const fs::path& image, std::uint64_t offset) {
 class SharedVolume : public VolumeFixture {
 protected:
     fs::path shared(const std::string& name) {
-        const fs::path dir = testing_support::shared_testdata_dir();
-        if (dir.empty() || !fs::exists(dir / name)) return {};
-        return gunzip_to(dir / name, dir_);
+        const auto bytes = testing_support::shared_sample(name);
+        if (bytes.empty()) return {};
+        const fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
     }
 };
 
 }  // namespace
 
 TEST_F(SharedVolume, AttributeListClustersAreReadThroughTheVolume) {
-    const fs::path image = shared("ntfs3_attrlist.raw.gz");
-    if (image.empty()) GTEST_SKIP() << "../shared/testdata/ntfs3_attrlist.raw.gz absent";
+    const fs::path image = shared("ntfs3_attrlist.raw");
+    SKIP_WITHOUT_SAMPLE(!image.empty(), "ntfs3_attrlist.raw");
     expect_same(walk_image(image), walk_own_mft(image, 0), false);
 
     // Entry 27 (100 names) keeps its attribute list in clusters. Its records use the
     // older header layout (update sequence at 0x2A) that the record reader refuses,
     // so it is fixed up here and parsed directly: the list names records 28 to 38.
-    mft_entries_ctx ctx;
-    ctx.image_path = image.string();
-    ASSERT_TRUE(open_source(ctx));
+    mft_fixture ctx;
+    ASSERT_TRUE(open_image(ctx, image));
     const fs::path log = dir_ / "diags.txt";
-    ASSERT_TRUE(ctx.diags.open(log.string(), "test"));
+    ASSERT_TRUE(ctx.log.open(log.string(), "test"));
     std::vector<std::uint8_t> rec(1024);
-    ASSERT_TRUE(ctx.source->read_at(27 * 1024, 1024, rec.data()));
+    ASSERT_TRUE(ctx.records.source()->read_at(27 * 1024, 1024, rec.data()));
     ASSERT_EQ(kavo::binary_data(rec).u16(0x04), 0x2Au);
     for (int i = 1; i < 3; ++i) std::memcpy(&rec[i * 512 - 2], &rec[0x2A + 2 * i], 2);
     mft_entry_info e;
-    ASSERT_TRUE(parse_entry(ctx, rec, 27, e, false));
-    ctx.diags.close();
+    ASSERT_TRUE(ctx.entries.parse(rec, 27, e));
+    ctx.log.close();
     EXPECT_TRUE(e.attribute_list_non_resident);
     const std::string text = testing_support::read_file(log);
     EXPECT_NE(text.find("has non resident attrib list"), std::string::npos);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/mft_entries_ctx.h"
+#include "common/mft_fixture.h"
 #include "common/index_builder.h"
 #include "common/record_builder.h"
 #include "common/test_support.h"
@@ -134,8 +134,8 @@ TEST(ReadChildren, AttributeListRootAndMissingAllocation) {
                    .build();
     recs[34] = record_builder().resident(0x30, 1, make_fn(make_ref(5, 5), u"plain file", 1, t0)).build();
 
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<memory_mft_source>(mft_image(recs));
+    testing_support::mft_fixture f(recs);
+    const entry_reader& ctx = f.entries;
     children_set set;
     index_read_status st;
     EXPECT_TRUE(read_children(ctx, 31, set, false, &st));

@@ -2,19 +2,14 @@
 
 #include <set>
 
-#include "app/mft_entries_ctx.h"
-#include "common/index_builder.h"
-#include "common/record_builder.h"
+#include "common/mft_fixture.h"
 #include "ntfs/attribute_decoder.h"
-#include "ntfs/file_record.h"
-#include "ntfs/memory_mft_source.h"
 #include "ntfs/mft_walk.h"
 
 using namespace skelvar;
 using testing_support::attr_list_entry;
 using testing_support::make_fn;
 using testing_support::make_si;
-using testing_support::put_index;
 using testing_support::record_builder;
 
 namespace {
@@ -22,17 +17,18 @@ namespace {
 constexpr std::uint64_t t2020 = 132223104000000000ull;  // 2020-01-01
 const std::uint64_t root_ref = make_ref(5, 5);
 
-struct fixture {
-    mft_entries_ctx ctx;
-    explicit fixture(std::vector<std::vector<std::uint8_t>> records) {
-        ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(std::move(records)));
-        ctx.reference_time = t2020 + 400 * one_day_ticks;
+struct fixture : testing_support::mft_fixture {
+    explicit fixture(std::vector<std::vector<std::uint8_t>> recs) : mft_fixture(std::move(recs)) {
+        decode.reference_time = t2020 + 400 * one_day_ticks;
     }
-    mft_entry_info parse(std::uint64_t n) {
-        mft_entry_info e;
-        EXPECT_TRUE(read_and_parse_entry(ctx, n, e));
-        return e;
-    }
+};
+
+// Takes every entry, remembers the numbers written.
+struct take_all final : entry_visitor {
+    std::vector<std::uint64_t> written;
+    preselection preselect(std::uint64_t, bool, mft_entry_info&) override { return preselection::keep; }
+    bool select(mft_entry_info&, bool) override { return true; }
+    void write(mft_entry_info& e) override { written.push_back(e.entry_number); }
 };
 
 // A record with a $STANDARD_INFORMATION at `si` and one name per $FILE_NAME given.
@@ -83,53 +79,13 @@ TEST(EntryParsing, NamesStreamsAndHeader) {
     EXPECT_EQ(labels.count("unnamed data"), 1u);
     EXPECT_TRUE(e.zone_texts.empty());  // only read when the zone action asks
 
-    f.ctx.zone_info = true;
+    f.decode.keep_zone_identifier = true;
     auto z = f.parse(1);
     ASSERT_EQ(z.zone_texts.size(), 1u);
     EXPECT_EQ(z.zone_texts[0].size(), 3u);
 }
 
-TEST(EntryParsing, VolumeObjectIdAndReparseValues) {
-    std::vector<std::uint8_t> volinfo(12, 0);
-    volinfo[8] = 3;
-    volinfo[9] = 1;
-    std::vector<std::uint8_t> objid(16);
-    for (int i = 0; i < 16; ++i) objid[i] = static_cast<std::uint8_t>(i + 1);
-    // Symbolic link: tag, length, reserved, name offsets and lengths, flags, then the names.
-    const std::u16string sub = u"\\??\\C:\\target", print = u"C:\\target";
-    std::vector<std::uint8_t> rp(0x14, 0);
-    for (char16_t c : sub + print) put_index(rp, rp.size(), c, 2);
-    put_index(rp, 0x00, 0xA000000C, 4);
-    put_index(rp, 0x04, rp.size() - 8, 2);
-    put_index(rp, 0x0A, sub.size() * 2, 2);
-    put_index(rp, 0x0C, sub.size() * 2, 2);
-    put_index(rp, 0x0E, print.size() * 2, 2);
-    auto rec = record_builder()
-                   .resident(0x10, 0, make_si(t2020))
-                   .resident(0x70, 2, volinfo)
-                   .resident(0x40, 3, objid)
-                   .resident(0xC0, 4, rp)
-                   .resident(0x1234, 5, {9, 9})  // no decoder for this type
-                   .build();
-    fixture f({{}, rec});
-    auto e = f.parse(1);
-    ASSERT_EQ(e.volume_infos.size(), 1u);
-    EXPECT_EQ(e.volume_infos.begin()->second.text, "ver: 3.1 (WinXP)");
-    ASSERT_EQ(e.object_ids.size(), 1u);
-    EXPECT_EQ(e.object_ids.begin()->second.text, "04030201-0605-0807-090a-0b0c0d0e0f10");
-    ASSERT_EQ(e.reparse_points.size(), 1u);
-    EXPECT_EQ(e.reparse_points.begin()->second.target, u"C:\\target");
-    bool unknown = false;
-    for (const auto& [k, row] : e.catalogue) unknown |= (row.label == "unk" && key_type(k) == unknown_attr_type);
-    EXPECT_TRUE(unknown);
-
-    volinfo[8] = 2;
-    volinfo[9] = 0;
-    fixture g({{}, record_builder().resident(0x70, 0, volinfo).build()});
-    EXPECT_EQ(g.parse(1).volume_infos.begin()->second.text, "ver: 2.0(Unk version)");
-}
-
-TEST(EntryParsing, HostileAttributesKeepWhatCameBefore) {
+TEST(EntryParsing, DamageKeepsWhatCameBefore) {
     // The second attribute claims to run past the record: decoding stops there.
     std::vector<std::uint8_t> overrun(0x20, 0);
     overrun[0] = 0x80;
@@ -139,14 +95,6 @@ TEST(EntryParsing, HostileAttributesKeepWhatCameBefore) {
     EXPECT_EQ(e.standard_infos.size(), 1u);
     EXPECT_TRUE(e.catalogue.empty());
 
-    // A name length past the value: the name is not read.
-    auto fn = make_fn(root_ref, u"abc", 1, t2020);
-    fn[0x40] = 200;
-    fixture g({{}, record_builder().resident(0x30, 0, fn).build()});
-    auto eg = g.parse(1);
-    ASSERT_EQ(eg.file_names.size(), 1u);
-    EXPECT_TRUE(eg.file_names.begin()->second.name.empty());
-
     // Value offset past the attribute: nothing is taken.
     auto bad_value = record_builder().resident(0x10, 0, make_si(t2020)).build();
     bad_value[0x38 + 0x14] = 0xF0;
@@ -155,10 +103,13 @@ TEST(EntryParsing, HostileAttributesKeepWhatCameBefore) {
 
     // A record whose first attribute is the end marker is not reported.
     fixture k({{}, record_builder().build()});
+    take_all visitor;
+    walk_settings settings;
+    mft_walk walk(k.entries, k.paths, settings, visitor);
     mft_entry_info e2;
     std::vector<std::uint8_t> bytes;
-    ASSERT_EQ(read_file_record(k.ctx, 1, bytes), record_status::ok);
-    EXPECT_FALSE(process_entry(k.ctx, bytes, 1, e2));
+    ASSERT_EQ(k.records.read_record(1, bytes), record_status::ok);
+    EXPECT_FALSE(walk.process(bytes, 1, e2));
 }
 
 TEST(AttributeLists, ExtensionRecordsMergeAndSelfReferencesAreSkipped) {
@@ -227,7 +178,7 @@ TEST(AttributeLists, NamesWithTheSameIdInDifferentExtensionRecordsAreAllKept) {
 TEST(TimeChecks, NotesInOrder) {
     auto note_of = [](std::vector<std::uint8_t> rec) {
         fixture f({{}, std::move(rec)});
-        f.ctx.reference_time = t2020 + one_hour_ticks;
+        f.decode.reference_time = t2020 + one_hour_ticks;
         auto e = f.parse(1);
         check_times(e);
         return e.time_note;
@@ -247,21 +198,30 @@ TEST(TimeChecks, NotesInOrder) {
     EXPECT_EQ(note_of(si_and_names(t2020, {fn(t2020)})), "");
 }
 
-TEST(RangeWalk, StartAndRange) {
+TEST(RangeWalk, StartRangeAndTheRecordZeroFailure) {
     std::vector<std::vector<std::uint8_t>> recs{{}};
     for (int i = 1; i < 20; ++i) recs.push_back(si_and_names(t2020, {make_fn(root_ref, u"f", 1, t2020)}));
     fixture f(recs);
-    f.ctx.show_progress = false;
-    std::vector<std::uint64_t> seen;
-    auto sink = [&](mft_entry_info& e) { seen.push_back(e.entry_number); };
-    f.ctx.mft_start = 10;
-    f.ctx.mft_range = 5;
-    walk_mft_range(f.ctx, sink);
-    EXPECT_EQ(seen, (std::vector<std::uint64_t>{10, 11, 12, 13, 14}));
+    take_all visitor;
+    walk_settings settings;
+    settings.show_progress = false;
+    mft_walk walk(f.entries, f.paths, settings, visitor);
+    settings.start = 10;
+    settings.range = 5;
+    EXPECT_TRUE(walk.walk_range());
+    EXPECT_EQ(visitor.written, (std::vector<std::uint64_t>{10, 11, 12, 13, 14}));
+    EXPECT_EQ(walk.entry_count(), 20u);
 
-    seen.clear();
-    f.ctx.mft_start = 1000;
-    f.ctx.mft_range = 0;
-    walk_mft_range(f.ctx, sink);
-    EXPECT_TRUE(seen.empty());
+    visitor.written.clear();
+    settings.start = 1000;
+    settings.range = 0;
+    EXPECT_TRUE(walk.walk_range());
+    EXPECT_TRUE(visitor.written.empty());
+
+    // Record 0 without a $DATA attribute gives no entry count: the walk says so.
+    fixture g({record_builder().resident(0x10, 0, make_si(t2020)).build(), recs[1]});
+    mft_walk none(g.entries, g.paths, settings, visitor);
+    const status s = none.walk_range();
+    EXPECT_FALSE(s);
+    EXPECT_NE(s.reason().find("no unnamed $DATA"), std::string::npos);
 }

@@ -2,17 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "app/mft_entries_ctx.h"
-#include "common/record_builder.h"
+#include "common/mft_fixture.h"
 #include "common/test_support.h"
-#include "ntfs/file_record.h"
-#include "ntfs/mft_walk.h"
 #include "ntfs/ntfs_volume.h"
 #include "ntfs/source_opening.h"
 #include "ntfs/synthetic_volume.h"
 
 using namespace skelvar;
 using namespace testing_support;
+using testing_support::mft_fixture;
 namespace fs = std::filesystem;
 
 namespace {
@@ -51,28 +49,20 @@ void fill_entries(synthetic_volume& v) {
     for (std::uint32_t n = 1; n < 8; ++n) v.put_cluster(10, rec(n, 1, t0, u"f"), (n % 4) * 1024 + (n / 4) * 4096);
 }
 
-std::map<std::uint64_t, std::u16string> walk_names(mft_entries_ctx& ctx) {
-    std::map<std::uint64_t, std::u16string> out;
-    ctx.show_progress = false;
-    walk_mft_range(ctx, [&](mft_entry_info& e) {
-        out[e.entry_number] = e.file_names.empty() ? u"" : e.file_names.begin()->second.name;
-    });
-    return out;
-}
-
 class InodeStore : public ::testing::Test {
 protected:
     void SetUp() override { dir_ = scratch_dir("istore"); }
     void TearDown() override { fs::remove_all(dir_); }
 
-    bool open_regen(const synthetic_volume& v, mft_entries_ctx& ctx) {
-        ctx.image_path = v.write(dir_ / "v.img").string();
-        ctx.regen_mft = true;
-        return open_source(ctx) && context_volume(ctx)->in_memory();
+    bool open_regen(const synthetic_volume& v, mft_fixture& ctx, bool regen = true) {
+        source_settings source;
+        source.image_path = v.write(dir_ / "v.img").string();
+        source.regen_mft = regen;
+        return open_source(source, false, ctx.records) && ctx.records.volume()->in_memory();
     }
     std::map<std::uint64_t, std::u16string> regen(const synthetic_volume& v) {
-        mft_entries_ctx ctx;
-        if (open_regen(v, ctx)) return walk_names(ctx);
+        mft_fixture ctx;
+        if (open_regen(v, ctx)) return ctx.walk_names();
         ADD_FAILURE() << "no in-memory $MFT";
         return {};
     }
@@ -109,11 +99,11 @@ TEST_F(InodeStore, StraysAndUnnumberedRecordsDoNotDistortTheMft) {
     v.put_cluster(30, rec(0, 23, t0, u"reserved", 0));
     // A stray claiming an entry number near 2^32.
     v.put_cluster(31, rec(0xFFFFFFF0u, 1, t0, u"stray"));
-    mft_entries_ctx ctx;
+    mft_fixture ctx;
     ASSERT_TRUE(open_regen(v, ctx));
-    EXPECT_EQ(context_volume(ctx)->entry_count(), 8u);
-    EXPECT_EQ(context_volume(ctx)->memory_mft()->size_bytes(), 8u * 1024);
-    auto names = walk_names(ctx);
+    EXPECT_EQ(ctx.records.volume()->entry_count(), 8u);
+    EXPECT_EQ(ctx.records.volume()->memory_mft()->size_bytes(), 8u * 1024);
+    auto names = ctx.walk_names();
     EXPECT_EQ(names[0], u"$MFT");
     EXPECT_EQ(names.size(), 8u);
 }
@@ -161,9 +151,12 @@ TEST_F(InodeStore, RebuildsAVolumeWhoseRecordZeroIsGone) {
     v.put_cluster(32, mirror);
     fill_entries(v);
 
-    mft_entries_ctx plain;
-    plain.image_path = v.write(dir_ / "v.img").string();
-    EXPECT_FALSE(open_source(plain));
+    mft_fixture plain;
+    source_settings source;
+    source.image_path = v.write(dir_ / "v.img").string();
+    const status s = open_source(source, false, plain.records);
+    EXPECT_FALSE(s);
+    EXPECT_NE(s.reason().find("record 0 of the $MFT"), std::string::npos) << s.reason();
 
     auto names = regen(v);
     EXPECT_EQ(names.size(), 8u);

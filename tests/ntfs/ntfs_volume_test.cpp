@@ -4,17 +4,15 @@
 
 #include <chrono>
 
-#include "app/mft_entries_ctx.h"
-#include "common/record_builder.h"
+#include "common/mft_fixture.h"
 #include "common/test_support.h"
-#include "ntfs/file_record.h"
-#include "ntfs/mft_walk.h"
 #include "ntfs/source_opening.h"
 #include "ntfs/synthetic_volume.h"
 #include "ntfs/volume_mft_source.h"
 
 using namespace skelvar;
 using namespace testing_support;
+using testing_support::mft_fixture;
 namespace fs = std::filesystem;
 
 namespace {
@@ -66,13 +64,11 @@ TEST_F(NtfsVolume, RecordZeroIsReadWhereTheBootSectorPutsIt) {
     v.format();
     v.put_cluster(4, mft_record0(run_list({{8, 1}}), 4096));
     for (std::uint16_t n = 1; n < 4; ++n) v.put_cluster(8, file_record(n, u"r"), n * 1024);
-    mft_entries_ctx ctx;
-    ctx.image_path = v.write(dir_ / "moved.img").string();
-    ASSERT_TRUE(open_source(ctx));
-    ctx.show_progress = false;
-    std::vector<std::uint64_t> seen;
-    walk_mft_range(ctx, [&](mft_entry_info& e) { seen.push_back(e.entry_number); });
-    EXPECT_EQ(seen, (std::vector<std::uint64_t>{0, 1, 2, 3}));
+    mft_fixture ctx;
+    source_settings source;
+    source.image_path = v.write(dir_ / "moved.img").string();
+    ASSERT_TRUE(open_source(source, false, ctx.records));
+    EXPECT_EQ(ctx.walk_names().size(), 4u);
 }
 
 TEST_F(NtfsVolume, RecordZeroCanEnlargeTheRecordSize) {
@@ -127,13 +123,10 @@ TEST_F(NtfsVolume, HostileRunsStayInsideTheVolume) {
     EXPECT_LE(vol->entry_count(), 64u * 4);
     EXPECT_EQ(entry_offset(*vol, 1ull << 40), 0u);
 
-    mft_entries_ctx ctx;
-    ctx.show_progress = false;
-    ctx.source = std::make_unique<volume_mft_source>(std::move(vol));
+    mft_fixture ctx;
+    ctx.records.attach(std::make_unique<volume_mft_source>(std::move(vol)));
     const auto start = std::chrono::steady_clock::now();
-    std::uint64_t reported = 0;
-    walk_mft_range(ctx, [&](mft_entry_info&) { ++reported; });
-    EXPECT_EQ(reported, 1u);  // only record 0 is a record
+    EXPECT_EQ(ctx.walk_names().size(), 1u);  // only record 0 is a record
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
@@ -154,11 +147,11 @@ TEST_F(NtfsVolume, MftOutsideTheVolumeOrUnusableRecordZeroFailsTheOpen) {
     v.bytes.resize(40 * 4096 + 2048);
     auto vol = volume_on(v.write(dir_ / "short.img"));
     ASSERT_TRUE(open_volume(*vol, off));
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<volume_mft_source>(std::move(vol));
+    mft_fixture ctx;
+    ctx.records.attach(std::make_unique<volume_mft_source>(std::move(vol)));
     std::vector<std::uint8_t> rec;
-    EXPECT_EQ(read_file_record(ctx, 5, rec), record_status::ok);
-    EXPECT_EQ(read_file_record(ctx, 6, rec), record_status::unreadable);
+    EXPECT_EQ(ctx.records.read_record(5, rec), record_status::ok);
+    EXPECT_EQ(ctx.records.read_record(6, rec), record_status::unreadable);
 
     ntfs_volume none(nullptr, 0);  // no reader, no volume
     EXPECT_FALSE(open_volume(none, off));
@@ -167,22 +160,26 @@ TEST_F(NtfsVolume, MftOutsideTheVolumeOrUnusableRecordZeroFailsTheOpen) {
 
 TEST_F(NtfsVolume, SourcesThatCannotBeOpened) {
     const fs::path disk = fragmented().write(dir_ / "disk.img", std::vector<std::uint8_t>(65536, 0xCC));
-    mft_entries_ctx ctx;
-    ctx.image_path = disk.string();  // the volume lies at an offset not given
-    EXPECT_FALSE(open_source(ctx));
-    EXPECT_FALSE(ctx.source);
-    EXPECT_EQ(ctx.entry_count, 0u);
-
-    mft_entries_ctx missing;
-    missing.image_path = (dir_ / "no-such.img").string();
-    EXPECT_FALSE(open_source(missing));
-
-    mft_entries_ctx mounted;
-    mounted.mounted_vmdk_path = disk.string();  // not a device path: no source
-    EXPECT_FALSE(open_source(mounted));
-    mft_entries_ctx drive;
-    drive.drive_number = 25;  // no such drive here
-    EXPECT_FALSE(open_source(drive));
+    struct open_case {
+        source_settings source;
+        const char* reason;
+    };
+    std::vector<open_case> cases(4);
+    cases[0] = {{}, "no NTFS boot sector there"};  // the volume lies at an offset not given
+    cases[0].source.image_path = disk.string();
+    cases[1] = {{}, "No such file"};
+    cases[1].source.image_path = (dir_ / "no-such.img").string();
+    cases[2] = {{}, "device path"};
+    cases[2].source.mounted_vmdk_path = disk.string();
+    cases[3] = {{}, "no such drive"};
+    cases[3].source.drive_number = 25;
+    for (const open_case& c : cases) {
+        mft_fixture ctx;
+        const status s = open_source(c.source, false, ctx.records);
+        EXPECT_FALSE(s);
+        EXPECT_NE(s.reason().find(c.reason), std::string::npos) << s.reason();
+        EXPECT_FALSE(ctx.records.ready());
+    }
 
     EXPECT_EQ(source_type_of_path("c:\\"), ntfs_volume::source_volume);
     EXPECT_EQ(source_type_of_path("\\\\.\\HarddiskVolumeShadowCopy3"), ntfs_volume::source_device);

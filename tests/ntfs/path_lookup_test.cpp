@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/mft_entries_ctx.h"
+#include "common/mft_fixture.h"
 #include "common/index_builder.h"
 #include "common/record_builder.h"
 #include "common/test_support.h"
@@ -97,9 +97,9 @@ std::vector<std::uint8_t> sample_mft() {
 }
 
 struct fixture {
-    mft_entries_ctx ctx;
-    path_lookup lookup{ctx};
-    fixture() { ctx.source = std::make_unique<memory_mft_source>(sample_mft()); }
+    testing_support::mft_fixture ctx;
+    path_lookup lookup{ctx.entries};
+    fixture() { ctx.records.attach(std::make_unique<memory_mft_source>(sample_mft())); }
     std::optional<std::uint64_t> find(const std::u16string& p, bool follow = false) {
         return lookup.lookup_path(p, follow);
     }
@@ -147,23 +147,22 @@ TEST(PathLookup, LinkLoopsEnd) {
     std::vector<std::vector<std::uint8_t>> recs(12);
     recs[5] = directory(5, u".", {{6, u"loop"}}, 5);
     recs[6] = link(5, u"loop", reparse_value(tag_symlink, u"\\loop\\x", u"\\loop\\x"), true);
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<memory_mft_source>(mft_image(recs));
-    path_lookup lookup(ctx);
+    testing_support::mft_fixture ctx(recs);
+    path_lookup lookup(ctx.entries);
     EXPECT_EQ(lookup.lookup_path(u"\\loop\\y"), std::nullopt);
 }
 
 TEST(PathLookup, DirectoriesBelowAndDiagnostics) {
     fixture f;
     auto scratch = scratch_dir("path_lookup");
-    ASSERT_TRUE(f.ctx.diags.open((scratch / "diags.txt").string(), "test"));
+    ASSERT_TRUE(f.ctx.log.open((scratch / "diags.txt").string(), "test"));
     auto below = f.lookup.directories_below(5, u"[root]");
     std::map<std::uint64_t, std::u16string> got(below.begin(), below.end());
     // Links are not descended into; the root's "." entry is itself.
     EXPECT_EQ(got, (std::map<std::uint64_t, std::u16string>{
                        {6, u"[root]\\Windows"}, {9, u"[root]\\Windows\\System32"}, {12, u"[root]\\Übergröße"}}));
     EXPECT_EQ(f.find(u"c:\\Windows\\Nope"), std::nullopt);
-    f.ctx.diags.close();
+    f.ctx.log.close();
     const std::string log = read_file(scratch / "diags.txt");
     for (const char* line : {"->anal: c:\\Windows\\Nope\n", "->seg: WINDOWS\n",
                              "->info: inode found for seg: WINDOWS : 0x6\n", "->err: no child nodes\n",
@@ -187,9 +186,8 @@ TEST(PathLookup, ExtractedMftListsLargeDirectoriesFromParentReferences) {
     recs[7] = record_builder().resident(0x30, 1, make_fn(make_ref(6, 1), u"m", 1, t0)).build();
     recs[8] = record_builder().resident(0x30, 1, make_fn(make_ref(6, 1), u"in a block.txt", 1, t0)).build();
     recs[9] = record_builder().flags(0).resident(0x30, 1, make_fn(make_ref(6, 1), u"deleted.txt", 1, t0)).build();
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<memory_mft_source>(mft_image(recs));
-    path_lookup lookup(ctx);
+    testing_support::mft_fixture ctx(recs);
+    path_lookup lookup(ctx.entries);
     EXPECT_EQ(lookup.lookup_path(u"\\big\\IN A BLOCK.TXT"), std::optional<std::uint64_t>(8));
     EXPECT_EQ(lookup.lookup_path(u"\\big\\m"), std::optional<std::uint64_t>(7));
     EXPECT_EQ(lookup.lookup_path(u"\\big\\deleted.txt"), std::nullopt);

@@ -9,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/mft_entries_ctx.h"
-#include "common/record_builder.h"
+#include "common/mft_fixture.h"
 #include "common/test_support.h"
-#include "ntfs/mft_walk.h"
 #include "ntfs/source_opening.h"
 #include "ntfs/synthetic_volume.h"
 
@@ -145,17 +143,23 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     bool open(const std::string& name) {
-        ctx_.image_path = gunzip_to(source_dir() / "tests" / "fixtures" / "data" / (name + ".img.gz"), dir_).string();
-        return open_source(ctx_);
+        source_settings source;
+        source.image_path = gunzip_to(source_dir() / "tests" / "fixtures" / "data" / (name + ".img.gz"), dir_).string();
+        return open_source(source, false, ctx_.records).ok();
+    }
+    const security_table& table() {
+        if (!table_.attempted) load_security_table(ctx_.entries, table_);
+        return table_;
     }
 
     fs::path dir_;
-    mft_entries_ctx ctx_;
+    mft_fixture ctx_;
+    security_table table_;
 };
 
 TEST_F(SecureTableFixture, BasicVolumeSystemDescriptors) {
     ASSERT_TRUE(open("basic"));
-    const security_table& t = context_security_table(ctx_);
+    const security_table& t = table();
     ASSERT_EQ(t.entries.size(), 2u);  // the mirror half of the 262396-byte stream adds nothing
     EXPECT_EQ(render_descriptor(*t.find(256)),
               "  Security Identifiers\n"
@@ -166,13 +170,11 @@ TEST_F(SecureTableFixture, BasicVolumeSystemDescriptors) {
               "  access allowed  S-1-5-18        Local System    READ_CONTROL | SYNCHRONIZE\n"
               "  access allowed  S-1-5-32-544    Admins          READ_CONTROL | SYNCHRONIZE\n");
     EXPECT_EQ(t.find(257)->dacl[0].mask, "READ_CONTROL | SYNCHRONIZE");  // 0x12019f
-    // A second call does not load again.
-    EXPECT_EQ(&context_security_table(ctx_), &t);
 }
 
 TEST_F(SecureTableFixture, PermissionsVolumeOwnersAndDenials) {
     ASSERT_TRUE(open("actions"));
-    const security_table& t = context_security_table(ctx_);
+    const security_table& t = table();
     // user_file.txt (uid 1000, mode 0604): key 0x104 as ntfssecaudit reports it.
     const security_descriptor_info* d = t.find(0x104);
     ASSERT_NE(d, nullptr);
@@ -186,10 +188,11 @@ TEST_F(SecureTableFixture, PermissionsVolumeOwnersAndDenials) {
 }
 
 TEST_F(SecureTableFixture, ExtractedMftHasNoStore) {
-    ctx_.mftfile_path = gunzip_to(source_dir() / "tests" / "fixtures" / "data" / "basic.mft.gz", dir_).string();
-    ASSERT_TRUE(open_source(ctx_));
-    EXPECT_TRUE(context_security_table(ctx_).entries.empty());
-    EXPECT_TRUE(ctx_.security.attempted);
+    source_settings source;
+    source.mftfile_path = gunzip_to(source_dir() / "tests" / "fixtures" / "data" / "basic.mft.gz", dir_).string();
+    ASSERT_TRUE(open_source(source, false, ctx_.records));
+    EXPECT_TRUE(table().entries.empty());
+    EXPECT_TRUE(table_.attempted);
 }
 
 TEST_F(SecureTableFixture, ResidentDescriptorRenderedForTheRecordDump) {
@@ -205,7 +208,7 @@ TEST_F(SecureTableFixture, ResidentDescriptorRenderedForTheRecordDump) {
         "SYNCHRONIZE\n";
     auto descriptor_text = [&](bool keep_content) {
         mft_entry_info e;
-        EXPECT_TRUE(read_and_parse_entry(ctx_, 76, e, keep_content));  // ads_host.txt
+        EXPECT_TRUE(ctx_.entries.read_and_parse(76, e, keep_content));  // ads_host.txt
         for (const auto& [key, row] : e.catalogue)
             if (row.type == at_security_descriptor) return row.text;
         return std::string("<no descriptor>");
@@ -213,6 +216,6 @@ TEST_F(SecureTableFixture, ResidentDescriptorRenderedForTheRecordDump) {
     EXPECT_EQ(descriptor_text(true), expected);
     // The walks keep the bytes only; the text is made for the record dump.
     EXPECT_EQ(descriptor_text(false), "");
-    ctx_.record_dump = true;
+    ctx_.decode.render_descriptors = true;
     EXPECT_EQ(descriptor_text(false), expected);
 }

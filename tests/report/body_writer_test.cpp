@@ -13,11 +13,11 @@ namespace {
 const std::string s0 = "946684800", s1 = "946771200", s2 = "946857600", s3 = "946944000";
 const std::string header = "md5|name|inode|mode as string|uid|gid|size|access time|modify time|mft time|create time";
 
-std::vector<std::string> body_lines(std::vector<mft_entry_info> entries, void (*adjust)(mft_entries_ctx&) = nullptr) {
-    mft_entries_ctx ctx;
+std::vector<std::string> body_lines(std::vector<mft_entry_info> entries, void (*adjust)(layout_ctx&) = nullptr) {
+    layout_ctx ctx;
     body_options(ctx);
     if (adjust) adjust(ctx);
-    return write_lines<body_writer>(ctx, std::move(entries));
+    return write_lines(ctx, make_body_writer, entries);
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ TEST(BodyWriter, HeaderOnceAndOneLineWhenSiAndFnAgree) {
 
 TEST(BodyWriter, DeletedHardLinksGiveSiAndFnLinesPerName) {
     mft_entry_info e = file_entry(0x1234, false);
-    e.header[0x12] = 2;
+    e.header.link_count = 2;
     add_si(e, t1, t2, t3, t3);  // created, modified, changed, accessed
     add_fn(e, 4, make_ref(0x10, 2), u"a.txt", ns_posix, t1, u"[root]\\one\\");
     add_fn(e, 5, make_ref(0x11, 9), u"b.txt", ns_win32, t1, u"[root]\\two\\");
@@ -44,25 +44,6 @@ TEST(BodyWriter, DeletedHardLinksGiveSiAndFnLinesPerName) {
                                    "0|[root]\\two\\b.txt" + state + "SI times)" + si,
                                    "0|[root]\\two\\b.txt" + state + "FN times)" + fn,
                                }));
-}
-
-TEST(BodyWriter, DosNameIsANameOfItsOwnUnlessHidden) {
-    mft_entry_info e = file_entry(0x40, true, true);
-    add_si(e, t1, t1, t1, t1);
-    add_fn(e, 2, make_ref(0x30, 1), u"Long Folder", ns_win32, t2, u"[root]\\docs\\");
-    add_fn(e, 3, make_ref(0x30, 1), u"LONGFO~1", ns_dos, t2);
-    const std::string si = "|64||0|0|0|" + s1 + "|" + s1 + "|" + s1 + "|" + s1;
-    const std::string fn = "|64||0|0|0|" + s2 + "|" + s2 + "|" + s2 + "|" + s2;
-    EXPECT_EQ(body_lines({e}), (std::vector<std::string>{
-                                   header,
-                                   "0|[root]\\docs\\Long Folder (dir; SI times)" + si,
-                                   "0|[root]\\docs\\Long Folder (dir; FN times)" + fn,
-                                   "0|[root]\\docs\\LONGFO~1 (dir; SI times)" + si,
-                                   "0|[root]\\docs\\LONGFO~1 (dir; FN times)" + fn,
-                               }));
-    auto hidden = body_lines({e}, [](mft_entries_ctx& c) { c.hide_dos_fntimes = true; });
-    EXPECT_EQ(hidden.size(), 3u);
-    EXPECT_EQ(hidden.back(), "0|[root]\\docs\\Long Folder (dir; FN times)" + fn);
 }
 
 TEST(BodyWriter, ExtensionRecordsAndEntriesWithoutNames) {
@@ -107,7 +88,7 @@ TEST(BodyWriter, OtherInfoItemsAndAwkwardNames) {
     e.owner_sid = "S-1-5-32-544";
     const char zone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
     e.zone_texts.emplace_back(zone, zone + sizeof zone - 1);
-    auto lines = body_lines({e}, [](mft_entries_ctx& c) {
+    auto lines = body_lines({e}, [](layout_ctx& c) {
         c.filerecord_offset = true;
         c.zone_info = true;
         c.owner_sid = true;
@@ -119,7 +100,7 @@ TEST(BodyWriter, OtherInfoItemsAndAwkwardNames) {
                             s0 + "|" + s0 + "|" + s0 + "|" + s0);
 
     // A separator set after -bodyfile does not let a '|' into the name cell.
-    auto other = body_lines({e}, [](mft_entries_ctx& c) {
+    auto other = body_lines({e}, [](layout_ctx& c) {
         c.separator = "\t";
         c.sep_char = 0;
     });

@@ -90,87 +90,67 @@ TEST(ZoneInfo, PairsAndBothForms) {
 }
 
 TEST(HeaderSample, OffsetsIntoResidentData) {
-    mft_entries_ctx ctx;  // no source: only what the record holds can be sampled
     mft_entry_info e = file_entry(0x40);
     catalogue_row& other = resident(e, at_data, 2, ascii("0123456789"), u"ads");
-    ctx.header_offset = 8;
-    sample_stream_header(other, ctx, 4);
+    sample_stream_header(other, nullptr, 8, 4);  // no volume: only what the record holds
     EXPECT_EQ(other.header_sample, ascii("89"));
-    ctx.header_offset = 20;  // past the end
     catalogue_row& third = resident(e, at_data, 3, ascii("0123456789"), u"ads2");
-    sample_stream_header(third, ctx, 4);
+    sample_stream_header(third, nullptr, 20, 4);  // past the end
     EXPECT_TRUE(third.header_sample.empty());
     EXPECT_TRUE(third.header_sampled);
 }
 
 TEST(EntryActions, HeaderCellOfTheResultRecord) {
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     ctx.include_header = true;
-    ctx.header_length = 0x20;
+    ctx.header.want(0x20);
     mft_entry_info e = file_entry(0x42);
     add_si(e, t0, t0, t0, t0);
     resident(e, at_data, 1, cat({ascii("MZ"), bytes{0x90, 0}}));
     resident(e, at_data, 2, ascii("ads bytes are not shown"), u"named");
-    run_entry_actions(e, ctx);
+    entry_actions(ctx.context()).run(e);
     result_record rec;
-    fill_result_record(e, ctx, rec);
+    fill_result_record(e, ctx.context(), rec);
     EXPECT_EQ(rec.header_bytes, "4d 5a 90 00");
-    EXPECT_FALSE(rec.header_as_strings);
 
     ctx.find_strings = true;
-    run_entry_actions(e, ctx);
-    fill_result_record(e, ctx, rec);
+    fill_result_record(e, ctx.context(), rec);
     EXPECT_TRUE(rec.header_as_strings);
     EXPECT_EQ(rec.header_bytes, "");  // "MZ" is too short to be a string
 
     // Without the actions the cell stays empty even when a filter sampled the stream.
-    mft_entries_ctx plain;
-    fill_result_record(e, plain, rec);
+    layout_ctx plain;
+    fill_result_record(e, plain.context(), rec);
     EXPECT_EQ(rec.header_bytes, "");
 }
 
-TEST(EntryActions, OwnerSidFromTheRecordsOwnDescriptor) {
-    mft_entries_ctx ctx;  // no source: the $Secure store is not available
+TEST(EntryActions, OwnerSidFromTheRecordsOwnDescriptorOnce) {
+    layout_ctx ctx;  // no source: the $Secure store is not available
     ctx.owner_sid = true;
+    entry_actions actions(ctx.context());
     mft_entry_info e = file_entry(0x44);
     add_si(e, t0, t0, t0, t0);
     e.standard_infos.begin()->second.security_id = 0x102;  // not found without a store
     resident(e, at_security_descriptor, 3, admins_descriptor);
-    run_entry_actions(e, ctx);
+    actions.run(e);
     EXPECT_EQ(e.owner_sid, "S-1-5-32-544");
     std::string s;
     append_stream_info(e, ctx, s);
     EXPECT_EQ(s, "[security_id: 0x0102][owner_sid: S-1-5-32-544]");
+    e.owner_sid.clear();
+    actions.run(e);  // the actions ran for this entry already
+    EXPECT_EQ(e.owner_sid, "");
 
-    // The action ran once for this entry; a descriptor without an owner gives nothing.
+    // A descriptor without an owner gives nothing; with the action off nothing is looked up.
     mft_entry_info none = file_entry(0x45);
     bytes no_owner = admins_descriptor;
     no_owner[4] = 0;
     resident(none, at_security_descriptor, 3, no_owner);
-    run_entry_actions(none, ctx);
+    actions.run(none);
     EXPECT_EQ(none.owner_sid, "");
-    s.clear();
-    append_stream_info(none, ctx, s);
-    EXPECT_EQ(s, "");
-    EXPECT_TRUE(ctx.security.attempted);
-    EXPECT_TRUE(ctx.security.entries.empty());
-
-    // Off: nothing looked up, nothing written.
-    mft_entries_ctx off;
+    layout_ctx off;
     mft_entry_info quiet = file_entry(0x46);
     resident(quiet, at_security_descriptor, 3, admins_descriptor);
-    run_entry_actions(quiet, off);
+    entry_actions(off.context()).run(quiet);
     EXPECT_EQ(quiet.owner_sid, "");
-    EXPECT_FALSE(off.security.attempted);
-}
-
-TEST(EntryActions, ZoneStreamsInClustersNeedAVolume) {
-    mft_entries_ctx ctx;
-    ctx.zone_info = true;
-    mft_entry_info e = file_entry(0x47);
-    catalogue_row& zone = add_data(e, 4, u"Zone.Identifier", 0x900, true);
-    zone.runs = {{0x200, 0, 0, 1}};
-    run_entry_actions(e, ctx);
-    EXPECT_TRUE(e.zone_texts.empty());
-    EXPECT_TRUE(e.actions_done);
 }

@@ -13,11 +13,11 @@ const std::string header =
     "date,time,timezone,MACB,source,sourcetype,type,user,host,short,desc,version,filename,inode,notes,format,extra,"
     "ref count,extension,size data,inode seqnum,parent inode,parent seqnum,clusters,header info";
 
-std::vector<std::string> l2t_lines(std::vector<mft_entry_info> entries, void (*adjust)(mft_entries_ctx&) = nullptr) {
-    mft_entries_ctx ctx;
+std::vector<std::string> l2t_lines(std::vector<mft_entry_info> entries, void (*adjust)(layout_ctx&) = nullptr) {
+    layout_ctx ctx;
     l2t_options(ctx);
     if (adjust) adjust(ctx);
-    return write_lines<l2t_writer>(ctx, std::move(entries));
+    return write_lines(ctx, make_l2t_writer, entries);
 }
 
 void set_fn_times(mft_entry_info& e, attr_key key, std::uint64_t m, std::uint64_t a, std::uint64_t c, std::uint64_t b) {
@@ -72,7 +72,7 @@ TEST(L2tWriter, TimesOfOneSourceShareAnEventAndItsLetters) {
 
 TEST(L2tWriter, DeletedDirectoryNotesAndDecimalNumbers) {
     mft_entry_info e = file_entry(0x1234, false, true);
-    e.header[0x12] = 2;
+    e.header.link_count = 2;
     e.sequence_number = 7;
     e.source_offset = 0x48d000;
     e.time_note = "**:time warning";
@@ -81,7 +81,7 @@ TEST(L2tWriter, DeletedDirectoryNotesAndDecimalNumbers) {
     add_fn(e, 4, make_ref(0x10, 2), u"a", ns_posix, t1, u"[root]\\one\\");
     add_fn(e, 5, make_ref(0x11, 9), u"b", ns_win32, t1, u"[root]\\two\\");
     e.reparse_points[make_attr_key(at_reparse_point, 6)].target = u"C:\\target";
-    auto lines = l2t_lines({e}, [](mft_entries_ctx& c) {
+    auto lines = l2t_lines({e}, [](layout_ctx& c) {
         c.hex_numbers = false;
         c.filerecord_offset = true;
         c.hostname = "ws01";
@@ -113,12 +113,12 @@ TEST(L2tWriter, EveryLineHasTheHeadersColumnCount) {
     }
     struct variant {
         const char* label;
-        void (*adjust)(mft_entries_ctx&);
+        void (*adjust)(layout_ctx&);
     };
     const variant variants[] = {
-        {"plain", [](mft_entries_ctx&) {}},
-        {"paired date/time", [](mft_entries_ctx& c) { c.pair_datetime = true; }},
-        {"quoted text", [](mft_entries_ctx& c) {
+        {"plain", [](layout_ctx&) {}},
+        {"paired date/time", [](layout_ctx& c) { c.pair_datetime = true; }},
+        {"quoted text", [](layout_ctx& c) {
              c.quoted_text = true;
              c.sep_char = 0;
          }},
@@ -135,7 +135,7 @@ TEST(L2tWriter, EveryLineHasTheHeadersColumnCount) {
     auto plain = l2t_lines({entries[2]});
     EXPECT_NE(plain[1].find(",$SI: crlf[CRLF]name,$SI: [...B] [root]\\a b[LF]\"c\"\\crlf[CRLF]name,"), std::string::npos)
         << plain[1];
-    auto quoted = l2t_lines({entries[0]}, [](mft_entries_ctx& c) {
+    auto quoted = l2t_lines({entries[0]}, [](layout_ctx& c) {
         c.quoted_text = true;
         c.sep_char = 0;
     });
@@ -146,9 +146,8 @@ TEST(L2tWriter, TimeWindowAndEntriesWithoutNames) {
     mft_entry_info e = file_entry(0x99);
     add_si(e, t0, t1, t2, t3);
     e.time_note = "fn:time absent";
-    auto lines = l2t_lines({e}, [](mft_entries_ctx& c) {
-        c.filter_start_time = t1;
-        c.filter_stop_time = t2;
+    auto lines = l2t_lines({e}, [](layout_ctx& c) {
+        c.window = {t1, t2};
         c.l2t_extended = false;
     });
     const std::string tail = ",FILE,NTFS$MFT,allocated (file),,,$SI: <no filename attribute>,";
@@ -170,11 +169,11 @@ TEST(L2tWriter, HeaderBytesAreAlwaysHexadecimal) {
     data.header_sample = {0x4d, 0x5a, 0x90, 0x00};
     data.header_sampled = true;
     for (auto strings : {false, true}) {
-        mft_entries_ctx ctx;
+        layout_ctx ctx;
         l2t_options(ctx);
         ctx.include_header = !strings;
         ctx.find_strings = strings;
-        auto lines = write_lines<l2t_writer>(ctx, {e});
+        auto lines = write_lines(ctx, make_l2t_writer, {e});
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_TRUE(lines[1].ends_with("; ,4d 5a 90 00 ")) << lines[1];
     }

@@ -12,7 +12,7 @@ namespace layout_fixtures {
 
 using namespace report_fixtures;
 
-inline void body_options(mft_entries_ctx& ctx) {
+inline void body_options(layout_ctx& ctx) {
     ctx.bodyfile = true;
     ctx.separator = "|";
     ctx.sep_char = '|';
@@ -21,7 +21,7 @@ inline void body_options(mft_entries_ctx& ctx) {
     ctx.space_before_time = false;
 }
 
-inline void l2t_options(mft_entries_ctx& ctx) {
+inline void l2t_options(layout_ctx& ctx) {
     ctx.csvl2t = true;
     ctx.l2t_extended = true;
     ctx.separator = ",";
@@ -31,21 +31,11 @@ inline void l2t_options(mft_entries_ctx& ctx) {
     ctx.space_before_time = false;
 }
 
-inline void per_path_options(mft_entries_ctx& ctx) {
+inline void per_path_options(layout_ctx& ctx) {
     ctx.csvperpath = true;
     ctx.separator = "|";
     ctx.sep_char = '|';
     ctx.sub_char = ';';
-}
-
-// Writes every entry through a fresh writer and returns all lines, the header first.
-template <class Writer>
-std::vector<std::string> write_lines(mft_entries_ctx& ctx, std::vector<mft_entry_info> entries) {
-    compile_times(ctx);
-    std::ostringstream out;
-    Writer w(ctx, out);
-    for (auto& e : entries) w.write_entry(e);
-    return split_lines(out.str());
 }
 
 // The cells of a CSV line: a quoted cell may hold the separator; "" inside it is one quote.

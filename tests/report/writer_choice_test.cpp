@@ -8,36 +8,13 @@
 using namespace skelvar;
 using namespace layout_fixtures;
 
-TEST(WriterChoice, FirstLayoutThatAppliesWins) {
-    struct pick {
-        void (*set)(mft_entries_ctx&);
-        output_layout expected;
-    };
-    const pick picks[] = {
-        {[](mft_entries_ctx&) {}, output_layout::timeline},
-        {[](mft_entries_ctx& c) { c.default_output = true; }, output_layout::timeline},
-        {[](mft_entries_ctx& c) { c.filepath_only = true; }, output_layout::path_only},
-        {[](mft_entries_ctx& c) { c.filepath_only = c.csvperpath = true; }, output_layout::per_path},
-        {[](mft_entries_ctx& c) { c.csvperpath = c.hash_layout = true; }, output_layout::hash_report},
-        {[](mft_entries_ctx& c) { c.hash_layout = c.csvl2t = true; }, output_layout::log2timeline},
-        {[](mft_entries_ctx& c) { c.csvl2t = c.bodyfile = true; }, output_layout::body_file},
-        {[](mft_entries_ctx& c) { c.bodyfile = c.csv = c.csvperpath = true; }, output_layout::timeline_csv},
-        {[](mft_entries_ctx& c) { c.csv = c.record_dump = true; }, output_layout::record_dump},
-    };
-    for (std::size_t i = 0; i < std::size(picks); ++i) {
-        mft_entries_ctx ctx;
-        picks[i].set(ctx);
-        EXPECT_EQ(choose_layout(ctx), picks[i].expected) << "case " << i;
-    }
-}
-
 TEST(WriterChoice, SinkWritesTheChosenLayoutAndAHeaderForAnEmptyRun) {
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     body_options(ctx);
     compile_times(ctx);
     std::ostringstream out;
     {
-        report_sink sink(ctx, out);
+        report_sink sink(ctx.context(), out);
         EXPECT_EQ(sink.layout(), output_layout::body_file);
         mft_entry_info e = file_entry(0x2a);
         add_si(e, t0, t0, t0, t0);
@@ -51,11 +28,11 @@ TEST(WriterChoice, SinkWritesTheChosenLayoutAndAHeaderForAnEmptyRun) {
     EXPECT_TRUE(lines[1].starts_with("0|[root]\\r.txt (file; SI & FN times match)|42|")) << lines[1];
 
     // Nothing reported: the header alone, once.
-    mft_entries_ctx l2t;
+    layout_ctx l2t;
     l2t_options(l2t);
     compile_times(l2t);
     std::ostringstream empty;
-    report_sink quiet(l2t, empty);
+    report_sink quiet(l2t.context(), empty);
     quiet.finish();
     quiet.finish();
     EXPECT_EQ(split_lines(empty.str()).size(), 1u);
@@ -74,15 +51,16 @@ TEST(PathOnlyWriter, PathsOfFilesInUse) {
     add_fn(deleted, 2, make_ref(5, 5), u"gone.txt", ns_win32, t0);
     mft_entry_info unnamed = file_entry(0x43);
 
-    mft_entries_ctx ctx;
+    layout_ctx ctx;
     ctx.filepath_only = true;
     ctx.separator.clear();
     ctx.sep_char = ctx.sub_char = 0;
     compile_times(ctx);
     std::ostringstream out;
-    path_only_writer w(ctx, out);
-    for (const auto* e : {&file, &dir, &deleted, &unnamed}) w.write_entry(*e);
-    w.write_entry(file, u"Zone.Identifier");
+    auto w = make_path_only_writer(ctx.context(), out);
+    for (const auto* e : {&file, &dir, &deleted, &unnamed}) w->write(*e);
+    w->write(file, u"Zone.Identifier");
+    w->write_header();  // the layout has none
     EXPECT_EQ(split_lines(out.str()), (std::vector<std::string>{
                                           "\\docs\\Long Report.docx",
                                           "\\docs\\LONGRE~1.DOC",

@@ -1,10 +1,9 @@
-#include "ntfs/path_resolution.h"
+#include "ntfs/path_resolver.h"
 
-#include <algorithm>
 #include <set>
 
-#include "app/mft_entries_ctx.h"
-#include "ntfs/mft_walk.h"
+#include "ntfs/entry_reader.h"
+#include "support/diag_log.h"
 
 namespace skelvar {
 
@@ -39,9 +38,19 @@ std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std:
     return fallback ? fallback->name : std::u16string();
 }
 
-parent_path resolve_parent_path(std::uint64_t parent_ref, mft_entries_ctx& ctx) {
+void path_resolver::add_directory(const mft_entry_info& entry) {
+    const std::uint64_t ref = make_ref(entry.entry_number, entry.sequence_number);
+    if (cache_.contains(ref)) return;
+    directory_node node;
+    node.name = choose_name(entry.file_names, entry.entry_number);
+    for (const auto& [key, fn] : entry.path_names) node.parents.insert(fn.parent_ref);
+    node.flags = entry.flags();
+    cache_.insert_or_assign(ref, std::move(node));
+}
+
+parent_path path_resolver::resolve_parent(std::uint64_t parent_ref) {
     parent_path result;
-    if (!ctx.source || !ctx.source->ready() || parent_ref == ~0ull) return result;
+    if (!entries_.records().ready() || parent_ref == ~0ull) return result;
 
     std::vector<segment> segments;
     std::set<std::uint64_t> visited;
@@ -57,14 +66,11 @@ parent_path resolve_parent_path(std::uint64_t parent_ref, mft_entries_ctx& ctx) 
     };
 
     if (ref_entry(current) == root_entry) {
-        auto it = ctx.dir_cache.find(current);
-        if (it != ctx.dir_cache.end()) result.first_parent_flags = it->second.flags;
+        if (const directory_node* root = cache_.find(current)) result.first_parent_flags = root->flags;
     }
     while (ref_entry(current) != root_entry) {
-        auto it = ctx.dir_cache.find(current);
-        directory_node* node = nullptr;
-        if (it != ctx.dir_cache.end()) {
-            node = &it->second;
+        directory_node* node = cache_.find(current);
+        if (node) {
             if (first) {
                 result.first_parent_flags = node->flags;
                 result.first_parent_sequence = node->sequence;
@@ -74,9 +80,9 @@ parent_path resolve_parent_path(std::uint64_t parent_ref, mft_entries_ctx& ctx) 
                 break;
             }
         } else {
-            ctx.diags.text("... trying to resolve [next] parent subdir ...");
+            entries_.records().log().text("... trying to resolve [next] parent subdir ...");
             mft_entry_info dir;
-            if (!read_and_parse_entry(ctx, ref_entry(current), dir) || dir.path_names.empty()) {
+            if (!entries_.read_and_parse(ref_entry(current), dir) || dir.path_names.empty()) {
                 clean = false;
                 failed_first = first;
                 break;
@@ -97,12 +103,10 @@ parent_path resolve_parent_path(std::uint64_t parent_ref, mft_entries_ctx& ctx) 
                 break;
             }
             directory_node fresh;
-            fresh.entry = ref_entry(current);
-            fresh.sequence = seq;
-            fresh.name = choose_name(dir.file_names, fresh.entry);
+            fresh.name = choose_name(dir.file_names, ref_entry(current));
             for (const auto& [key, fn] : dir.path_names) fresh.parents.insert(fn.parent_ref);
             fresh.flags = flags;
-            node = &ctx.dir_cache.insert_or_assign(current, std::move(fresh)).first->second;
+            node = &cache_.insert_or_assign(current, std::move(fresh));
             if (first) result.first_parent_sequence = seq;
         }
         segments.push_back({&node->name, node});

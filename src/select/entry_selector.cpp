@@ -1,12 +1,11 @@
-#include "select/entry_selection.h"
+#include "select/entry_selector.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "app/mft_entries_ctx.h"
 #include "ntfs/name_case.h"
 #include "ntfs/ntfs_volume.h"
-#include "ntfs/source_opening.h"
+#include "ntfs/stream_head.h"
 #include "select/signature_tests.h"
 #include "support/utf8.h"
 
@@ -36,15 +35,42 @@ std::string number_text(std::uint64_t n, bool hex) {
     return buf;
 }
 
+// What the combination of the tests looks at.
+struct selection_results {
+    bool time_ok = true;
+    bool or_ok = true;
+    bool any_filter = false;
+    bool and_logic = false;
+    bool preselected = false;
+    bool signatures_listed = false;
+};
+
+// Time window, then the OR test, then the signature test (run only when it can
+// still change the verdict).
+template <class SignatureTest>
+bool combine_selection(const selection_results& r, SignatureTest&& signature) {
+    if (!r.time_ok) return false;
+    bool or_matched = false;
+    if (r.or_ok) {
+        or_matched = r.any_filter;
+    } else {
+        if (r.and_logic) return false;
+        if (!r.preselected && !r.signatures_listed) return false;
+    }
+    const bool signature_ok = signature();
+    return signature_ok || ((r.preselected || or_matched) && !r.and_logic);
+}
+
+}  // namespace
+
 // A named-streams item: one of the entry's stream names (lower case) is in its set.
-bool stream_match(const filter_item& item, mft_entry_info& e, std::uint64_t n, const char* label,
-                  mft_entries_ctx& ctx) {
+bool entry_selector::stream_match(const filter_item& item, mft_entry_info& e, std::uint64_t n, const char* label) {
     for (const auto& [key, row] : e.catalogue) {
         if (!row.is_data || row.name.empty()) continue;
-        std::u16string& lower = ctx.filters.lower_name;
+        std::u16string& lower = lower_name_;
         downcase_into(row.name, lower);
         if (!item.names.count(lower)) continue;
-        std::u16string text = uni::to_utf16(number_text(n, ctx.hex_numbers));
+        std::u16string text = uni::to_utf16(number_text(n, hex_numbers_));
         text += u'\\';
         text += lower;
         add_match(e, label, text);
@@ -53,8 +79,8 @@ bool stream_match(const filter_item& item, mft_entry_info& e, std::uint64_t n, c
     return false;
 }
 
-bool size_step(const mft_entries_ctx& ctx, mft_entry_info& e) {
-    const std::uint64_t lo = ctx.filter_min_size, hi = ctx.filter_max_size;
+bool entry_selector::size_step(mft_entry_info& e) const {
+    const std::uint64_t lo = settings_.min_size, hi = settings_.max_size;
     bool any_unnamed = false;
     for (const auto& [key, row] : e.catalogue) {
         if (!row.is_data || row.is_ads) continue;
@@ -69,23 +95,16 @@ bool size_step(const mft_entries_ctx& ctx, mft_entry_info& e) {
     return true;
 }
 
-bool no_file_data(mft_entries_ctx& ctx) {
-    ntfs_volume* v = context_volume(ctx);
-    return !v || !v->has_reader();
+bool entry_selector::any_filter() const {
+    const filter_collections& f = filters_;
+    return !f.extensions.empty() || !f.names.empty() || !f.directories.empty() || !f.entries.empty() ||
+           !f.wildcards.empty() || settings_.max_size || settings_.min_size || settings_.min_ads_size ||
+           f.any_path();
 }
 
-}  // namespace
-
-bool any_filter(const mft_entries_ctx& ctx) {
-    const filter_collections& f = ctx.filters;
-    return !f.extensions.empty() || !f.names.empty() || !f.dir_paths.empty() || !f.directories.empty() ||
-           !f.entries.empty() || !f.wildcards.empty() || ctx.filter_max_size || ctx.filter_min_size ||
-           ctx.filter_min_ads_size || !f.dir_tree_paths.empty() || !f.file_paths.empty();
-}
-
-preselection preselect(const mft_entries_ctx& ctx, std::uint64_t entry_number, bool in_use, mft_entry_info& entry) {
-    const filter_collections& f = ctx.filters;
-    if (!ctx.deleted_only) {
+preselection entry_selector::preselect(std::uint64_t entry_number, bool in_use, mft_entry_info& entry) const {
+    const filter_collections& f = filters_;
+    if (!settings_.deleted_only) {
         if (f.entries.empty()) return preselection::keep;
         auto it = f.entries.find(entry_number);
         if (it != f.entries.end() && it->second.whole_entry) {
@@ -98,12 +117,12 @@ preselection preselect(const mft_entries_ctx& ctx, std::uint64_t entry_number, b
         entry.marks.preselected = true;
         return preselection::preselected;
     }
-    if (f.signatures.empty() && !any_filter(ctx)) return preselection::drop;
-    return ctx.and_logic ? preselection::drop : preselection::keep;
+    if (f.signatures.empty() && !any_filter()) return preselection::drop;
+    return settings_.and_logic ? preselection::drop : preselection::keep;
 }
 
-bool time_test(const mft_entries_ctx& ctx, mft_entry_info& e) {
-    const std::uint64_t start = ctx.filter_start_time, stop = ctx.filter_stop_time;
+bool entry_selector::time_test(mft_entry_info& e) const {
+    const std::uint64_t start = settings_.window.start, stop = settings_.window.stop;
     if (start == 0 && stop == 0) return true;
     auto hit = [&](std::uint64_t created, std::uint64_t modified, std::uint64_t changed, std::uint64_t accessed) {
         return within(accessed, start, stop) || within(changed, start, stop) || within(modified, start, stop) ||
@@ -118,11 +137,11 @@ bool time_test(const mft_entries_ctx& ctx, mft_entry_info& e) {
     return in;
 }
 
-bool or_test(mft_entries_ctx& ctx, mft_entry_info& e) {
-    if (!any_filter(ctx)) return true;
-    filter_collections& f = ctx.filters;
+bool entry_selector::or_test(mft_entry_info& e) {
+    if (!any_filter()) return true;
+    const filter_collections& f = filters_;
 
-    if (const std::uint64_t min_ads = ctx.filter_min_ads_size) {
+    if (const std::uint64_t min_ads = settings_.min_ads_size) {
         for (const auto& [key, row] : e.catalogue) {
             if (row.is_data && row.is_ads && filter_size(row) >= min_ads) {
                 e.marks.ads_size = true;
@@ -130,12 +149,12 @@ bool or_test(mft_entries_ctx& ctx, mft_entry_info& e) {
             }
         }
     }
-    if ((ctx.filter_max_size || ctx.filter_min_size) && size_step(ctx, e)) return true;
+    if ((settings_.max_size || settings_.min_size) && size_step(e)) return true;
 
-    std::u16string& lower = f.lower_name;
+    std::u16string& lower = lower_name_;
     if (!f.wildcards.empty() || !f.names.empty()) {
         // Each name lower-cased once for all the wildcard and name filters.
-        std::vector<std::u16string>& names = f.lower_names;
+        std::vector<std::u16string>& names = lower_names_;
         std::size_t count = 0;
         for (const auto& [key, fn] : e.file_names) {
             if (names.size() <= count) names.emplace_back();
@@ -172,10 +191,10 @@ bool or_test(mft_entries_ctx& ctx, mft_entry_info& e) {
             if (item.whole_entry) {
                 e.marks.directory = true;
                 if (!item.resolved_path.empty()) add_match(e, "dir(", item.resolved_path);
-                else add_match(e, "dir(", uni::to_utf16("dir_inode(" + number_text(parent, ctx.hex_numbers) + ")"));
+                else add_match(e, "dir(", uni::to_utf16("dir_inode(" + number_text(parent, hex_numbers_) + ")"));
                 return true;
             }
-            if (item.named_streams && stream_match(item, e, parent, "dir(", ctx)) {
+            if (item.named_streams && stream_match(item, e, parent, "dir(")) {
                 e.marks.directory = true;
                 return true;
             }
@@ -187,10 +206,10 @@ bool or_test(mft_entries_ctx& ctx, mft_entry_info& e) {
             const filter_item& item = it->second;
             if (item.whole_entry) {
                 e.marks.listed = true;
-                add_match(e, "inode(", uni::to_utf16(number_text(e.entry_number, ctx.hex_numbers)));
+                add_match(e, "inode(", uni::to_utf16(number_text(e.entry_number, hex_numbers_)));
                 return true;
             }
-            if (item.named_streams && stream_match(item, e, e.entry_number, "inode(", ctx)) {
+            if (item.named_streams && stream_match(item, e, e.entry_number, "inode(")) {
                 e.marks.listed = true;
                 return true;
             }
@@ -215,33 +234,33 @@ bool or_test(mft_entries_ctx& ctx, mft_entry_info& e) {
     return false;
 }
 
-bool signature_test(mft_entries_ctx& ctx, mft_entry_info& e) {
-    const std::vector<signature_check>& list = ctx.filters.signatures;
+bool entry_selector::signature_test(mft_entry_info& e) {
+    const std::vector<signature_check>& list = filters_.signatures;
     if (list.empty()) return true;
+    const bool and_logic = settings_.and_logic;
     bool header_listed = false;
     for (const signature_check& s : list) {
         if (s.type >= 1 && s.type <= 5) {
-            const bool ok = s.test && s.test(e, ctx);
-            if (ok && !ctx.and_logic) return true;
-            if (!ok && ctx.and_logic) return false;
+            const bool ok = s.test && s.test(e);
+            if (ok && !and_logic) return true;
+            if (!ok && and_logic) return false;
         } else {
             header_listed = true;
         }
     }
     // Only tests with their own function: under AND logic every one passed.
-    if (!header_listed) return ctx.and_logic;
-    if (no_file_data(ctx)) return true;
+    if (!header_listed) return and_logic;
+    if (!volume_ || !volume_->has_reader()) return true;  // no file data to look at
     const catalogue_row* stream = signature_stream(e);
     if (!stream) return false;
-    std::uint32_t length = ctx.header_length;
+    std::uint32_t length = header_.length;
     if (length == 0)
         for (const signature_check& s : list)
             if (const signature_info* info = find_signature_info(s.type)) length = std::max(length, info->header_bytes);
-    std::vector<std::uint8_t>& header = ctx.filters.header;
-    if (!read_stream_header(ctx, *stream, ctx.header_offset, length, header)) return false;
+    if (!read_stream_head(*stream, volume_, header_.offset, length, sample_)) return false;
     for (const signature_check& s : list) {
         const signature_info* info = find_signature_info(s.type);
-        if (!info || !info->test(header)) continue;
+        if (!info || !info->test(sample_)) continue;
         e.marks.signature = true;
         e.marks.signature_label = std::string(info->label);
         // The signature leads the matched-filter texts.
@@ -251,16 +270,16 @@ bool signature_test(mft_entries_ctx& ctx, mft_entry_info& e) {
     return false;
 }
 
-bool select_entry(mft_entries_ctx& ctx, mft_entry_info& entry, bool preselected) {
+bool entry_selector::select(mft_entry_info& entry, bool preselected) {
     selection_results r;
-    r.time_ok = time_test(ctx, entry);
+    r.time_ok = time_test(entry);
     if (!r.time_ok) return false;
-    r.or_ok = or_test(ctx, entry);
-    r.any_filter = any_filter(ctx);
-    r.and_logic = ctx.and_logic;
+    r.or_ok = or_test(entry);
+    r.any_filter = any_filter();
+    r.and_logic = settings_.and_logic;
     r.preselected = preselected;
-    r.signatures_listed = !ctx.filters.signatures.empty();
-    return combine_selection(r, [&] { return signature_test(ctx, entry); });
+    r.signatures_listed = !filters_.signatures.empty();
+    return combine_selection(r, [&] { return signature_test(entry); });
 }
 
 }  // namespace skelvar

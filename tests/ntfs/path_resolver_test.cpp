@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/mft_entries_ctx.h"
-#include "common/record_builder.h"
-#include "ntfs/memory_mft_source.h"
-#include "ntfs/path_resolution.h"
+#include "common/mft_fixture.h"
 
 using namespace skelvar;
 using testing_support::make_fn;
@@ -36,41 +33,40 @@ std::vector<std::vector<std::uint8_t>> volume(std::map<int, std::vector<std::uin
     return recs;
 }
 
-std::u16string path_of(mft_entries_ctx& ctx, std::uint64_t parent) {
-    return resolve_parent_path(parent, ctx).path;
+std::u16string path_of(testing_support::mft_fixture& f, std::uint64_t parent) {
+    return f.paths.resolve_parent(parent).path;
 }
 
 }  // namespace
 
 TEST(PathResolution, ChainsThroughCacheAndRecords) {
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(volume({
+    testing_support::mft_fixture ctx(volume({
         {6, dir(u"Windows", make_ref(5, 5))},
         {7, dir(u"System32", make_ref(6, 1))},
         {8, dir(u"a|b", make_ref(7, 0))},  // a zero sequence matches whatever the parent holds
-    })));
+    }));
     EXPECT_EQ(path_of(ctx, make_ref(5, 5)), u"[root]\\");
     EXPECT_EQ(path_of(ctx, make_ref(7, 1)), u"[root]\\Windows\\System32\\");
     EXPECT_EQ(path_of(ctx, make_ref(8, 1)), u"[root]\\Windows\\System32\\a|b\\");
     // The second time round the answer comes from the cache.
-    EXPECT_TRUE(ctx.dir_cache.count(make_ref(6, 1)));
+    EXPECT_TRUE(ctx.paths.cache().contains(make_ref(6, 1)));
+    EXPECT_FALSE(ctx.paths.cache().contains(make_ref(6, 2)));
     EXPECT_EQ(path_of(ctx, make_ref(8, 1)), u"[root]\\Windows\\System32\\a|b\\");
-    auto r = resolve_parent_path(make_ref(7, 1), ctx);
+    auto r = ctx.paths.resolve_parent(make_ref(7, 1));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.first_parent_sequence, 1);
     EXPECT_EQ(r.first_parent_flags, 3);
 }
 
 TEST(PathResolution, BrokenChainsAreMarked) {
-    mft_entries_ctx ctx;
-    ctx.source = std::make_unique<memory_mft_source>(testing_support::mft_image(volume({
+    testing_support::mft_fixture ctx(volume({
         {6, dir(u"reused", make_ref(5, 5), 4)},        // children still point at sequence 3
         {7, file(u"not-a-dir", make_ref(5, 5))},
         {8, dir(u"ping", make_ref(9, 1))},              // 8 and 9 name each other
         {9, dir(u"pong", make_ref(8, 1))},
         {10, dir(u"deleted", make_ref(5, 5), 8, false)},  // deleted: children carry 7
         {11, dir(u"self", make_ref(11, 1))},
-    })));
+    }));
     EXPECT_EQ(path_of(ctx, make_ref(6, 3)), u"[root]\\<path corrupted>\\");
     EXPECT_EQ(path_of(ctx, make_ref(7, 1)), u"[root]\\<path corrupted>\\");
     auto cycle = path_of(ctx, make_ref(8, 1));
@@ -78,10 +74,16 @@ TEST(PathResolution, BrokenChainsAreMarked) {
     EXPECT_EQ(cycle.rfind(u"[root]\\", 0), 0u);
     EXPECT_EQ(path_of(ctx, make_ref(10, 7)), u"[root]\\deleted\\");
     EXPECT_EQ(path_of(ctx, make_ref(10, 8)), u"[root]\\<path corrupted>\\");
+    // The walk caches the deleted directory under its own sequence number too: both stay.
+    mft_entry_info walked = ctx.parse(10);
+    ctx.paths.add_directory(walked);
+    EXPECT_TRUE(ctx.paths.cache().contains(make_ref(10, 7)));
+    EXPECT_TRUE(ctx.paths.cache().contains(make_ref(10, 8)));
+    EXPECT_EQ(path_of(ctx, make_ref(10, 8)), u"[root]\\deleted\\");
     EXPECT_EQ(path_of(ctx, make_ref(11, 1)), u"[root]\\<path corrupted>\\self\\");
     // An unreadable parent: the name gets no lines.
-    EXPECT_FALSE(resolve_parent_path(make_ref(500, 1), ctx).ok);
-    EXPECT_FALSE(resolve_parent_path(~0ull, ctx).ok);
+    EXPECT_FALSE(ctx.paths.resolve_parent(make_ref(500, 1)).ok);
+    EXPECT_FALSE(ctx.paths.resolve_parent(~0ull).ok);
 }
 
 TEST(PathResolution, ChooseNamePrefersLongNamesOfTheRecord) {

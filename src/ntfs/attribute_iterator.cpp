@@ -1,0 +1,51 @@
+#include "ntfs/attribute_iterator.h"
+
+#include "ntfs/ntfs_types.h"
+
+namespace skelvar {
+
+std::u16string attribute_view::name() const {
+    if (name_offset == 0 || name_length == 0) return {};
+    return record.utf16(offset + name_offset, name_length);
+}
+
+bool attribute_iterator::next(attribute_view& a) {
+    if (done_ || !record_.has(pos_, 8)) return false;
+    const std::uint32_t type = record_.u32(pos_);
+    const std::uint32_t length = record_.u32(pos_ + 4);
+    if (type == at_end || length < 8 || !record_.has(pos_, length)) {
+        done_ = true;
+        return false;
+    }
+    a = attribute_view{};
+    a.record = record_;
+    a.offset = pos_;
+    a.type = type;
+    a.length = length;
+    a.bytes = record_.sub(pos_, length);
+    const kavo::binary_data& attr = a.bytes;
+    a.non_resident = attr.u8(0x08);
+    a.name_length = attr.u8(0x09);
+    a.name_offset = attr.u16(0x0A);
+    a.flags = attr.u16(0x0C);
+    a.id = attr.u16(0x0E);
+    if (!a.non_resident) {
+        a.value_length = attr.u32(0x10);
+        a.value_offset = attr.u16(0x14);
+        a.header_truncated = attr.truncated();
+        if (a.value_offset && a.value_length) a.value = attr.sub(a.value_offset, a.value_length);
+    } else {
+        a.start_vcn = attr.u64(0x10);
+        a.last_vcn = attr.u64(0x18);
+        a.runlist_offset = attr.u16(0x20);
+        a.compression_unit = attr.u16(0x22);
+        a.allocated_size = attr.u64(0x28);
+        a.data_size = attr.u64(0x30);
+        a.initialized_size = attr.u64(0x38);
+        a.header_truncated = attr.truncated();
+    }
+    pos_ += length;
+    return true;
+}
+
+}  // namespace skelvar

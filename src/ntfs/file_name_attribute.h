@@ -1,0 +1,30 @@
+// $FILE_NAME: one name of a file with its parent reference and its own four times.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/binary_data.h"
+
+namespace skelvar {
+
+struct file_name_info {
+    std::uint64_t parent_ref = 0;
+    std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
+    std::uint64_t allocated_size = 0, real_size = 0;
+    std::uint32_t flags = 0, reparse_value = 0;
+    std::uint8_t name_length = 0;
+    std::uint8_t name_space = 0;
+    std::u16string name;
+    std::uint16_t attr_id = 0;
+    bool is_dos = false;
+    bool anomaly = false;
+    std::string note;  // "future" or "null"
+    std::uint64_t holder_entry = 0;  // record that held the attribute
+};
+
+// False when the value is shorter than the fixed part (0x42 bytes). A time
+// later than `reference_time` (0 = no check) is noted "future", a zero time "null".
+bool read_file_name(kavo::binary_data value, std::uint64_t reference_time, file_name_info& out);
+
+}  // namespace skelvar

@@ -1,0 +1,120 @@
+#include "ntfs/mft_reader.h"
+
+#include <cstdio>
+
+#include "ntfs/record_header.h"
+#include "support/binary_data.h"
+#include "support/diag_log.h"
+
+namespace skelvar {
+
+namespace {
+
+using ull = unsigned long long;
+
+// Record sizes an update sequence count can describe that we are willing to use.
+constexpr std::uint32_t max_record_size = 4096;
+constexpr std::uint32_t probe_size = 1024;
+
+std::string hex(std::uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<ull>(v));
+    return buf;
+}
+
+// The first bytes of a record in words: printable characters as they are.
+std::string shown_signature(kavo::binary_data rec) {
+    std::string s;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::uint8_t c = rec.u8(i);
+        s += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.';
+    }
+    return s;
+}
+
+constexpr const char* boot_sector_text = "it holds an NTFS boot sector, not a $MFT (a volume is read with -image)";
+
+bool is_boot_sector(kavo::binary_data rec) { return rec.sub(3, 8).starts_with("NTFS    ", 8); }
+
+std::string header_fault(kavo::binary_data rec) {
+    if (is_boot_sector(rec)) return boot_sector_text;
+    const file_record_header h = read_record_header(rec);
+    switch (h.signature) {
+        case record_signature::baad: return "the file system marked it BAAD";
+        case record_signature::file:
+            return "its FILE header is not valid (update sequence at " + hex(h.usa_offset) + ", count " +
+                   std::to_string(h.usa_count) + ", first attribute at " + hex(h.first_attribute) + ")";
+        default: break;
+    }
+    bool zero = true;
+    for (std::size_t i = 0; i < rec.size() && zero; ++i) zero = rec.u8(i) == 0;
+    if (zero) return "it holds only zero bytes";
+    return "no FILE signature (it starts with \"" + shown_signature(rec) + "\")";
+}
+
+}  // namespace
+
+void mft_reader::attach(std::unique_ptr<mft_source> source) {
+    source_ = std::move(source);
+    record_size_ = 1024;
+    sector_stride_ = 512;
+    record_size_learned_ = false;
+    entry_count_ = 0;
+}
+
+void mft_reader::detach() {
+    source_.reset();
+    entry_count_ = 0;
+    record_size_learned_ = false;
+}
+
+status mft_reader::learn_record_size() {
+    if (record_size_learned_) return {};
+    if (!ready()) return status::failure("no source is open");
+    sector_stride_ = source_->sector_stride();
+    if (std::uint32_t known = source_->known_record_size()) {
+        record_size_ = known;
+        record_size_learned_ = true;
+        return {};
+    }
+    std::uint8_t first[probe_size];
+    if (!source_->read_at(0, sizeof first, first)) {
+        const std::uint64_t size = source_->size_bytes();
+        if (size == 0) return status::failure("the file is empty");
+        const auto have = static_cast<std::uint32_t>(size < sizeof first ? size : sizeof first);
+        if (source_->read_at(0, have, first) && is_boot_sector(kavo::binary_data({first, have})))
+            return status::failure(boot_sector_text);
+        return status::failure("the file holds " + std::to_string(size) + " bytes, less than one record");
+    }
+    kavo::binary_data rec({first, sizeof first});
+    const std::uint32_t size = read_record_header(rec).size_from_usa_count();
+    if (size == 0 || size > max_record_size) return status::failure(header_fault(rec));
+    record_size_ = size;
+    record_size_learned_ = true;
+    return {};
+}
+
+record_status mft_reader::read_record(std::uint64_t entry, std::vector<std::uint8_t>& out) {
+    if (!ready()) return record_status::unreadable;
+    if (!record_size_learned_ && !learn_record_size()) return record_status::unreadable;
+    const std::uint32_t size = record_size_;
+    if (size == 0 || entry > (~0ull - size) / size) return record_status::unreadable;
+    out.resize(size);
+    if (!source_->read_at(entry * size, size, out.data())) return record_status::unreadable;
+    std::uint32_t torn = 0;
+    const record_status s = validate_and_fixup(out, sector_stride_, &torn);
+    if (torn)
+        log_.line("err: entry %llu: %u sector(s) torn, their update sequence numbers differ", static_cast<ull>(entry),
+                  torn);
+    return s;
+}
+
+std::string mft_reader::explain_unreadable(std::uint64_t entry) {
+    if (!ready()) return "no source is open";
+    std::vector<std::uint8_t> bytes(record_size_);
+    if (entry > (~0ull - record_size_) / record_size_ || !source_->read_at(entry * record_size_, record_size_, bytes.data()))
+        return "it lies beyond the end of the $MFT data";
+    return header_fault(kavo::binary_data(bytes));
+}
+
+}  // namespace skelvar

@@ -1,0 +1,38 @@
+#include "ntfs/record_header.h"
+
+namespace skelvar {
+
+namespace {
+
+record_signature signature_of(kavo::binary_data rec) {
+    if (rec.starts_with("FILE", 4)) return record_signature::file;
+    if (rec.starts_with("INDX", 4)) return record_signature::indx;
+    if (rec.starts_with("BAAD", 4)) return record_signature::baad;
+    return record_signature::other;
+}
+
+}  // namespace
+
+file_record_header read_record_header(kavo::binary_data record) {
+    const kavo::binary_data rec(record.span());  // a fresh truncation flag
+    file_record_header h;
+    h.signature = signature_of(rec);
+    h.usa_offset = rec.u16(0x04);
+    h.usa_count = rec.u16(0x06);
+    h.logfile_sequence = rec.u64(0x08);
+    h.sequence = rec.u16(0x10);
+    h.link_count = rec.u16(0x12);
+    h.first_attribute = rec.u16(0x14);
+    h.flags = rec.u16(0x16);
+    h.bytes_used = rec.u32(0x18);
+    h.bytes_allocated = rec.u32(0x1C);
+    h.base_ref = rec.u64(0x20);
+    h.next_attribute_id = rec.u16(0x28);
+    // The record number sits between the attribute id and the update sequence array.
+    h.has_record_number = h.usa_offset >= 0x30;
+    if (h.has_record_number) h.record_number = rec.u32(0x2C);
+    h.complete = !rec.truncated();
+    return h;
+}
+
+}  // namespace skelvar

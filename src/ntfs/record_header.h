@@ -1,0 +1,61 @@
+// The header of an MFT file record, decoded once. Every reader of records
+// (the walk, the volume bootstrap, the inode store, attribute lists, path
+// lookup) asks this one struct instead of reading offsets itself.
+#pragma once
+
+#include <cstdint>
+
+#include "ntfs/ntfs_types.h"
+#include "support/binary_data.h"
+
+namespace skelvar {
+
+// Where the update sequence array starts in the records this program reads.
+// Records of NTFS before 3.1 put it at 0x2A and carry no record number; that
+// layout is recognised by `read_record_header` alone when it comes to be read.
+constexpr std::uint16_t usa_offset_with_record_number = 0x30;
+// The record header fields end here at most; a larger first-attribute offset is not a FILE record.
+constexpr std::uint16_t max_first_attribute = 0x48;
+// An update sequence count above this would describe records larger than 4 KiB.
+constexpr std::uint16_t max_usa_count = 9;
+
+enum class record_signature : std::uint8_t { other, file, indx, baad };
+
+struct file_record_header {
+    record_signature signature = record_signature::other;
+    std::uint16_t usa_offset = 0;
+    std::uint16_t usa_count = 0;  // u16 words of the update sequence array, its number included
+    std::uint64_t logfile_sequence = 0;
+    std::uint16_t sequence = 0;
+    std::uint16_t link_count = 0;
+    std::uint16_t first_attribute = 0;
+    std::uint16_t flags = 0;
+    std::uint32_t bytes_used = 0;
+    std::uint32_t bytes_allocated = 0;
+    std::uint64_t base_ref = 0;  // 0 for a base record
+    std::uint16_t next_attribute_id = 0;
+    std::uint32_t record_number = 0;  // valid when `has_record_number`
+    bool has_record_number = false;
+    bool complete = false;  // the bytes held every field above
+
+    bool in_use() const { return (flags & record_in_use) != 0; }
+    bool is_directory() const { return (flags & record_is_directory) != 0; }
+    bool is_extension() const { return base_ref != 0; }
+
+    // A FILE record header the record reader accepts.
+    bool valid_file() const {
+        return signature == record_signature::file && complete && usa_offset == usa_offset_with_record_number &&
+               usa_count <= max_usa_count && first_attribute <= max_first_attribute;
+    }
+    // Record size the update sequence count describes: one sector of 512 bytes per
+    // word after the sequence number; 0 when it describes none.
+    std::uint32_t size_from_usa_count() const { return usa_count >= 2 ? (usa_count - 1u) * 512u : 0; }
+    // The entry number the record names itself; `position` (entry number by place) otherwise.
+    std::uint64_t entry_number_or(std::uint64_t position) const {
+        return has_record_number ? record_number : position;
+    }
+};
+
+file_record_header read_record_header(kavo::binary_data record);
+
+}  // namespace skelvar

@@ -1,0 +1,24 @@
+// $STANDARD_INFORMATION: the four times the system keeps, attributes, security id, USN.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/binary_data.h"
+
+namespace skelvar {
+
+struct standard_info {
+    std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
+    std::uint32_t file_attributes = 0, max_versions = 0, version = 0, class_id = 0;
+    std::uint32_t owner_id = 0, security_id = 0;
+    std::uint64_t quota_charged = 0, usn = 0;
+    bool is_null = false;
+    std::string note;  // "null" when any of the four times is 0
+};
+
+// Volumes before NTFS 3.0 carry a 48-byte value: the fields after the
+// version numbers (owner and security ids, quota, USN) then read as 0.
+standard_info read_standard_information(kavo::binary_data value);
+
+}  // namespace skelvar

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/mft_fixture.h"
+#include "common/test_support.h"
+#include "ntfs/attribute_iterator.h"
+#include "ntfs/file_record.h"
+#include "ntfs/record_header.h"
+
+using namespace skelvar;
+using testing_support::mft_fixture;
+using testing_support::record_builder;
+
+namespace {
+
+void put16(std::vector<std::uint8_t>& r, std::size_t off, std::uint16_t v) {
+    r[off] = v & 0xFF;
+    r[off + 1] = v >> 8;
+}
+
+}  // namespace
+
+TEST(Fixups, SectorTailsRestoredAndTornSectorsCounted) {
+    auto r = record_builder().resident(0x80, 0, std::vector<std::uint8_t>(900, 0xAB)).build();
+    auto torn = r;
+    std::uint32_t count = 7;
+    EXPECT_EQ(validate_and_fixup(r, 512, &count), record_status::ok);
+    EXPECT_EQ(r[510], 0xAB);
+    EXPECT_EQ(count, 0u);
+    // A torn sector (tail no longer the USN) is used as it stands, fixups still applied.
+    put16(torn, 510, 0x9999);
+    EXPECT_EQ(validate_and_fixup(torn, 512, &count), record_status::ok);
+    EXPECT_EQ(torn[510], 0xAB);
+    EXPECT_EQ(count, 1u);
+}
+
+TEST(Fixups, HeaderChecksAndSignatures) {
+    struct field_case {
+        std::size_t at;
+        std::uint16_t value;
+        record_status expected;
+    };
+    // 0x2A is the older layout's update sequence offset, not read yet; a count of 9 on
+    // a 1024-byte record only touches the two sectors that exist.
+    for (const field_case& c : {field_case{0x04, 0x2A, record_status::unreadable},
+                                field_case{0x06, 10, record_status::unreadable},
+                                field_case{0x06, 9, record_status::ok},
+                                field_case{0x14, 0x50, record_status::unreadable}}) {
+        auto r = record_builder().build();
+        put16(r, c.at, c.value);
+        EXPECT_EQ(validate_and_fixup(r, 512), c.expected) << c.at << "=" << c.value;
+    }
+    for (const char* sig : {"BAAD", "JUNK"}) {
+        auto r = record_builder().build();
+        std::memcpy(r.data(), sig, 4);
+        EXPECT_EQ(validate_and_fixup(r, 512), sig[0] == 'B' ? record_status::bad : record_status::unreadable);
+        EXPECT_EQ(r[510], 0x42) << sig;  // no fixups on a record that is not FILE
+    }
+    std::vector<std::uint8_t> tiny(3, 'F');
+    EXPECT_EQ(validate_and_fixup(tiny, 512), record_status::unreadable);
+}
+
+TEST(RecordHeader, FieldsOfRealRecords) {
+    struct expected {
+        const char* file;
+        std::uint64_t lsn;
+        std::uint16_t sequence, links, next_id;
+        std::uint32_t used, number;
+    };
+    for (const expected& x : {expected{"frs.bin", 0x1e5b841, 2, 1, 6, 0x218, 11072},
+                              expected{"frs-81151.bin", 0x1250a72c9, 4, 1, 5, 0x200, 81151},
+                              expected{"frs_ea.bin", 0x1851fd321, 17, 2, 9, 0x288, 175975}}) {
+        const auto bytes = testing_support::shared_sample(x.file);
+        SKIP_WITHOUT_SAMPLE(!bytes.empty(), x.file);
+        const file_record_header h = read_record_header(kavo::binary_data(bytes));
+        EXPECT_TRUE(h.valid_file()) << x.file;
+        EXPECT_EQ(h.logfile_sequence, x.lsn) << x.file;
+        EXPECT_EQ(h.sequence, x.sequence) << x.file;
+        EXPECT_EQ(h.link_count, x.links) << x.file;
+        EXPECT_EQ(h.next_attribute_id, x.next_id) << x.file;
+        EXPECT_EQ(h.bytes_used, x.used) << x.file;
+        EXPECT_EQ(h.bytes_allocated, 1024u) << x.file;
+        EXPECT_EQ(h.first_attribute, 0x38) << x.file;
+        EXPECT_TRUE(h.in_use() && !h.is_directory() && !h.is_extension()) << x.file;
+        EXPECT_EQ(h.entry_number_or(0), x.number) << x.file;
+        EXPECT_EQ(h.size_from_usa_count(), 1024u) << x.file;
+    }
+}
+
+TEST(RecordHeader, OlderLayoutAndShortBuffers) {
+    auto r = record_builder().build();
+    put16(r, 0x04, 0x2A);
+    const file_record_header h = read_record_header(kavo::binary_data(r));
+    EXPECT_FALSE(h.has_record_number);
+    EXPECT_EQ(h.entry_number_or(77), 77u);  // the entry number then comes from the position
+    EXPECT_FALSE(h.valid_file());
+    r.resize(0x20);  // cut inside the header: never a valid record
+    EXPECT_FALSE(read_record_header(kavo::binary_data(r)).valid_file());
+}
+
+TEST(AttributeIterator, RealRecordAndHostileLengths) {
+    auto bytes = testing_support::shared_sample("frs_ea.bin");
+    SKIP_WITHOUT_SAMPLE(!bytes.empty(), "frs_ea.bin");
+    ASSERT_EQ(validate_and_fixup(bytes, 512), record_status::ok);
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> seen;
+    attribute_iterator it(kavo::binary_data(bytes), 0x38);
+    for (attribute_view a; it.next(a);) {
+        seen.emplace_back(a.type, a.id);
+        EXPECT_FALSE(a.header_truncated);
+    }
+    EXPECT_EQ(seen, (std::vector<std::pair<std::uint32_t, std::uint16_t>>{
+                        {0x10, 0}, {0x30, 8}, {0x30, 7}, {0x80, 1}, {0xD0, 3}, {0xE0, 4}}));
+
+    // An attribute whose length runs past the record, or is shorter than its own
+    // type and length fields, ends the list; a non-resident header cut short is flagged.
+    for (std::uint32_t length : {0x2000u, 4u}) {
+        auto r = record_builder().resident(0x10, 0, testing_support::make_si(1)).build();
+        r[0x38 + 0x60 + 4] = static_cast<std::uint8_t>(length);
+        r[0x38 + 0x60 + 5] = static_cast<std::uint8_t>(length >> 8);
+        r[0x38 + 0x60] = 0x80;
+        attribute_iterator hostile(kavo::binary_data(r), 0x38);
+        attribute_view a;
+        EXPECT_TRUE(hostile.next(a));
+        EXPECT_FALSE(hostile.next(a)) << length;
+    }
+    std::vector<std::uint8_t> short_nr(0x20, 0);
+    short_nr[0] = 0x80;
+    short_nr[4] = 0x20;
+    short_nr[8] = 1;
+    auto r = record_builder().raw(short_nr).build();
+    attribute_iterator cut(kavo::binary_data(r), 0x38);
+    attribute_view a;
+    ASSERT_TRUE(cut.next(a));
+    EXPECT_TRUE(a.header_truncated);
+}
+
+TEST(MftReader, RecordSizeFromRecordZeroAndReasons) {
+    for (std::uint32_t size : {1024u, 4096u}) {
+        mft_fixture f({{}, record_builder(size).sequence(7).build()}, size);
+        std::vector<std::uint8_t> out;
+        EXPECT_EQ(f.records.read_record(1, out), record_status::ok) << size;
+        EXPECT_EQ(f.records.record_size(), size);
+        EXPECT_EQ(out[0x10], 7);
+        EXPECT_EQ(f.records.read_record(2, out), record_status::unreadable);  // past the end
+        EXPECT_EQ(f.records.read_record(~0ull, out), record_status::unreadable);
+    }
+
+    struct reason_case {
+        std::vector<std::uint8_t> bytes;
+        std::string reason;
+    };
+    auto junk = testing_support::mft_image({{}, record_builder().build()});
+    std::memcpy(junk.data(), "JUNK", 4);
+    std::vector<std::uint8_t> boot(512, 0);
+    std::memcpy(boot.data() + 3, "NTFS    ", 8);
+    for (const reason_case& c : {reason_case{{}, "the file is empty"},
+                                 reason_case{std::vector<std::uint8_t>(100, 1), "100 bytes, less than one record"},
+                                 reason_case{boot, "NTFS boot sector, not a $MFT"},
+                                 reason_case{junk, "no FILE signature (it starts with \"JUNK\")"}}) {
+        diag_log log;
+        mft_reader records(log);
+        records.attach(std::make_unique<memory_mft_source>(c.bytes));
+        std::string why;
+        if (status s = records.learn_record_size(); !s) why = s.reason();
+        else why = records.explain_unreadable(0);
+        EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+    }
+}
