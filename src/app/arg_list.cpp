@@ -124,10 +124,9 @@ std::vector<std::string> split_list(std::string_view text) {
 std::optional<std::uint64_t> parse_number(std::string_view text) {
     std::string t;
     for (char c : trim(text)) t += lower(c);
+    // The digits after the first "x" are hexadecimal, whatever stands before it ("1x10" is 0x10).
     std::size_t x = t.find('x');
     if (x == std::string::npos) return parse_digits(t, 10);
-    // Only a "0" (or nothing) may stand before the hex marker.
-    if (x > 1 || (x == 1 && t[0] != '0')) return std::nullopt;
     return parse_digits(std::string_view(t).substr(x + 1), 16);
 }
 

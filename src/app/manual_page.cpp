@@ -63,7 +63,7 @@ std::string render_manual_page() {
            "progress and messages go to standard error.\n";
     out += ".PP\nOption names ignore case. An option that takes a value and stands last has no value "
            "and is ignored. List values are split at \"|\", \",\" and \";\". Numbers are decimal, or "
-           "hexadecimal after an \"x\" (0x10 is 16). Without arguments, or with \\-h, \\-help, /? or "
+           "hexadecimal in the digits after an \"x\" (0x10 and 1x10 are 16). Without arguments, or with \\-h, \\-help, /? or "
            "\\-\\-help, the usage text is printed.\n";
     out += ".SH OPTIONS\n";
     std::set<std::string_view> seen;
