@@ -35,19 +35,6 @@ TEST(OptionConsumption, FlagsAndValuesAreRemovedInOrder) {
     EXPECT_EQ(args.leftovers(), std::vector<std::string>{"extra"});
 }
 
-TEST(OptionConsumption, ValueOptionStandingLastIsAbsentAndStays) {
-    auto args = make({"-csv", "-out"});
-    EXPECT_FALSE(args.has_value("-out"));
-    EXPECT_FALSE(args.take_value("-out").has_value());
-    EXPECT_EQ(args.leftovers(), (std::vector<std::string>{"-csv", "-out"}));
-}
-
-TEST(ListValues, SplitAtBarCommaSemicolonAndTrimmed) {
-    EXPECT_EQ(split_list(" a || ,; b\t"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_TRUE(split_list(" | ").empty());
-    EXPECT_EQ(split_list("my file"), std::vector<std::string>{"my file"});
-}
-
 TEST(NumberValues, HexAfterXElseDecimalGarbageAndOverflowRefused) {
     EXPECT_EQ(parse_number(" 0X1F "), 31u);
     EXPECT_EQ(parse_number("x20"), 32u);

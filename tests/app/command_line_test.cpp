@@ -1,9 +1,8 @@
 // The program run end to end on command lines that need no $MFT data.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "common/test_support.h"
@@ -110,54 +109,31 @@ TEST_F(Run, HeaderGoesToStandardOutputAndTheHeadOfTheResultsFile) {
     EXPECT_NE(r.out.find(" -mftfile "), std::string::npos);
 }
 
-TEST_F(Run, EraseOnlyWhenProgressIsShown) {
-    auto shown = run_skelvar({"-mftfile", mft_});
-    EXPECT_NE(shown.err.find("\x1b[2K\r                           \r"), std::string::npos);
-    auto quiet = run_skelvar({"-mftfile", mft_, "-quiet"});
-    EXPECT_EQ(quiet.err.find("\x1b[2K"), std::string::npos);
-}
-
-TEST_F(Run, ElapsedTimeWithProfileAndIntoTheDiagsFile) {
-    fs::path log = dir_ / "d.log";
-    auto r = run_skelvar({"-mftfile", mft_, "-quiet", "-profile", "-diags", log.string()});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_NE(r.err.find(" secs\n"), std::string::npos) << r.err;
-    std::string text = testing_support::read_file(log);
-    EXPECT_EQ(text.rfind("->", 0), 0u);
-    EXPECT_NE(text.find(" secs\n"), std::string::npos) << text;
-}
-
-TEST_F(Run, InstancesNeedAMergeTargetAndTheMftOnly) {
-    auto no_out = run_skelvar({"-mftfile", mft_, "-cpu", "2", "-quiet"});
-    EXPECT_EQ(no_out.exit_code, 255);
-    EXPECT_EQ(no_out.err, "Need to specify an output file to put the merged results in [-out <file>]\n");
-
-    auto unalloc = run_skelvar({"-mftfile", mft_, "-cpu", "2", "-quiet", "-out", (dir_ / "r.txt").string(),
-                                "-filter_unalloc_clusters"});
-    EXPECT_EQ(unalloc.exit_code, 255);
-    EXPECT_EQ(unalloc.err, "The -cpu option only supports MFT analysis\n");
-
-    auto one = run_skelvar({"-mftfile", mft_, "-cpu", "1", "-quiet"});
-    EXPECT_EQ(one.exit_code, 0) << one.err;
-}
-
-TEST(LiveSources, WithoutRootTheAdviceIsPrintedAndTheRunGoesOn) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
-    std::string bin = testing_support::skelvar_binary().string();
-    auto r = testing_support::run_shell("setpriv --reuid=65534 --regid=65534 --clear-groups '" + bin +
-                                        "' -partition c: -quiet </dev/null");
-    if (r.exit_code == 126 || r.exit_code == 127) GTEST_SKIP() << "program not reachable as an unprivileged user";
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.err.rfind("command prompt not running w/ admin privileges...\n"
-                          "[which is needed for examining live drives/partitions]\n"
-                          "need to restart cmd prompt using \"Run As Administrator\" option...\n"
-                          "\n",
-                          0),
-              0u)
-        << r.err;
-
-    auto root = run_skelvar({"-drivenum", "0", "-quiet"});
-    EXPECT_EQ(root.err.find("admin privileges"), std::string::npos);
+// What used to give a header-only report without a word: each now says what is wrong, and the run
+// still ends with 0 (a walk that cannot start does not change the exit code).
+TEST_F(Run, UnreadableSourcesSayWhy) {
+    const auto write = [&](const std::string& name, std::string bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+        return (dir_ / name).string();
+    };
+    std::string junk = testing_support::read_file(testing_support::source_dir() / "samples" / "basic.mft");
+    junk.replace(0, 4, "JUNK");
+    std::string boot(512, '\0');
+    boot.replace(3, 8, "NTFS    ");
+    const std::pair<std::string, std::string> cases[] = {
+        {write("junk.mft", junk), ": record 0 is unreadable: no FILE signature (it starts with \"JUNK\")"},
+        {write("empty.mft", ""), ": the file is empty"},
+        {write("boot.bin", boot), ": it holds an NTFS boot sector, not a $MFT (a volume is read with -image)"},
+        {mft_, ": No such file or directory"},
+    };
+    for (const auto& [path, reason] : cases) {
+        auto r = run_skelvar({"-mftfile", path, "-quiet"});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_NE(r.err.find(path + reason + ", nothing to report\n"), std::string::npos) << r.err;
+    }
+    // An option whose work is not built yet says so.
+    auto dump = run_skelvar({"-mftfile", mft_, "-quiet", "-find_mft", "5"});
+    EXPECT_NE(dump.err.find("the record dump is not built yet"), std::string::npos) << dump.err;
 }
 
 }  // namespace

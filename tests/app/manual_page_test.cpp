@@ -22,12 +22,6 @@ std::set<std::string> table_names() {
     return names;
 }
 
-std::string roff_name(const std::string& name) {
-    std::string out;
-    for (char c : name) out += c == '-' ? std::string("\\-") : std::string(1, c);
-    return out;
-}
-
 // Run with SKELVAR_UPDATE_MANPAGE=1 to rewrite docs/skelvar.1 after changing an option row.
 TEST(ManualPage, CommittedCopyMatchesTheOptionTables) {
     // Located from this file, so the check does not depend on the test's working directory.
@@ -37,15 +31,6 @@ TEST(ManualPage, CommittedCopyMatchesTheOptionTables) {
     if (std::getenv("SKELVAR_UPDATE_MANPAGE")) std::ofstream(path, std::ios::binary) << rendered;
     EXPECT_EQ(testing_support::read_file(path), rendered)
         << "docs/skelvar.1 is stale: rerun this test with SKELVAR_UPDATE_MANPAGE=1";
-}
-
-TEST(ManualPage, ListsEveryOptionOnce) {
-    std::string page = render_manual_page();
-    for (const std::string& name : table_names()) {
-        std::size_t first = page.find(".B " + roff_name(name) + "\n");
-        if (first == std::string::npos) first = page.find(".B " + roff_name(name) + " ");
-        ASSERT_NE(first, std::string::npos) << name;
-    }
 }
 
 TEST(UsageText, NamesOnlyOptionsOfTheTables) {

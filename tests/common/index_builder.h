@@ -49,49 +49,4 @@ inline std::vector<std::uint8_t> index_node(const std::vector<std::vector<std::u
     return n;
 }
 
-// An $INDEX_ROOT value over file names holding `node`.
-inline std::vector<std::uint8_t> index_root_value(const std::vector<std::uint8_t>& node,
-                                                  std::uint32_t block_size = 4096) {
-    std::vector<std::uint8_t> v(0x10, 0);
-    put_index(v, 0x00, 0x30, 4);
-    put_index(v, 0x04, 1, 4);
-    put_index(v, 0x08, block_size, 4);
-    v[0x0C] = 1;
-    v.insert(v.end(), node.begin(), node.end());
-    return v;
-}
-
-// An INDX block of `size` bytes holding the entries of `node` (made by index_node), with
-// its update sequence array applied: each sector's last two bytes saved in the array and
-// the sequence number written over them, as NTFS stores the block.
-inline std::vector<std::uint8_t> indx_block(const std::vector<std::uint8_t>& node, std::uint32_t size = 4096,
-                                            std::uint32_t sector = 512, std::uint16_t usn = 0x0007) {
-    auto u32_at = [&](std::size_t off) {
-        return static_cast<std::uint32_t>(node[off] | (node[off + 1] << 8) | (node[off + 2] << 16) |
-                                          (node[off + 3] << 24));
-    };
-    std::vector<std::uint8_t> b(size, 0);
-    const char sig[] = "INDX";
-    for (int i = 0; i < 4; ++i) b[i] = static_cast<std::uint8_t>(sig[i]);
-    const std::uint32_t sectors = size / sector;
-    const std::uint32_t usa = 0x28, count = sectors + 1;
-    put_index(b, 0x04, usa, 2);
-    put_index(b, 0x06, count, 2);
-    const std::uint32_t node_at = 0x18;
-    const std::uint32_t first = ((usa + 2 * count + 7) & ~7u) - node_at;
-    put_index(b, node_at + 0x00, first, 4);
-    put_index(b, node_at + 0x04, first + u32_at(4) - 0x10, 4);
-    put_index(b, node_at + 0x08, first + u32_at(8) - 0x10, 4);
-    for (std::size_t i = 0x10; i < node.size() && node_at + first + i - 0x10 < size; ++i)
-        b[node_at + first + i - 0x10] = node[i];
-    put_index(b, usa, usn, 2);
-    for (std::uint32_t i = 1; i <= sectors; ++i) {
-        const std::size_t tail = i * sector - 2;
-        b[usa + 2 * i] = b[tail];
-        b[usa + 2 * i + 1] = b[tail + 1];
-        put_index(b, tail, usn, 2);
-    }
-    return b;
-}
-
 }  // namespace testing_support

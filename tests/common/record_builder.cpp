@@ -36,7 +36,6 @@ record_builder::record_builder(std::uint32_t size) : size_(size) {}
 record_builder& record_builder::flags(std::uint16_t f) { flags_ = f; return *this; }
 record_builder& record_builder::sequence(std::uint16_t s) { seq_ = s; return *this; }
 record_builder& record_builder::base_ref(std::uint64_t r) { base_ = r; return *this; }
-record_builder& record_builder::links(std::uint16_t n) { links_ = n; return *this; }
 
 record_builder& record_builder::resident(std::uint32_t type, std::uint16_t id, const std::vector<std::uint8_t>& value,
                                          const std::u16string& name) {

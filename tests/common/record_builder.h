@@ -18,7 +18,6 @@ public:
     record_builder& flags(std::uint16_t f);
     record_builder& sequence(std::uint16_t s);
     record_builder& base_ref(std::uint64_t r);
-    record_builder& links(std::uint16_t n);
 
     record_builder& resident(std::uint32_t type, std::uint16_t id, const std::vector<std::uint8_t>& value,
                              const std::u16string& name = u"");

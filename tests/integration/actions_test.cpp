@@ -151,26 +151,6 @@ TEST_F(ActionsOnVolumes, HeaderBytesMatchIcat) {
     EXPECT_EQ(r(69, "header info"), "");
 }
 
-TEST_F(ActionsOnVolumes, HeaderStringsMatchIcat) {
-    // nonresident.txt: lines of text, so the strings of its first 256 bytes are those lines (the last one cut).
-    std::string expected;
-    for (const auto& row : oracle("basic.heads.txt")) {
-        if (row[0] != "82") continue;
-        const auto b = from_hex(row[3]);
-        ASSERT_EQ(b.size(), 256u);
-        for (const std::string& part : split(std::string(b.begin(), b.end()), '\n'))
-            if (part.size() >= 5) expected += (expected.empty() ? "" : "; ") + part;
-    }
-    const run_output basic = on_image("basic", {"-action_find_strings_in_hdr"});
-    EXPECT_EQ(basic(82, "header info"), expected);
-
-    // header.bin: "MZ", UTF-16 text, blanks before ASCII, a 3-letter run, UTF-16 at an odd offset.
-    const run_output r = on_image("actions", {"-action_find_strings_in_hdr"});
-    EXPECT_EQ(r(70, "header info"), "UTF-16 text here; ascii after blanks; odd wide");
-    EXPECT_EQ(r(64, "header info"), "hello");
-    EXPECT_EQ(r(65, "header info"), "");  // "user" is 4 characters
-}
-
 TEST_F(ActionsOnVolumes, ClusterRunsMatchIstat) {
     static const std::regex item(R"(\[(?:([^\]]*?) : ads|unnamed data) : sz: 0x[0-9a-f]+ : start cluster/count: ((?:[^\]\[]|\[sparse\])*)\])");
     static const std::regex run_text(R"(0x([0-9a-f]{6,})/([0-9]+)( \[sparse\])?)");
@@ -200,22 +180,4 @@ TEST_F(ActionsOnVolumes, ClusterRunsMatchIstat) {
             EXPECT_EQ(clusters, row[3]) << "entry " << entry << " stream " << row[2];
         }
     }
-}
-
-TEST_F(ActionsOnVolumes, ExtractedMftHasNoClustersToRead) {
-    const fs::path mft = gunzip_to(fixture("basic.mft.gz"), *dir_);
-    const run_output r = run({"-mftfile", mft.string()},
-                             {"-action_include_header", "-action_include_ownersid", "-action_include_zoneinfo"}, *dir_);
-    ASSERT_EQ(r.result.exit_code, 0) << r.result.err;
-    // Resident data is in the record: its bytes are shown; non-resident data is not read.
-    EXPECT_EQ(r(76, "header info"), "6d 61 69 6e 20 73 74 72 65 61 6d 0a");
-    EXPECT_EQ(r(82, "header info"), "");
-    EXPECT_EQ(r(76, "other info"), "ZoneInfo {ZoneId:3 [internet]}");
-    // Owners: a descriptor in the record still names one; $Secure ids and the root's descriptor in
-    // clusters cannot be resolved.
-    const auto owners = owners_of(r);
-    EXPECT_EQ(owners.count(76), 1u);
-    EXPECT_EQ(owners.count(0), 0u);  // id 256
-    EXPECT_EQ(owners.count(5), 0u);  // non-resident descriptor
-    EXPECT_EQ(owners.count(3), 1u);  // $Volume keeps its own
 }

@@ -172,35 +172,3 @@ TEST_F(BodyFileOracle, SiAndFnTimesOfAllocatedEntriesMatchSleuthKit) {
     }
     EXPECT_GT(compared, 100);
 }
-
-// Names with '|' and ',' live on the basic volume: every line keeps its header's cell count.
-TEST(DownstreamLayouts, EveryLineHasItsHeadersCellCount) {
-    const fs::path dir = scratch_dir("layouts-basic");
-    const fs::path mft = gunzip_to(fixture("basic.mft.gz"), dir);
-    struct layout {
-        const char* option;
-        const char* header_start;
-        char sep;
-    };
-    const layout layouts[] = {
-        {"-csvl2t", "date,time,timezone,", ','},
-        {"-csvperpath", "MFT entry", '|'},
-        {"-bodyfile", "md5|name|", '|'},
-    };
-    for (const layout& l : layouts) {
-        const fs::path out = dir / (std::string(l.option + 1) + ".txt");
-        const run_result r = run_skelvar({"-mftfile", mft.string(), l.option, "-quiet", "-out", out.string()});
-        ASSERT_EQ(r.exit_code, 0) << l.option << ": " << r.err;
-        const auto lines = lines_of(read_file(out));
-        std::size_t at = 0;
-        while (at < lines.size() && lines[at].rfind(l.header_start, 0) != 0) ++at;
-        ASSERT_LT(at, lines.size()) << l.option << ": no header line";
-        const std::size_t cells = split(lines[at], l.sep).size();
-        EXPECT_GT(lines.size() - at, 150u) << l.option;
-        for (std::size_t i = at + 1; i < lines.size(); ++i)
-            EXPECT_EQ(split(lines[i], l.sep).size(), cells) << l.option << ": " << lines[i];
-        // The header comes once.
-        for (std::size_t i = at + 1; i < lines.size(); ++i) EXPECT_NE(lines[i].rfind(l.header_start, 0), 0u) << l.option;
-    }
-    fs::remove_all(dir);
-}

@@ -39,25 +39,6 @@ std::u16string path_of(testing_support::mft_fixture& f, std::uint64_t parent) {
 
 }  // namespace
 
-TEST(PathResolution, ChainsThroughCacheAndRecords) {
-    testing_support::mft_fixture ctx(volume({
-        {6, dir(u"Windows", make_ref(5, 5))},
-        {7, dir(u"System32", make_ref(6, 1))},
-        {8, dir(u"a|b", make_ref(7, 0))},  // a zero sequence matches whatever the parent holds
-    }));
-    EXPECT_EQ(path_of(ctx, make_ref(5, 5)), u"[root]\\");
-    EXPECT_EQ(path_of(ctx, make_ref(7, 1)), u"[root]\\Windows\\System32\\");
-    EXPECT_EQ(path_of(ctx, make_ref(8, 1)), u"[root]\\Windows\\System32\\a|b\\");
-    // The second time round the answer comes from the cache.
-    EXPECT_TRUE(ctx.paths.cache().contains(make_ref(6, 1)));
-    EXPECT_FALSE(ctx.paths.cache().contains(make_ref(6, 2)));
-    EXPECT_EQ(path_of(ctx, make_ref(8, 1)), u"[root]\\Windows\\System32\\a|b\\");
-    auto r = ctx.paths.resolve_parent(make_ref(7, 1));
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.first_parent_sequence, 1);
-    EXPECT_EQ(r.first_parent_flags, 3);
-}
-
 TEST(PathResolution, BrokenChainsAreMarked) {
     testing_support::mft_fixture ctx(volume({
         {6, dir(u"reused", make_ref(5, 5), 4)},        // children still point at sequence 3
@@ -84,26 +65,5 @@ TEST(PathResolution, BrokenChainsAreMarked) {
     // An unreadable parent: the name gets no lines.
     EXPECT_FALSE(ctx.paths.resolve_parent(make_ref(500, 1)).ok);
     EXPECT_FALSE(ctx.paths.resolve_parent(~0ull).ok);
-}
-
-TEST(PathResolution, ChooseNamePrefersLongNamesOfTheRecord) {
-    std::map<attr_key, file_name_info> names;
-    file_name_info dos, other, mine;
-    dos.name = u"A~1";
-    dos.name_space = ns_dos;
-    dos.holder_entry = 7;
-    other.name = u"from-elsewhere";
-    other.name_space = ns_win32;
-    other.holder_entry = 9;
-    mine.name = u"mine";
-    mine.name_space = ns_posix;
-    mine.holder_entry = 7;
-    names[make_attr_key(0x30, 1)] = dos;
-    EXPECT_EQ(choose_name(names, 7), u"A~1");  // a lone name, whatever its namespace
-    names[make_attr_key(0x30, 2)] = other;
-    EXPECT_EQ(choose_name(names, 7), u"from-elsewhere");
-    names[make_attr_key(0x30, 3)] = mine;
-    EXPECT_EQ(choose_name(names, 7), u"mine");
-    EXPECT_EQ(choose_name({}, 7), u"");
 }
 

@@ -82,8 +82,7 @@ TEST(ResidentAttributes, VolumeInformationVersions) {
         std::uint8_t major, minor;
         const char* text;
     };
-    for (const version_case& c : {version_case{1, 2, "ver: 1.2 (WinNT)"}, version_case{3, 0, "ver: 3.0 (Win2k)"},
-                                  version_case{3, 1, "ver: 3.1 (WinXP)"}, version_case{2, 0, "ver: 2.0(Unk version)"}}) {
+    for (const version_case& c : {version_case{3, 1, "ver: 3.1 (WinXP)"}, version_case{2, 0, "ver: 2.0(Unk version)"}}) {
         std::vector<std::uint8_t> v(12, 0);
         v[8] = c.major;
         v[9] = c.minor;

@@ -77,23 +77,15 @@ TEST(SidText, TextAndNameOfEachSid) {
     for (const sid_case& c : std::initializer_list<sid_case>{
              {system_sid, "S-1-5-18", "Local System"},
              {world_sid, "S-1-1-0", "World"},
-             {sid(3, {3}), "S-1-3-3", "Group Server"},
-             {sid(5, {32}), "S-1-5-32", "Builtin Domain"},
              // Domain SIDs are named by their relative id alone.
              {user_sid, "S-1-5-21-3141592653-589793238-462843383-1001", "unk"},
              {sid(5, {21, 1, 2, 3, 533}), "S-1-5-21-1-2-3-533", "Domain RAS & IAS Servers"},
-             // Past the end of the creator (4) and NT (33) tables, an empty NT slot, a label authority.
-             {sid(3, {4}), "S-1-3-4", "unk"},
-             {sid(5, {33}), "S-1-5-33", "unk"},
-             {sid(5, {14}), "S-1-5-14", "unk"},
-             {sid(16, {12288}), "S-1-16-12288", "unk"},
              // An authority beyond one byte is not mistaken for a small one.
              {sid(0x105, {1}), "S-1-261-1", "unk"},
              {sid(0x123456789abcull, {7}), "S-1-0x123456789abc-7", "unk"},
              // Shorter than the 12 bytes a SID needs, or than its count says.
              {sid(5, {}), "", "unk"},
              {cut, "", "unk"},
-             {{}, "", "unk"},
              {extra, "S-1-5-18", "Local System"},
          }) {
         EXPECT_EQ(sid_to_text(c.sid), c.text);
@@ -101,76 +93,9 @@ TEST(SidText, TextAndNameOfEachSid) {
     }
 }
 
-TEST(AccessMask, NamedBitsInTableOrder) {
-    EXPECT_EQ(access_mask_text(0x001F01FF), "DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | SYNCHRONIZE");
-    EXPECT_EQ(access_mask_text(0xF3000000), "GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL | "
-                                            "ACCESS_SYSTEM_SECURITY | MAXIMUM_ALLOWED");
-    EXPECT_EQ(access_mask_text(0x000001FF), "");  // specific rights have no names
-    EXPECT_EQ(access_mask_text(0), "");
-}
-
-TEST(RenderDescriptor, OwnerGroupAndBothLists) {
-    const bytes sd = descriptor(admins_sid, system_sid, acl({ace(2, 0x00010000, world_sid, 0xC0)}),
-                                acl({ace(1, 0x00040000, user_sid), ace(0, 0x001F01FF, system_sid),
-                                     ace(0, 0x00120089, world_sid)}));
-    EXPECT_EQ(render_descriptor(sd),
-              "  Security Identifiers\n"
-              "  owner sid [S-1-5-32-544]\n"
-              "  group sid [S-1-5-18]\n"
-              "\n"
-              "  System Access Control List\n"
-              "  system audit    S-1-1-0         World           DELETE\n"
-              "\n"
-              "  Discretionary Access Control List\n"
-              "  access denied   S-1-5-21-3141592653-589793238-462843383-1001 unk             WRITE_DAC\n"
-              "  access allowed  S-1-5-18        Local System    DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER "
-              "| SYNCHRONIZE\n"
-              "  access allowed  S-1-1-0         World           READ_CONTROL | SYNCHRONIZE\n");
-
-    security_descriptor_info info;
-    ASSERT_TRUE(parse_descriptor(sd, info));
-    EXPECT_EQ(info.owner_name, "Admins");
-    EXPECT_EQ(info.group_name, "Local System");
-    EXPECT_EQ(owner_sid_of(sd), "S-1-5-32-544");
-}
-
-TEST(RenderDescriptor, AbsentPartsAndEmptyLists) {
+TEST(RenderDescriptor, HostileDescriptorsStayInBounds) {
     // No owner, no group, an empty SACL and no DACL: the title line alone.
     EXPECT_EQ(render_descriptor(descriptor({}, {}, acl({}), {})), "  Security Identifiers\n");
-    EXPECT_EQ(owner_sid_of(descriptor({}, admins_sid, {}, {})), "");
-}
-
-TEST(RenderDescriptor, RepeatedAcesShareOneLine) {
-    // The same SID allowed twice (as inheritable and effective ACEs are): the later rights are appended,
-    // a right already named is not named again; a denial of the same SID keeps its own line.
-    const bytes sd = descriptor(admins_sid, {}, {},
-                                acl({ace(0, 0x001F01FF, admins_sid), ace(0, 0x10010000, admins_sid, 0x0B),
-                                     ace(1, 0x00010000, admins_sid)}));
-    security_descriptor_info info;
-    ASSERT_TRUE(parse_descriptor(sd, info));
-    ASSERT_EQ(info.dacl.size(), 2u);
-    EXPECT_EQ(info.dacl[0].mask,
-              "DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER | SYNCHRONIZE | GENERIC_ALL");
-    EXPECT_EQ(info.dacl[1].type, "access denied");
-    EXPECT_EQ(info.dacl[1].mask, "DELETE");
-}
-
-TEST(RenderDescriptor, ObjectAcesFindTheirSidPastTheGuids) {
-    // Type 5 with both GUIDs present (flags 3): the SID starts 8 + 4 + 32 bytes into the ACE.
-    bytes obj{5, 0, 0, 0};
-    put32(obj, 4, 0x00020000);
-    put32(obj, 8, 3);
-    obj.resize(12 + 32, 0xAB);
-    obj.insert(obj.end(), world_sid.begin(), world_sid.end());
-    obj[2] = static_cast<std::uint8_t>(obj.size());
-    security_descriptor_info info;
-    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, acl({obj})), info));
-    ASSERT_EQ(info.dacl.size(), 1u);
-    EXPECT_EQ(info.dacl[0].sid, "S-1-1-0");
-    EXPECT_EQ(info.dacl[0].mask, "READ_CONTROL");
-}
-
-TEST(RenderDescriptor, HostileDescriptorsStayInBounds) {
     // Too short for the header, or a revision other than 1: nothing.
     EXPECT_EQ(render_descriptor(bytes(0x13, 0)), "");
     bytes rev2 = descriptor(admins_sid, {}, {}, {});
@@ -197,24 +122,8 @@ TEST(RenderDescriptor, HostileDescriptorsStayInBounds) {
     ASSERT_EQ(info.dacl.size(), 1u);
     EXPECT_EQ(info.dacl[0].mask, "SYNCHRONIZE");
 
-    bytes zero_size = acl({ace(0, 0x00100000, world_sid), ace(0, 0x00020000, system_sid)});
-    zero_size[8 + 2] = 0;  // first ACE size 0: the list ends there
-    zero_size[8 + 3] = 0;
-    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, zero_size), info));
-    EXPECT_TRUE(info.dacl.empty());
-
     bytes long_ace = acl({ace(0, 0x00100000, world_sid)});
     long_ace[8 + 2] = 0x40;  // ACE runs past the list
     ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, long_ace), info));
     EXPECT_TRUE(info.dacl.empty());
-
-    // An ACE whose SID is cut short by its own size: kept, with an empty SID.
-    bytes cut_sid = acl({ace(0, 0x00100000, admins_sid)});
-    cut_sid[8 + 2] = 8 + 10;
-    cut_sid[2] = 8 + 8 + 10;
-    cut_sid.resize(8 + 8 + 10);
-    ASSERT_TRUE(parse_descriptor(descriptor({}, {}, {}, cut_sid), info));
-    ASSERT_EQ(info.dacl.size(), 1u);
-    EXPECT_EQ(info.dacl[0].sid, "");
-    EXPECT_EQ(info.dacl[0].name, "unk");
 }

@@ -44,46 +44,6 @@ const std::vector<compact_run> two_runs_and_a_hole = {{20, 0, 0, 2}, {0, 2, 1, 2
 
 }  // namespace
 
-TEST_F(StreamReader, RangesCrossClustersAndRuns) {
-    stream_read_flags flags;
-    // From inside cluster 21 (VCN 1) to inside cluster 30 (VCN 4), over the sparse VCNs 2-3.
-    auto bytes = read(two_runs_and_a_hole, 4096 + 4000, 96 + 2 * 4096 + 10, flags);
-    ASSERT_EQ(bytes.size(), 96u + 2 * 4096 + 10);
-    EXPECT_EQ(bytes.front(), 21);
-    EXPECT_EQ(bytes[95], 21);
-    EXPECT_EQ(bytes[96], 0);
-    EXPECT_EQ(bytes[96 + 8191], 0);
-    EXPECT_EQ(bytes.back(), 30);
-    EXPECT_TRUE(flags.sparse_met);
-
-    // Without sparse clusters the hole adds nothing.
-    stream_read_flags skip;
-    skip.include_sparse = false;
-    bytes = read(two_runs_and_a_hole, 4096 + 4000, 96 + 2 * 4096 + 10, skip);
-    ASSERT_EQ(bytes.size(), 106u);
-    EXPECT_EQ(bytes[95], 21);
-    EXPECT_EQ(bytes[96], 30);
-    EXPECT_TRUE(skip.sparse_met);
-}
-
-TEST_F(StreamReader, StopsAtUnmappedOrUnreadableClusters) {
-    stream_read_flags flags;
-    // VCN 7 is mapped by no run: the read ends with what came before it.
-    auto bytes = read(two_runs_and_a_hole, 6 * 4096 + 100, 8192, flags);
-    EXPECT_EQ(bytes.size(), 4096u - 100);
-    EXPECT_EQ(bytes.back(), 32);
-
-    // A run running off the end of the volume (64 clusters): clusters 62 and 63 come back.
-    bytes = read({{62, 0, 0, 10}}, 0, 10 * 4096, flags);
-    EXPECT_EQ(bytes.size(), 2u * 4096);
-    EXPECT_EQ(bytes.back(), 63);
-
-    std::uint64_t length = 100;
-    std::uint8_t buf[100];
-    EXPECT_FALSE(read_stream_range(*vol_, {{1ull << 40, 0, 0, 5}}, 0, buf, length, flags));
-    EXPECT_EQ(length, 0u);
-}
-
 TEST_F(StreamReader, PetabyteClaimsCostOnlyTheRequestedBytes) {
     stream_read_flags flags;
     // Sparse and real runs of 2^32 clusters (16 TiB at 4 KiB) and a read far into them.
@@ -99,18 +59,3 @@ TEST_F(StreamReader, PetabyteClaimsCostOnlyTheRequestedBytes) {
     EXPECT_LE(length, 10u);
 }
 
-TEST_F(StreamReader, FirstBytes) {
-    std::uint8_t buf[16] = {};
-    std::uint64_t length = sizeof buf;
-    ASSERT_TRUE(read_first_bytes(*vol_, {{12, 0, 0, 1}}, 0, buf, length, true));
-    EXPECT_EQ(length, 16u);
-    EXPECT_EQ(buf[15], 12);
-
-    length = sizeof buf;
-    EXPECT_FALSE(read_first_bytes(*vol_, {}, 0, buf, length, true));
-    EXPECT_EQ(length, 0u);
-    length = 0;
-    EXPECT_FALSE(read_first_bytes(*vol_, {{12, 0, 0, 1}}, 0, buf, length, true));
-    length = sizeof buf;
-    EXPECT_FALSE(read_first_bytes(*vol_, {{12, 0, 0, 1}}, 0, nullptr, length, true));
-}

@@ -72,58 +72,6 @@ TEST(HeaderText, StringsOfFiveCharactersInOffsetOrder) {
     EXPECT_EQ(found[0].text, "wide odd");
 }
 
-TEST(ZoneInfo, PairsAndBothForms) {
-    const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\n  HostUrl = https://example.com/a=b \r\n\r\nLastWriterPackageFamilyName\n";
-    const auto pairs = parse_zone_identifier(ascii(zone));
-    ASSERT_EQ(pairs.size(), 3u);
-    EXPECT_EQ(pairs[1].key, "HostUrl");
-    EXPECT_EQ(pairs[1].value, "https://example.com/a=b");
-    EXPECT_EQ(zone_info_text(pairs, zone_layout::timeline),
-              "ZoneInfo {ZoneId:3 [internet];HostUrl:https://example.com/a=b;LastWriterPackageFamilyName:}");
-    EXPECT_EQ(zone_info_text(pairs, zone_layout::per_path),
-              "zone_info={\"ZoneId\":\"3\" [internet];\"HostUrl\":\"https://example.com/a=b\";"
-              "\"LastWriterPackageFamilyName\":\"\"}");
-    // An unnamed zone keeps its number alone; UTF-16LE with a byte-order mark, as some tools write it.
-    EXPECT_EQ(zone_info_text(parse_zone_identifier(ascii("ZoneId=5\n")), zone_layout::timeline), "ZoneInfo {ZoneId:5}");
-    const bytes wide = cat({bytes{0xff, 0xfe}, utf16("[ZoneTransfer]\r\nZoneId=3\r\n")});
-    EXPECT_EQ(zone_info_text(parse_zone_identifier(wide), zone_layout::timeline), "ZoneInfo {ZoneId:3 [internet]}");
-}
-
-TEST(HeaderSample, OffsetsIntoResidentData) {
-    mft_entry_info e = file_entry(0x40);
-    catalogue_row& other = resident(e, at_data, 2, ascii("0123456789"), u"ads");
-    sample_stream_header(other, nullptr, 8, 4);  // no volume: only what the record holds
-    EXPECT_EQ(other.header_sample, ascii("89"));
-    catalogue_row& third = resident(e, at_data, 3, ascii("0123456789"), u"ads2");
-    sample_stream_header(third, nullptr, 20, 4);  // past the end
-    EXPECT_TRUE(third.header_sample.empty());
-    EXPECT_TRUE(third.header_sampled);
-}
-
-TEST(EntryActions, HeaderCellOfTheResultRecord) {
-    layout_ctx ctx;
-    ctx.include_header = true;
-    ctx.header.want(0x20);
-    mft_entry_info e = file_entry(0x42);
-    add_si(e, t0, t0, t0, t0);
-    resident(e, at_data, 1, cat({ascii("MZ"), bytes{0x90, 0}}));
-    resident(e, at_data, 2, ascii("ads bytes are not shown"), u"named");
-    entry_actions(ctx.context()).run(e);
-    result_record rec;
-    fill_result_record(e, ctx.context(), rec);
-    EXPECT_EQ(rec.header_bytes, "4d 5a 90 00");
-
-    ctx.find_strings = true;
-    fill_result_record(e, ctx.context(), rec);
-    EXPECT_TRUE(rec.header_as_strings);
-    EXPECT_EQ(rec.header_bytes, "");  // "MZ" is too short to be a string
-
-    // Without the actions the cell stays empty even when a filter sampled the stream.
-    layout_ctx plain;
-    fill_result_record(e, plain.context(), rec);
-    EXPECT_EQ(rec.header_bytes, "");
-}
-
 TEST(EntryActions, OwnerSidFromTheRecordsOwnDescriptorOnce) {
     layout_ctx ctx;  // no source: the $Secure store is not available
     ctx.owner_sid = true;
@@ -141,13 +89,7 @@ TEST(EntryActions, OwnerSidFromTheRecordsOwnDescriptorOnce) {
     actions.run(e);  // the actions ran for this entry already
     EXPECT_EQ(e.owner_sid, "");
 
-    // A descriptor without an owner gives nothing; with the action off nothing is looked up.
-    mft_entry_info none = file_entry(0x45);
-    bytes no_owner = admins_descriptor;
-    no_owner[4] = 0;
-    resident(none, at_security_descriptor, 3, no_owner);
-    actions.run(none);
-    EXPECT_EQ(none.owner_sid, "");
+    // With the action off nothing is looked up.
     layout_ctx off;
     mft_entry_info quiet = file_entry(0x46);
     resident(quiet, at_security_descriptor, 3, admins_descriptor);

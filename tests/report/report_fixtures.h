@@ -132,4 +132,23 @@ inline std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
+inline void body_options(layout_ctx& ctx) {
+    ctx.bodyfile = true;
+    ctx.separator = "|";
+    ctx.sep_char = '|';
+    ctx.sub_char = ';';
+    ctx.no_padding = true;
+    ctx.space_before_time = false;
+}
+
+inline void l2t_options(layout_ctx& ctx) {
+    ctx.csvl2t = true;
+    ctx.l2t_extended = true;
+    ctx.separator = ",";
+    ctx.sep_char = ',';
+    ctx.sub_char = ' ';
+    ctx.no_padding = true;
+    ctx.space_before_time = false;
+}
+
 }  // namespace report_fixtures

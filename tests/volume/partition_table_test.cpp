@@ -50,114 +50,6 @@ disk_image disk_with_extended(std::size_t size, std::uint32_t ext) {
 
 }  // namespace
 
-TEST(FirstSector, Classification) {
-    disk_image d(16384);
-    EXPECT_EQ(classify_first_sector(d.bytes).kind, first_sector_kind::unrecognised);
-    d.signature(0);
-    EXPECT_EQ(classify_first_sector(d.bytes).kind, first_sector_kind::partition_table);
-    for (const char* oem : {"NTFS", "EXFA", "MSDO"}) {
-        d.text(3, oem);
-        EXPECT_EQ(classify_first_sector(d.bytes).kind, first_sector_kind::volume_boot) << oem;
-    }
-    disk_image big(16384);
-    big.signature(0, 4096);
-    EXPECT_EQ(classify_first_sector(big.bytes).table_sector_size, 4096u);
-    disk_image ext(16384);
-    ext.put(1080, 0xEF53, 2);
-    EXPECT_EQ(classify_first_sector(ext.bytes).kind, first_sector_kind::ext_volume);
-}
-
-TEST(PartitionTable, PrimaryEntries) {
-    disk_image d(4096 * 512);
-    d.signature(0);
-    d.entry(0, 0, 0x02, 10, 10);  // unknown type: skipped, the scan goes on
-    d.entry(0, 1, 0x07, 2048, 100);
-    d.entry(0, 2, 0x83, 0, 0);  // zero count: skipped
-    d.entry(0, 3, 0x83, 3000, 50);
-    d.ntfs_boot(2048 * 512, 512, 8, 99);
-    const partition_list r = listed(d);
-    EXPECT_EQ(rows(r), (std::vector<row>{{2048, 100, 7}, {3000, 50, 0x83}}));
-    EXPECT_TRUE(r[0].recognised);
-    EXPECT_EQ(r[0].file_system_name, "ntfs");
-    EXPECT_FALSE(r[1].recognised);
-
-    // A virtual disk's first sector alone: the entries are listed, nothing behind them can be read.
-    disk_image first(512);
-    first.signature(0);
-    first.entry(0, 0, 0x07, 2048, 100);
-    bool found = false;
-    EXPECT_EQ(rows(listed(first, false, &found)), (std::vector<row>{{2048, 100, 7}}));
-    EXPECT_TRUE(found);
-}
-
-TEST(PartitionTable, LargerTableSectors) {
-    // 0xAA55 at 4094: a table in 4096-byte sectors.
-    disk_image d(2048 * 1024);
-    d.signature(0, 4096);
-    d.entry(0, 0, 0x07, 256, 64);
-    d.ntfs_boot(256 * 4096, 4096, 1, 63);
-    partition_list r = listed(d);
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0].byte_end(), 256u * 4096 + 64 * 4096);
-    EXPECT_TRUE(r[0].recognised);
-
-    // Signed at 510 only and nothing recognised in 4096-byte units: the table stays in 512-byte units
-    // (the 4096-byte case is the disk_4k fixture).
-    disk_image plain(2048 * 1024);
-    plain.signature(0);
-    plain.entry(0, 0, 0x83, 256, 64);
-    r = listed(plain);
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0].byte_start(), 256u * 512);
-}
-
-TEST(PartitionTable, ExtendedEntryAtSectorZeroIsNotFollowed) {
-    disk_image d(64 * 512);
-    d.signature(0);
-    d.entry(0, 0, 0x83, 1, 10);
-    d.entry(0, 1, 0x05, 0, 20);
-    d.entry(0, 2, 0x07, 40, 10);  // after the extended entry: never reached
-    EXPECT_EQ(rows(listed(d)), (std::vector<row>{{1, 10, 0x83}, {0, 20, 5}}));
-}
-
-TEST(PartitionTable, LegacyNtfsAtSector63IsGuessed) {
-    disk_image d(4096 * 512);
-    d.signature(0);
-    d.entry(0, 0, 0x05, 2048, 1000);
-    d.signature(2048 * 512);
-    d.entry(2048 * 512, 0, 0x83, 63, 500);
-    d.ntfs_boot(63 * 512, 512, 8, 1900);
-    const partition_list r = listed(d);
-    // The guess reaches up to the extended partition and takes the type of the last logical
-    // entry; the boot sector then makes it an NTFS volume.
-    EXPECT_EQ(rows(r), (std::vector<row>{{2048, 1000, 5}, {2111, 500, 0x83}, {63, 1985, 7}}));
-    EXPECT_EQ(r[2].file_system_name, "ntfs");
-}
-
-TEST(PartitionTable, GuessingFindsAChainWithoutATable) {
-    disk_image d(2 * 1024 * 1024);
-    d.signature(100 * 512);  // a stray extended boot record, the MBR wiped
-    d.entry(100 * 512, 0, 0x07, 63, 500);
-    d.entry(100 * 512, 1, 0x05, 600, 500);
-    d.signature(700 * 512);
-    d.entry(700 * 512, 0, 0x07, 63, 400);
-    d.ntfs_boot(163 * 512, 512, 8, 499);
-    d.ntfs_boot(63 * 512, 512, 8, 30);
-
-    bool found = true;
-    EXPECT_TRUE(listed(d, false, &found).empty());
-    EXPECT_FALSE(found);
-    const partition_list r = listed(d, true, &found);
-    EXPECT_TRUE(found);
-    // The guessing path does not look at the file systems.
-    EXPECT_EQ(rows(r), (std::vector<row>{{163, 500, 7}, {700, 500, 5}, {63, 37, 0x8007}, {763, 400, 7}}));
-    EXPECT_FALSE(r[0].recognised);
-    EXPECT_EQ(partition_type_name(r[2].type), "ntfs or exfat [guess]");
-
-    EXPECT_TRUE(listed(disk_image(4096), true, &found).empty());  // the search runs off the end of the disk
-    EXPECT_FALSE(found);
-}
-
 TEST(PartitionTable, HostileExtendedChainsEnd) {
     using clock = std::chrono::steady_clock;
     const auto t0 = clock::now();
@@ -187,11 +79,6 @@ TEST(PartitionTable, HostileExtendedChainsEnd) {
     EXPECT_GT(r.size(), 1000u);
 
     EXPECT_LT(clock::now() - t0, std::chrono::seconds(5));
-
-    // The first extended boot record lies beyond the disk: the listing fails.
-    bool found = true;
-    listed(disk_with_extended(4096, 100000), false, &found);
-    EXPECT_FALSE(found);
 }
 
 namespace {
@@ -221,29 +108,6 @@ void gpt_entry(disk_image& d, std::uint32_t s, int index, std::uint64_t first, s
 
 }  // namespace
 
-TEST(GptTable, EntriesAndTheirFileSystems) {
-    disk_image d = gpt_disk(8192 * 512, 512, 128);
-    gpt_entry(d, 512, 0, 2048, 4095, u"Basic data");
-    gpt_entry(d, 512, 2, 4096, 0, u"no end");  // entry 1 unused: skipped
-    d.ntfs_boot(2048 * 512, 512, 8, 2047);
-    const partition_list r = listed(d);
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_TRUE(r[0].from_gpt);
-    EXPECT_EQ(r[0].partition_name, "Basic data");
-    EXPECT_EQ(r[0].unique_guid[1], 0x10);
-    EXPECT_EQ(r[1].sector_count, 0u);
-    EXPECT_EQ(partition_type_name(r[1].type), "gpt");
-
-    // 4096-byte logical sectors: the protective MBR still signs at 510, the header sits at 4096.
-    disk_image k = gpt_disk(8192 * 512, 4096, 4);
-    gpt_entry(k, 4096, 0, 256, 511, u"4k");
-    k.ntfs_boot(256 * 4096, 4096, 1, 255);
-    const partition_list rk = listed(k);
-    ASSERT_EQ(rk.size(), 1u);
-    EXPECT_EQ(rk[0].byte_start(), 0x100000u);
-    EXPECT_EQ(rk[0].file_system_name, "ntfs");
-}
-
 TEST(GptTable, HostileHeaders) {
     bool found = true;
     // A header that does not name itself LBA 1.
@@ -252,12 +116,9 @@ TEST(GptTable, HostileHeaders) {
     wrong_lba.put(512 + 24, 7, 8);
     EXPECT_TRUE(listed(wrong_lba, false, &found).empty());
 
-    // Absurd entry sizes.
-    for (std::uint32_t size : {0u, 0xFFFFFFFFu, 0x100000u}) {
-        disk_image d = gpt_disk(64 * 1024, 512, 4, size);
-        gpt_entry(d, 512, 0, 40, 50, u"x");
-        EXPECT_TRUE(listed(d, false, &found).empty()) << size;
-    }
+    disk_image huge_entries = gpt_disk(64 * 1024, 512, 4, 0xFFFFFFFFu);  // absurd entry size
+    gpt_entry(huge_entries, 512, 0, 40, 50, u"x");
+    EXPECT_TRUE(listed(huge_entries, false, &found).empty());
 
     // Four billion entries: capped, and the table runs off the disk, which discards the GPT.
     using clock = std::chrono::steady_clock;
@@ -266,17 +127,6 @@ TEST(GptTable, HostileHeaders) {
     gpt_entry(many, 512, 0, 40, 50, u"x");
     EXPECT_TRUE(listed(many, false, &found).empty());
     EXPECT_LT(clock::now() - t0, std::chrono::seconds(5));
-
-    // Entry table and partition starts far beyond the disk.
-    disk_image far = gpt_disk(64 * 1024, 512, 4);
-    far.put(512 + 72, 0xFFFFFFFFFFFFFFF0ull, 8);
-    EXPECT_TRUE(listed(far, false, &found).empty());
-    disk_image far_start = gpt_disk(64 * 1024, 512, 4);
-    gpt_entry(far_start, 512, 0, 0xFFFFFFFFFFFFFF00ull, 0xFFFFFFFFFFFFFFFFull, u"x");
-    const partition_list r = listed(far_start, false, &found);
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0].byte_start(), UINT64_MAX);
-    EXPECT_FALSE(r[0].recognised);
 }
 
 // ---- real partition tables made on real systems ----
@@ -287,7 +137,7 @@ class RealTables : public ::testing::Test {
 protected:
     void SetUp() override {
         data_ = testing_support::shared_testdata_dir();
-        if (data_.empty()) GTEST_SKIP() << "shared test data absent";
+        SKIP_WITHOUT_SAMPLE(!data_.empty(), "mbr-*.bin, gpt-*.raw");
         scratch_ = testing_support::scratch_dir("tables");
     }
     void TearDown() override {
