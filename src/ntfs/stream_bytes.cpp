@@ -107,8 +107,8 @@ private:
         buffer_.resize(static_cast<std::size_t>(unit_bytes));
         stored_.resize(static_cast<std::size_t>(unit_bytes));
         std::size_t hint = 0;
-        for (std::uint64_t start = 0; start < length_; start += unit_bytes) {
-            const std::uint64_t len = std::min(unit_bytes, length_ - start);
+        for (std::uint64_t start = 0, len = 0; start < length_; start += len) {
+            len = std::min(unit_bytes, length_ - start);  // the last unit may be short; never wraps
             const std::uint64_t first = start / cs_;
             // Pass 1: how the unit's clusters are mapped, up to the first unmapped one.
             std::uint64_t real = 0, sparse = 0;
