@@ -1,8 +1,8 @@
 // The bytes that a copy of one non-resident stream holds, produced in order
 // into a caller's sink a bounded piece at a time: sparse ranges, the zeros
 // past the initialized size, compression units expanded (or, raw, the clusters
-// as stored). Memory stays within one piece or one compression unit, whatever
-// the stream's size.
+// as stored). Memory stays within one piece (1 MiB) or one compression unit
+// (at most 2 MiB; larger units are refused), whatever the stream's size.
 #pragma once
 
 #include <cstdint>

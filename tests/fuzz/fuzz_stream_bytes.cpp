@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     memory_clusters volume(std::span(data + 14 + run_bytes, size - 14 - run_bytes), cs);
     const std::uint64_t length = skelvar::stream_bytes_length(g, o);
-    const std::uint64_t max_piece = std::max<std::uint64_t>(std::uint64_t{1} << 20, 16 * cs);
+    const std::uint64_t max_piece = std::uint64_t{2} << 20;  // a 1 MiB piece or a unit of at most 2 MiB
     std::uint64_t seen = 0, last_done = 0;
     const auto r = skelvar::produce_stream_bytes(
         volume, g, o,

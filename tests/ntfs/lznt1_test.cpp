@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,8 @@ std::string head(const bytes& out, std::size_t from, std::size_t n) {
 }
 
 bool zeros(const bytes& out, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to; ++i)
-        if (out[i] != 0) return false;
-    return true;
+    return std::all_of(out.begin() + static_cast<std::ptrdiff_t>(from), out.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](std::uint8_t b) { return b == 0; });
 }
 
 }  // namespace
@@ -51,14 +51,20 @@ TEST(Lznt1, TokenSplitFollowsThePositionInTheChunk) {
         std::string plain;
     };
     const std::vector<vector_case> cases = {
-        // "ab", then offset 2 / length 7 (4+12 bits: 0x1004): the copy overlaps what it writes.
-        {"overlapping copy", {0x04, 'a', 'b', 0x04, 0x10}, "ababababa"},
         // 16 bytes in: still 4 offset bits; 0xF002 = offset 16, length 5.
         {"4-bit offset at 16", cat({{0x00}, text("01234567"), {0x00}, text("89abcdef"), {0x01, 0x02, 0xF0}}),
          "0123456789abcdef01234"},
         // 17 bytes in: 5 offset bits; 0x8001 = offset 17, length 4 (4 bits would read offset 9).
         {"5-bit offset at 17", cat({{0x00}, text("01234567"), {0x00}, text("89abcdef"), {0x02, 'g', 0x01, 0x80}}),
          "0123456789abcdefg0123"},
+        // The single-chunk example of Microsoft's compression documentation (copies that overlap themselves).
+        {"published example",
+         {0x88, 0x46, 0x23, 0x20, 0x00, 0x20, 0x47, 0x20, 0x41, 0x00, 0x10, 0xa2, 0x47, 0x01, 0xa0, 0x45, 0x20, 0x44,
+          0x00, 0x08, 0x45, 0x01, 0x50, 0x79, 0x00, 0xc0, 0x45, 0x20, 0x05, 0x24, 0x13, 0x88, 0x05, 0xb4, 0x02, 0x4a,
+          0x44, 0xef, 0x03, 0x58, 0x02, 0x8c, 0x09, 0x16, 0x01, 0x48, 0x45, 0x00, 0xbe, 0x00, 0x9e, 0x00, 0x04, 0x01,
+          0x18, 0x90, 0x00},
+         "F# F# G A A G F# E D D E F# F# E E F# F# G A A G F# E D D E F# E D D E E F# D E F# G F# D E F# G F# E D E "
+         "A F# F# G A A G F# E D D E F# E D D"},
     };
     for (const auto& c : cases) {
         bytes out(4096, 0xEE);
@@ -67,20 +73,6 @@ TEST(Lznt1, TokenSplitFollowsThePositionInTheChunk) {
         EXPECT_EQ(head(out, 0, c.plain.size()), c.plain) << c.what;
         EXPECT_TRUE(zeros(out, c.plain.size(), out.size())) << c.what;
     }
-}
-
-TEST(Lznt1, PublishedExampleExpands) {
-    // The 59-byte single-chunk example of Microsoft's compression documentation.
-    const bytes in = {0x38, 0xb0, 0x88, 0x46, 0x23, 0x20, 0x00, 0x20, 0x47, 0x20, 0x41, 0x00, 0x10, 0xa2, 0x47,
-                      0x01, 0xa0, 0x45, 0x20, 0x44, 0x00, 0x08, 0x45, 0x01, 0x50, 0x79, 0x00, 0xc0, 0x45, 0x20,
-                      0x05, 0x24, 0x13, 0x88, 0x05, 0xb4, 0x02, 0x4a, 0x44, 0xef, 0x03, 0x58, 0x02, 0x8c, 0x09,
-                      0x16, 0x01, 0x48, 0x45, 0x00, 0xbe, 0x00, 0x9e, 0x00, 0x04, 0x01, 0x18, 0x90, 0x00};
-    const std::string plain =
-        "F# F# G A A G F# E D D E F# F# E E F# F# G A A G F# E D D E F# E D D E E F# D E F# G F# D E F# G F# E D E "
-        "A F# F# G A A G F# E D D E F# E D D";
-    bytes out(4096);
-    ASSERT_TRUE(lznt1_decompress(in, out).ok());
-    EXPECT_EQ(head(out, 0, plain.size() + 1), plain + '\0');
 }
 
 TEST(Lznt1, ChunksLandAt4096ByteSteps) {
@@ -117,8 +109,6 @@ TEST(Lznt1, MalformedChunksFailWithoutLeavingTheirBounds) {
          "a", true},
         {"token cut by the chunk end", cat({chunk(true, {0x02, 'a', 0x00}), good}), 8192,
          lznt1_fault::truncated_token, "a", true},
-        {"plain chunk longer than the unit", chunk(false, bytes(4096, 'P')), 1024, lznt1_fault::output_overrun,
-         std::string(1024, 'P'), false},
         {"no signature", cat({{0x02, 0x80, 0x00, 's', 't'}, good}), 8192, lznt1_fault::bad_header, "", false},
         {"chunk past the stored bytes", {0x10, 0xB0, 0x00, 'c', 'u'}, 8192, lznt1_fault::chunk_past_input, "cu",
          false},

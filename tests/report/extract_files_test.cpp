@@ -31,14 +31,11 @@ protected:
     }
 
     // Writes `text` to a temporary in `root` and places it as `name` in `to`.
-    placement copy(const host_folder& root, const host_folder& to, const std::string& name, std::string_view text,
-                   std::span<const file_identity> protect = {}) {
+    placement copy(const host_folder& root, const host_folder& to, const std::string& name, std::string_view text) {
         std::string error;
-        host_output_file f = host_output_file::create(root, "__temp__.bin", protect, error);
-        EXPECT_TRUE(f.is_open()) << error;
-        EXPECT_TRUE(f.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}));
-        EXPECT_TRUE(f.close());
-        return place_file(root, "__temp__.bin", to, name, protect, error);
+        host_output_file f = host_output_file::create(root, "__temp__.bin", {}, error);
+        EXPECT_TRUE(f.write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}) && f.close()) << error;
+        return place_file(root, "__temp__.bin", to, name, {}, error);
     }
 
     std::string victim() { return testing_support::read_file(outside_ / "victim"); }

@@ -34,17 +34,15 @@ TEST(ExtractNames, FileNameCarriesTimeMd5NameStreamAndLabel) {
               "2001_02_03_0405_06_789_" + md5 + "_report.doc.x_ads");
     EXPECT_EQ(extracted_file_name({0, md5, u"../../etc/passwd", u"", "unnamed data", false}),
               "0000_00_00_0000_00_000_" + md5 + "_..%2F..%2Fetc%2Fpasswd.bin");
-}
 
-TEST(ExtractNames, OverlongNamesLoseTheirMiddleAtACharacterBoundary) {
-    // 255 two-byte characters, a control character and the extension: far past 255 bytes.
+    // Past 255 bytes the middle goes, marked, at a character boundary; the end stays.
     std::u16string name(255, u'é');
     name += u"\x01.txt";
     const std::string n = extracted_file_name({0, md5, name, u"", "unnamed data", true});
     EXPECT_LE(n.size(), host_name_max);
     EXPECT_NE(n.find("%~"), std::string::npos);
     EXPECT_EQ(n.substr(n.size() - 9), "é%01.txt");
-    EXPECT_EQ(uni::to_utf16(n).find(u'\xFFFD'), std::u16string::npos);  // no character cut in two
+    EXPECT_EQ(uni::to_utf16(n).find(u'\xFFFD'), std::u16string::npos);
 }
 
 TEST(ExtractNames, CategoryFolders) {
