@@ -10,7 +10,7 @@
 #   large.body.txt     fls -r -m / -z UTC large.img   (body file; every name and named stream)
 #   large.fls.txt      fls -r -p -l -z UTC large.img  (long listing with entry numbers, deleted names marked)
 #   large.summary.txt  counts and the time each step took (also printed)
-# What it holds: a tree of 1,040 directories with 175 files each, a directory of 25,000 files, a chain of 40
+# What it holds: a tree of 40 x 25 directories with 175 files in each, a directory of 25,000 files, a chain of 40
 # nested directories, long names with DOS 8.3 names (system.ntfs_dos_name), files with alternate data
 # streams, hard links, sparse, non-resident and compressed files, files with 80 names or 200 streams (their
 # attribute lists in clusters, their names and streams in extension records), and 6,000 files and a
@@ -57,7 +57,7 @@ def put(path, data=b''):
 exts = ['txt', 'doc', 'exe', 'dll', 'jpg', 'pdf', 'log', 'dat']
 words = ['report', 'Übersicht', 'données', '報告書', 'invoice', 'backup', 'σημείωση', 'notes']
 
-# Tree: 40 x 26 directories, 175 files in each leaf.
+# Tree: 40 x 25 directories, 175 files in each.
 for a in range(40):
     top = 'tree/%s_%02d' % (words[a % len(words)], a)
     os.makedirs(top)
