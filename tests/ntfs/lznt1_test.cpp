@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "common/test_support.h"
-#include "report/digests.h"
 
 using namespace skelvar;
 using bytes = std::vector<std::uint8_t>;
@@ -129,20 +127,4 @@ TEST(Lznt1, MalformedChunksFailWithoutLeavingTheirBounds) {
             EXPECT_EQ(head(out, 4096, 2) == "ok", c.next_expanded) << c.what;
         }
     }
-}
-
-// A unit that ntfs-3g compressed (one cluster, 12305 plain bytes of text); the
-// MD5 is that of `icat` on the same file.
-TEST(Lznt1, Ntfs3gUnitMatchesIcat) {
-    const auto stored = testing_support::read_bytes(testing_support::source_dir() /
-                                                    "tests/fixtures/data/lznt1_ntfs3g_unit.bin");
-    ASSERT_EQ(stored.size(), 4096u);
-    bytes out(16 * 4096);
-    const lznt1_result r = lznt1_decompress(stored, out);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.chunks, 4u);
-    digest_set d({.md5 = true});
-    d.update(std::span(out).first(12305));
-    EXPECT_EQ(d.finish().md5, "e52e94b0433cfa962e37496fc3b3f495");
-    EXPECT_TRUE(zeros(out, 12305, out.size()));
 }
