@@ -15,10 +15,6 @@ TEST(OptionMatching, ExactLengthIgnoringCaseAndNeverTheProgramPath) {
     EXPECT_FALSE(option_matches("-outx", "-out"));
     EXPECT_FALSE(option_matches("-ou", "-out"));
     EXPECT_FALSE(option_matches("out", "-out"));
-
-    arg_list args(std::vector<std::string>{"-csv", "-quiet"});
-    EXPECT_FALSE(args.take_flag("-csv"));
-    EXPECT_TRUE(args.take_flag("-quiet"));
 }
 
 TEST(OptionConsumption, FlagsAndValuesAreRemovedInOrder) {

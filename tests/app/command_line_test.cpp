@@ -83,14 +83,6 @@ TEST_F(Run, BadOptionsStopBeforeAnythingIsWritten) {
     EXPECT_EQ(unopenable.err,
               "prob opening file " + dir_.string() + " for output, aborting\ninvalid cmd options, aborting\n");
 
-    auto number = run_skelvar({"-mftfile", mft_, "-mftrange", "ten", "-out", out});
-    EXPECT_EQ(number.exit_code, 255);
-    EXPECT_NE(number.err.find("-mftrange"), std::string::npos);
-
-    auto sqlite = run_skelvar({"-mftfile", mft_, "-out", out, "-sqlite"});
-    EXPECT_EQ(sqlite.exit_code, 255);
-    EXPECT_EQ(sqlite.err, "This option is not offered in this build\ninvalid cmd options, aborting\n");
-
     auto sig = run_skelvar({"-mftfile", mft_, "-out", out, "-filter_sig", "gif"});
     EXPECT_EQ(sig.exit_code, 255);
     EXPECT_EQ(sig.err, "Error: -filter_sig option specified invalid option, aborting\n");

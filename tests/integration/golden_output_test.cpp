@@ -70,11 +70,10 @@ std::string results_of(const golden_case& c, const fs::path& dir) {
 // Line number and both lines of the first difference.
 std::string first_difference(const std::string& want, const std::string& got) {
     const auto a = oracle_text::split(want, '\n'), b = oracle_text::split(got, '\n');
-    for (std::size_t i = 0; i < a.size() || i < b.size(); ++i) {
-        const std::string x = i < a.size() ? a[i] : "<end>", y = i < b.size() ? b[i] : "<end>";
-        if (x != y) return "line " + std::to_string(i + 2) + "\n  recorded: " + x + "\n  now:      " + y;
-    }
-    return "";
+    std::size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    return "line " + std::to_string(i + 2) + "\n  recorded: " + (i < a.size() ? a[i] : "<end>") +
+           "\n  now:      " + (i < b.size() ? b[i] : "<end>");
 }
 
 }  // namespace

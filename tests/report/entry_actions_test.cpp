@@ -60,7 +60,6 @@ TEST(HeaderText, StringsOfFiveCharactersInOffsetOrder) {
         {cat({ascii("abcd"), bytes{0}, ascii("efghi")}), "efghi"},
         // Leading blanks are not part of a string: five blanks, or blanks before four letters, are none.
         {cat({ascii("     "), bytes{1}, ascii("  wxyz"), bytes{0}}), ""},
-        {cat({bytes{9}, ascii("   ascii text  "), bytes{0x7f}}), "ascii text  "},
         {cat({ascii("first"), bytes{0, 0}, utf16("second"), bytes{0, 0}, ascii("third"), bytes{0}}),
          "first; second; third"},
     };

@@ -73,10 +73,6 @@ TEST(Preselection, DeletedOnlyEntryNumbersAndAndLogic) {
     EXPECT_EQ(listed.selector().preselect(8, true, l), preselection::keep);  // other filters may still take it
     listed.settings.and_logic = true;
     EXPECT_EQ(listed.selector().preselect(8, true, l), preselection::drop);
-
-    // Only signatures: every entry goes on to the signature test.
-    selection sig([](selection_settings& s) { s.deleted_only = true, s.sig_types = {30}; });
-    EXPECT_EQ(sig.selector().preselect(8, true, l), preselection::keep);
 }
 
 TEST(OrTest, ExtensionsNamesAndWildcards) {
@@ -86,7 +82,6 @@ TEST(OrTest, ExtensionsNamesAndWildcards) {
     EXPECT_TRUE(or_match(txt, file(u"Notes.txt"), &texts));
     EXPECT_EQ(texts, (std::vector<std::string>{"ext(txt)"}));
     EXPECT_FALSE(or_match(txt, file(u"notes.txt.bak")));
-    EXPECT_FALSE(or_match(txt, file(u"txt")));
 
     // The first dotted name in attribute order is the DOS one: only its extension counts.
     const auto two_names = record_builder()
@@ -98,15 +93,10 @@ TEST(OrTest, ExtensionsNamesAndWildcards) {
 
     EXPECT_TRUE(or_match([](S& s) { s.names = {"VOICE"}; }, file(u"Invoice.pdf"), &texts));
     EXPECT_EQ(texts, (std::vector<std::string>{"name(voice)"}));
-    auto full = [](S& s) { s.fullnames = {"voice", "invoice.PDF"}; };
-    EXPECT_FALSE(or_match(full, file(u"Invoice 2.pdf")));
-    EXPECT_TRUE(or_match(full, file(u"Invoice.pdf")));
+    EXPECT_FALSE(or_match([](S& s) { s.fullnames = {"voice"}; }, file(u"Invoice.pdf")));
     EXPECT_TRUE(or_match([](S& s) { s.fullnames = {"Users\\bob\\Invoice.pdf"}; }, file(u"INVOICE.PDF")));
-
-    auto wild = [](S& s) { s.wildcards = {"rep?rt*.t?t"}; };
-    EXPECT_TRUE(or_match(wild, file(u"Report 2019.txt"), &texts));
+    EXPECT_TRUE(or_match([](S& s) { s.wildcards = {"rep?rt*.t?t"}; }, file(u"Report 2019.txt"), &texts));
     EXPECT_EQ(texts, (std::vector<std::string>{"pattern(Report 2019.txt)"}));
-    EXPECT_FALSE(or_match(wild, file(u"Report 2019.pdf")));
 }
 
 TEST(OrTest, SizesOfUnnamedAndNamedStreams) {

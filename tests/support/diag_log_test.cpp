@@ -12,12 +12,10 @@ TEST(DiagLog, WritesPrefixedFlushedLines) {
     {
         diag_log log;
         ASSERT_TRUE(log.open(path, "skelvar -mftfile x -diags diags.txt"));
-        EXPECT_TRUE(log.active());
-        EXPECT_EQ(log.path(), path);
         log.line("err: entry 0x%llx bad", 0x2aULL);
         log.line("info: already ended\n");
         log.text("plain");
-        const std::string long_arg(3000, 'L');
+        const std::string long_arg(3000, 'L');  // past the first attempt's buffer
         log.line("seg: %s", long_arg.c_str());
         // Flushed per line: visible before the log is closed.
         EXPECT_EQ(testing_support::read_file(path),
@@ -30,7 +28,5 @@ TEST(DiagLog, WritesPrefixedFlushedLines) {
     again.close();
     EXPECT_EQ(testing_support::read_file(path), "->second\n");
     EXPECT_FALSE(again.open((dir / "missing" / "d.txt").string(), "cmd"));
-    again.line("err: %d", 1);
-    EXPECT_FALSE(again.active());
 }
 
