@@ -32,7 +32,7 @@ body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modifie
 class body_writer final : public layout_writer {
 public:
     body_writer(const report_context& c, std::ostream& o)
-        : layout_writer(o), context(c), ctx(c.options), writer(make_row_format(ctx, true)) {
+        : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, true)) {
         md5 = row.add(kind_text, 0, 0, "md5");
         name = row.add(kind_text, 0, 0, "name");
         inode = row.add(kind_u64, col_decimal, 0, "inode");
@@ -63,20 +63,20 @@ private:
         if (items.size() != before_spread) items += "; ";
         if (entry.is_extension) {
             items += "refinode [";
-            append_number(items, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
+            append_number(items, ref_entry(entry.base_ref), opt.hex_numbers, 8);
             items += "]; ";
         }
-        if (ctx.filerecord_offset) {
+        if (opt.filerecord_offset) {
             items += "filerecord [";
-            append_number(items, entry.source_offset, ctx.hex_numbers, 1);
+            append_number(items, entry.source_offset, opt.hex_numbers, 1);
             items += "]; ";
         }
-        if (ctx.owner_sid && !entry.owner_sid.empty()) {
+        if (opt.owner_sid && !entry.owner_sid.empty()) {
             items += "owner_sid [ ";
             items += entry.owner_sid;
             items += "]; ";
         }
-        if (ctx.zone_info) {
+        if (opt.zone_info) {
             for (const auto& z : entry.zone_texts) {
                 append_zone_info(z, items);
                 items += "; ";
@@ -142,7 +142,7 @@ private:
     }
 
     const report_context context;  // a copy: it names the settings, it owns nothing
-    const report_options& ctx;
+    const report_options& opt;
     output_row row;
     row_writer writer;
     result_record rec;

@@ -24,11 +24,11 @@ struct l2t_columns {
     bool pair = false;
 };
 
-l2t_columns build_l2t_columns(const report_options& ctx, output_row& row) {
+l2t_columns build_l2t_columns(const report_options& opt, output_row& row) {
     row.columns.clear();
     l2t_columns c;
-    const std::uint32_t text = ctx.quoted_text ? col_quoted : 0;
-    c.pair = ctx.pair_datetime;
+    const std::uint32_t text = opt.quoted_text ? col_quoted : 0;
+    c.pair = opt.pair_datetime;
     if (c.pair) {
         c.when = row.add(kind_date_time, 0, 0, "date/time");
     } else {
@@ -50,7 +50,7 @@ l2t_columns build_l2t_columns(const report_options& ctx, output_row& row) {
     c.notes = row.add(kind_text, text, 0, "notes");
     c.format = row.add(kind_text, text, 0, "format");
     c.extra = row.add(kind_text, text, 0, "extra");
-    if (ctx.l2t_extended) {
+    if (opt.l2t_extended) {
         auto number = [&](std::uint16_t kind, std::uint8_t digits, const char* name) {
             int i = row.add(kind, 0, 0, name);
             row.columns[static_cast<std::size_t>(i)].hex_digits = digits;
@@ -71,14 +71,14 @@ l2t_columns build_l2t_columns(const report_options& ctx, output_row& row) {
 class l2t_writer final : public layout_writer {
 public:
     l2t_writer(const report_context& c, std::ostream& o)
-        : layout_writer(o), context(c), ctx(c.options), writer(make_row_format(ctx, true)) {
-        cols = build_l2t_columns(ctx, row);
+        : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, true)) {
+        cols = build_l2t_columns(opt, row);
         format_text = program_name;
         format_text += " (brantel)";
         set_text(row, cols.zone, "UTC");
         set_text(row, cols.source, "FILE");
-        set_text(row, cols.user, ctx.username);
-        set_text(row, cols.host, ctx.hostname);
+        set_text(row, cols.user, opt.username);
+        set_text(row, cols.host, opt.hostname);
         set_number(row, cols.version, 2, 4);
         set_text(row, cols.format, format_text);
     }
@@ -118,16 +118,16 @@ private:
         if (entry.is_extension) {
             next_item(notes);
             notes += "ref inode [";
-            append_number(notes, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
+            append_number(notes, ref_entry(entry.base_ref), opt.hex_numbers, 8);
             notes += ']';
         }
-        if (ctx.filerecord_offset) {
+        if (opt.filerecord_offset) {
             next_item(notes);
             notes += "filerecord [";
-            append_number(notes, entry.source_offset, ctx.hex_numbers, 1);
+            append_number(notes, entry.source_offset, opt.hex_numbers, 1);
             notes += ']';
         }
-        if (ctx.zone_info) {
+        if (opt.zone_info) {
             for (const auto& z : entry.zone_texts) {
                 next_item(notes);
                 append_zone_info(z, notes);
@@ -192,7 +192,7 @@ private:
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view) override {
-        fill_result_record(entry, context, rec, ctx.l2t_extended ? part_stream_info : 0);
+        fill_result_record(entry, context, rec, opt.l2t_extended ? part_stream_info : 0);
         collect_names_and_times(entry, context, rec, false);
         if (rec.names.empty()) return;  // every name's directory unreadable: no line can say where it is
         build_entry_texts(entry);
@@ -208,7 +208,7 @@ private:
         set_number(row, cols.seqnum, rec.sequence, 2);
         set_text(row, cols.clusters, rec.stream_info);
         header.clear();
-        if (ctx.header_wanted()) {
+        if (opt.header_wanted()) {
             // Always the bytes, each followed by a space, whatever the strings mode says.
             for (const auto& [key, stream] : entry.catalogue) {
                 (void)key;
@@ -228,7 +228,7 @@ private:
     }
 
     const report_context context;  // a copy: it names the settings, it owns nothing
-    const report_options& ctx;
+    const report_options& opt;
     output_row row;
     l2t_columns cols;
     row_writer writer;

@@ -49,7 +49,7 @@ void append_name_spread(const name_spread& spread, std::string& out) {
 }
 
 void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out) {
-    const report_options& ctx = context.options;
+    const report_options& opt = context.options;
     const std::size_t start = out.size();
 
     // Names used for paths: more than one means hard links.
@@ -73,7 +73,7 @@ void append_other_info(const mft_entry_info& entry, const report_context& contex
     if (entry.is_extension) {
         next_item(out, start);
         out += "refinode [";
-        append_number(out, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
+        append_number(out, ref_entry(entry.base_ref), opt.hex_numbers, 8);
         out += ']';
     }
 
@@ -82,10 +82,10 @@ void append_other_info(const mft_entry_info& entry, const report_context& contex
         out += "attrib list non-resident [not avail for parsing w/o image]";
     }
 
-    if (ctx.filerecord_offset) {
+    if (opt.filerecord_offset) {
         next_item(out, start);
         out += "filerecord: ";
-        append_number(out, entry.source_offset, ctx.hex_numbers, 1);
+        append_number(out, entry.source_offset, opt.hex_numbers, 1);
     }
 
     for (const std::string& m : entry.marks.matched) {
@@ -93,7 +93,7 @@ void append_other_info(const mft_entry_info& entry, const report_context& contex
         out += m;
     }
 
-    if (ctx.zone_info) {
+    if (opt.zone_info) {
         for (const auto& z : entry.zone_texts) {
             next_item(out, start);
             append_zone_info(z, out);

@@ -26,14 +26,14 @@ struct per_path_columns {
     bool pair = false;
 };
 
-time_group add_times(output_row& row, const report_options& ctx, const char* const (&split)[4],
+time_group add_times(output_row& row, const report_options& opt, const char* const (&split)[4],
                      const char* const (&paired)[4]) {
     static constexpr const char* time_names[4] = {"mtime-UTC", "atime-UTC", "ctime-UTC", "btime-UTC"};
-    const int date_width = static_cast<int>(ctx.date_pattern.size());
-    const int time_width = static_cast<int>(ctx.time_pattern.size());
+    const int date_width = static_cast<int>(opt.date_pattern.size());
+    const int time_width = static_cast<int>(opt.time_pattern.size());
     time_group g;
     for (std::size_t i = 0; i < 4; ++i) {
-        if (ctx.pair_datetime) {
+        if (opt.pair_datetime) {
             g[i] = row.add(kind_date_time, 0, date_width + time_width + 1, paired[i]);
         } else {
             g[i] = row.add(kind_date, 0, date_width, split[i]);
@@ -43,38 +43,38 @@ time_group add_times(output_row& row, const report_options& ctx, const char* con
     return g;
 }
 
-per_path_columns build_per_path_columns(const report_options& ctx, output_row& row) {
+per_path_columns build_per_path_columns(const report_options& opt, output_row& row) {
     row.columns.clear();
     per_path_columns c;
-    const std::uint32_t text = ctx.quoted_text ? col_quoted : 0;
-    c.pair = ctx.pair_datetime;
+    const std::uint32_t text = opt.quoted_text ? col_quoted : 0;
+    c.pair = opt.pair_datetime;
     c.entry = row.add(kind_text, text, 10, "MFT entry");
     c.seqnum = row.add(kind_u16, col_decimal, 10, "mft seqnum");
     c.parent = row.add(kind_u64, 0, 10, "parent MFT");
     c.parent_seq = row.add(kind_u16, col_decimal, 10, "par seqnum");
-    c.si = add_times(row, ctx, {"SI mdate", "SI adate", "SI cdate", "SI bdate"},
+    c.si = add_times(row, opt, {"SI mdate", "SI adate", "SI cdate", "SI bdate"},
                      {"SI modify-UTC", "SI access-UTC", "SI MFTchanged-UTC", "SI created-UTC"});
-    c.fn = add_times(row, ctx, {"FN mdate", "FN adate", "FN cdate", "FN bdate"},
+    c.fn = add_times(row, opt, {"FN mdate", "FN adate", "FN cdate", "FN bdate"},
                      {"FN modify-UTC", "FN access-UTC", "FN MFTchanged-UTC", "FN created-UTC"});
     c.type = row.add(kind_text, text, 7, "type");
     c.size = row.add(kind_u64, 0, 10, "size");
-    if (ctx.filerecord_offset) c.offset = row.add(kind_u64, 0, 10, "MFT Offset");
+    if (opt.filerecord_offset) c.offset = row.add(kind_u64, 0, 10, "MFT Offset");
     c.name = row.add(kind_text, text, 15, "name");
     c.path = row.add(kind_text, text, 60, "path");
     c.symlink = row.add(kind_text, text, 0, "sym link");
     c.object_id = row.add(kind_text, text, 0, "object ID");
     c.ads = row.add(kind_text, text, 0, "ADS metadata");
-    if (ctx.zone_info) c.zone = row.add(kind_text, text, 0, "ZoneInfo");
+    if (opt.zone_info) c.zone = row.add(kind_text, text, 0, "ZoneInfo");
     c.warning = row.add(kind_text, text, 0, "Time warning");
-    if (!ctx.hostname.empty()) c.host = row.add(kind_text, text, 0, "hostname");
-    if (!ctx.hide_dos_fntimes)
-        c.dos = add_times(row, ctx, {"8.3 mdate", "8.3 adate", "8.3 cdate", "8.3 bdate"},
+    if (!opt.hostname.empty()) c.host = row.add(kind_text, text, 0, "hostname");
+    if (!opt.hide_dos_fntimes)
+        c.dos = add_times(row, opt, {"8.3 mdate", "8.3 adate", "8.3 cdate", "8.3 bdate"},
                           {"FN8.3 modify-UTC", "FN8.3 access-UTC", "FN8.3 MFTchanged-UTC", "FN8.3 created-UTC"});
     c.comment = row.add(kind_text, text, 0, "comment");
-    if (ctx.files_copied) c.copy = row.add(kind_text, text, 0, "extracted file path");
+    if (opt.files_copied) c.copy = row.add(kind_text, text, 0, "extracted file path");
     c.stats = row.add(kind_text, text, 0, "summary stats");
-    if (ctx.header_wanted()) c.header = row.add(kind_text, text, 0, "header data");
-    if (ctx.no_padding) row.clear_widths();
+    if (opt.header_wanted()) c.header = row.add(kind_text, text, 0, "header data");
+    if (opt.no_padding) row.clear_widths();
     return c;
 }
 
@@ -83,11 +83,11 @@ public:
     per_path_writer(const report_context& c, std::ostream& o)
         : layout_writer(o),
           context(c),
-          ctx(c.options),
+          opt(c.options),
           size_only(!c.options.cluster_info),
-          cols(build_per_path_columns(ctx, row)),
-          writer(make_row_format(ctx, true)) {
-        set_text(row, cols.host, ctx.hostname);
+          cols(build_per_path_columns(opt, row)),
+          writer(make_row_format(opt, true)) {
+        set_text(row, cols.host, opt.hostname);
     }
 
 private:
@@ -127,7 +127,7 @@ private:
                 next_item(ads);
                 uni::append_utf8(row_.name, ads);
                 ads += " [sz:";
-                append_number(ads, row_.stream_size(), ctx.hex_numbers, 1);
+                append_number(ads, row_.stream_size(), opt.hex_numbers, 1);
                 ads += ']';
             }
         } else {
@@ -135,7 +135,7 @@ private:
         }
 
         zone.clear();
-        if (ctx.zone_info) {
+        if (opt.zone_info) {
             for (const auto& z : entry.zone_texts) {
                 next_item(zone);
                 append_zone_info_text(parse_zone_identifier(z), zone_layout::per_path, zone);
@@ -147,10 +147,10 @@ private:
         if (entry.is_extension) {
             next_item(comment);
             comment += "refinode: [";
-            append_number(comment, ref_entry(entry.base_ref), ctx.hex_numbers, 8);
+            append_number(comment, ref_entry(entry.base_ref), opt.hex_numbers, 8);
             comment += ']';
         }
-        if (ctx.owner_sid && !entry.owner_sid.empty()) {
+        if (opt.owner_sid && !entry.owner_sid.empty()) {
             next_item(comment);
             comment += "[owner_sid: ";
             comment += entry.owner_sid;
@@ -238,7 +238,7 @@ private:
     }
 
     const report_context context;  // a copy: it names the settings, it owns nothing
-    const report_options& ctx;
+    const report_options& opt;
     const bool size_only;
     output_row row;
     per_path_columns cols;

@@ -67,9 +67,9 @@ void append_extension(const mft_entry_info& entry, std::string& out) {
 
 void fill_result_record(const mft_entry_info& entry, const report_context& context, result_record& rec,
                         unsigned parts) {
-    const report_options& ctx = context.options;
+    const report_options& opt = context.options;
     rec.clear();
-    append_number(rec.entry_text, entry.entry_number, ctx.hex_numbers, 8);
+    append_number(rec.entry_text, entry.entry_number, opt.hex_numbers, 8);
     rec.sequence = entry.sequence_number;
     if (entry.from_unallocated)
         rec.type_text = "unalloc";
@@ -89,9 +89,9 @@ void fill_result_record(const mft_entry_info& entry, const report_context& conte
         }
     }
     if (parts & part_other_info) append_other_info(entry, context, rec.other_info);
-    if (parts & part_stream_info) append_stream_info(entry, ctx, rec.stream_info);
-    if (ctx.header_wanted()) {
-        rec.header_as_strings = ctx.find_strings;
+    if (parts & part_stream_info) append_stream_info(entry, opt, rec.stream_info);
+    if (opt.header_wanted()) {
+        rec.header_as_strings = opt.find_strings;
         for (const auto& [key, row] : entry.catalogue) {
             (void)key;
             if (!row.is_data || row.is_ads || !row.header_sampled) continue;

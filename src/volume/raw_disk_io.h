@@ -9,7 +9,6 @@
 
 namespace skelvar {
 
-class vmdk_disk_chain;  // virtual disks come later
 
 class RAW_DISK_IO {
 public:
