@@ -104,8 +104,9 @@ TEST(DirectoryIndexOracle, ChildrenOfEveryDirectoryEqualFls) {
         int with_blocks = 0;
         for (const auto& [dir_path, dir] : dirs) {
             SCOPED_TRACE(dir_path);
+            const std::string& parent = dir_path;  // a structured binding is not captured by every compiler
             const auto expected =
-                entries_where(names, [&](const fls_name& n) { return !n.deleted && n.parent() == dir_path; });
+                entries_where(names, [&](const fls_name& n) { return !n.deleted && n.parent() == parent; });
             children_set got;
             index_read_status status;
             EXPECT_TRUE(read_children(v.ctx.entries, dir, got, false, &status));

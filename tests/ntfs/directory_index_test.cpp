@@ -14,7 +14,6 @@ using namespace testing_support;
 
 namespace {
 
-constexpr std::uint64_t t0 = 132223104000000000ull;
 
 children_set parse(const std::vector<std::uint8_t>& node, bool slack = false) {
     children_set out;

@@ -9,7 +9,6 @@ using namespace skelvar;
 namespace {
 
 constexpr std::uint64_t y2k_plus = 125911584001234567ULL;  // 2000-01-01 00:00:00 + 1,234,567 ticks
-constexpr std::uint64_t tick_day = 864'000'000'000ULL;
 
 date_time_format compiled(std::string_view date, std::string_view time) {
     date_time_format f;

@@ -15,7 +15,6 @@ using namespace testing_support;
 namespace {
 
 constexpr std::uint64_t t0 = 132223104000000000ull;  // 2020-01-01
-constexpr std::uint64_t day = 864000000000ull;
 
 std::vector<std::uint8_t> file(const std::u16string& name, std::uint64_t parent = make_ref(5, 5),
                                std::size_t data = 10) {
