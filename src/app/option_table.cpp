@@ -11,6 +11,7 @@
 #include "app/script_file.h"
 #include "report/date_time.h"
 #include "support/console.h"
+#include "volume/volume_detection.h"
 
 namespace skelvar {
 
@@ -303,6 +304,8 @@ SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", scan_size)
 
 int on_partition(option_state& s, const std::string& v) {
     auto path = drive_letter_path(v);
+    // On Linux a partition is named by its block device (/dev/sdb1, /dev/nvme0n1p2).
+    if (!path && v.find('/') != std::string::npos && is_ntfs_volume_path(v)) path = v;
     if (!path) {
         message("prob validating volume %s as a NTFS partition, aborting...\n", v.c_str());
         return fail;
