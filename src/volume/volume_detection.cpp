@@ -112,9 +112,15 @@ bool validate_vmdk(const std::vector<std::string>& paths, std::uint64_t& offset,
     return detect_volume(reader, offset, ignore_image_size, messages);
 }
 
-bool is_ntfs_volume_path(const std::string& path) {
+bool is_ntfs_volume_path(const std::string& path, std::string& reason) {
     RAW_DISK_IO reader(path, RAW_DISK_IO::kind_volume);
-    return reader.ok() && first_sector_is_ntfs(reader);
+    if (!reader.ok()) {
+        reason = reader.open_error();
+        return false;
+    }
+    if (first_sector_is_ntfs(reader)) return true;
+    reason = "no NTFS boot sector at its start\n";
+    return false;
 }
 
 bool validate_device(const std::string& path, std::uint64_t& offset, bool ignore_image_size, std::string& messages) {

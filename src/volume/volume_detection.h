@@ -29,8 +29,8 @@ bool validate_vmdk(const std::vector<std::string>& paths, std::uint64_t& offset,
                    std::string& messages);
 
 // A live volume by its device path (a partition's block device): true when it
-// opens and starts with an NTFS boot sector.
-bool is_ntfs_volume_path(const std::string& path);
+// opens and starts with an NTFS boot sector; otherwise `reason` says which failed.
+bool is_ntfs_volume_path(const std::string& path, std::string& reason);
 
 // Device path opened as given (reader kind 2); same message as an image.
 bool validate_device(const std::string& path, std::uint64_t& offset, bool ignore_image_size, std::string& messages);
