@@ -4,6 +4,8 @@
 #include <libewf.h>
 
 #include <vector>
+
+#include "volume/cached_disk.h"
 #endif
 
 namespace skelvar {
@@ -11,6 +13,10 @@ namespace skelvar {
 #if SKELVAR_HAVE_LIBEWF
 
 namespace {
+
+// Decompressed chunks kept for the scattered reads: a directory record ahead of
+// the walk costs a whole chunk, and its neighbours are often wanted soon after.
+constexpr std::uint64_t cache_bytes = 128u << 20;
 
 std::string take_error(libewf_error_t*& error) {
     if (!error) return "libewf gave no reason";
@@ -48,8 +54,13 @@ public:
         }
         size_ = size;
         sector_ = sector ? sector : 512;
+        size32_t chunk = 0;
+        if (libewf_handle_get_chunk_size(handle_, &chunk, nullptr) == 1 && chunk >= 512 && chunk <= (1u << 24))
+            chunk_ = chunk;
         return true;
     }
+
+    std::uint32_t chunk_bytes() const { return chunk_; }
 
     std::uint64_t size() const override { return size_; }
     std::uint32_t sector_size() const override { return sector_; }
@@ -63,6 +74,7 @@ private:
     libewf_handle_t* handle_ = nullptr;
     std::uint64_t size_ = 0;
     std::uint32_t sector_ = 512;
+    std::uint32_t chunk_ = 32768;
 };
 
 }  // namespace
@@ -70,7 +82,8 @@ private:
 std::unique_ptr<virtual_disk> open_ewf_disk(const std::string& path, std::string& error) {
     auto disk = std::make_unique<ewf_disk>();
     if (!disk->open(path, error)) return nullptr;
-    return disk;
+    const std::uint32_t chunk = disk->chunk_bytes();
+    return std::make_unique<cached_disk>(std::move(disk), chunk, cache_bytes / chunk);
 }
 
 #else

@@ -52,16 +52,18 @@ bool vmdk_grain_map::load(disk_bytes& file, const vmdk_sparse_header& h, std::st
                 std::to_string(h.directory_offset) + " lies beyond the end of the file";
         return false;
     }
-    std::vector<std::uint8_t> raw(static_cast<std::size_t>(tables_needed * 4));
-    if (!raw.empty() && !read_exact(file, directory_at, raw.data(), raw.size())) {
-        error = "grain directory cannot be read";
-        return false;
-    }
     std::vector<std::uint32_t> table_sectors(static_cast<std::size_t>(tables_needed));
-    decode_u32s(raw.data(), table_sectors.size(), table_sectors.data());
+    {
+        std::vector<std::uint8_t> raw(table_sectors.size() * 4);
+        if (!raw.empty() && !read_exact(file, directory_at, raw.data(), raw.size())) {
+            error = "grain directory cannot be read";
+            return false;
+        }
+        decode_u32s(raw.data(), table_sectors.size(), table_sectors.data());
+    }
 
-    // Each distinct table once, in file order; tables overlap or repeat only in
-    // damaged files, and even then cannot claim more than the file holds.
+    // Each distinct table once, in file order. Distinct tables start at distinct
+    // sectors of the file, and together they may not claim more than it holds.
     const std::uint64_t table_bytes = std::uint64_t{per_table_} * 4;
     std::map<std::uint32_t, std::uint32_t> index_of;  // table sector -> table index
     for (std::size_t i = 0; i < table_sectors.size(); ++i) {
@@ -83,6 +85,7 @@ bool vmdk_grain_map::load(disk_bytes& file, const vmdk_sparse_header& h, std::st
     entries_.resize(index_of.size() * per_table_);
 
     // Neighbouring tables are read together.
+    std::vector<std::uint8_t> batch;
     for (auto it = index_of.begin(); it != index_of.end();) {
         const std::uint64_t start = std::uint64_t{it->first} * vmdk_sector_bytes;
         auto last = it;
@@ -93,22 +96,22 @@ bool vmdk_grain_map::load(disk_bytes& file, const vmdk_sparse_header& h, std::st
             end = at + table_bytes;
             last = n;
         }
-        raw.resize(static_cast<std::size_t>(end - start));
-        if (!read_exact(file, start, raw.data(), raw.size())) {
+        batch.resize(static_cast<std::size_t>(end - start));
+        if (!read_exact(file, start, batch.data(), batch.size())) {
             error = "grain table at sector " + std::to_string(it->first) + " cannot be read";
             return false;
         }
         for (auto t = it;; ++t) {
             const std::uint64_t at = std::uint64_t{t->first} * vmdk_sector_bytes - start;
-            decode_u32s(raw.data() + at, per_table_, entries_.data() + std::size_t{t->second} * per_table_);
+            decode_u32s(batch.data() + at, per_table_, entries_.data() + std::size_t{t->second} * per_table_);
             if (t == last) break;
         }
         it = std::next(last);
     }
 
-    directory_.resize(table_sectors.size(), no_table);
-    for (std::size_t i = 0; i < table_sectors.size(); ++i)
-        if (table_sectors[i] != 0) directory_[i] = index_of[table_sectors[i]];
+    // The directory now names tables by their index.
+    for (std::uint32_t& entry : table_sectors) entry = entry == 0 ? no_table : index_of[entry];
+    directory_ = std::move(table_sectors);
     return true;
 }
 
