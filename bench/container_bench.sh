@@ -6,8 +6,9 @@
 # Converts the image to a monolithic sparse VMDK (qemu-img), an E01 (ewfacquire, deflate fast) and a dynamic
 # VHDX (qemu-img) in $SKELVAR_BENCH_DIR (default $TMPDIR/skelvar-container-bench; reused when newer than the
 # image), then runs `skelvar -image <file> -csv -quiet` on each [runs] times (default 3) and prints the wall and
-# CPU seconds of the run with the least CPU time, and that CPU time as a multiple of the raw image's. A bench/make_synthetic_volume.sh image
-# of 200000 records is the usual input. Options after [runs] are passed on (e.g. -offset 0x100000).
+# CPU seconds of the run with the least CPU time, and that CPU time as a multiple of the raw image's. The usual
+# input is large.img of bench/make_large_volume.sh (215,000 records). Options after [runs] are passed on
+# (e.g. -offset 0x100000).
 set -euo pipefail
 
 raw=$(realpath "${1:?usage: container_bench.sh <raw image> [runs] [skelvar options...]}")

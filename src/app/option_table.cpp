@@ -483,8 +483,8 @@ constexpr option_desc main_rows[] = {
     {"-verbose", "", "same as -v", set_flag<&C::verbose>},
     {"-mftstart", "<entry>", "first MFT entry to process", on_mftstart},
     {"-mftrange", "<count>", "number of MFT entries to process", on_mftrange},
-    {"-partition", "<drive letter>", "source: a live volume by drive letter; on Linux a partition's block device "
-     "(/dev/sdb1, /dev/nvme0n1p2), read-only", on_partition},
+    {"-partition", "<drive letter or device>", "source: a live volume by drive letter; on Linux a partition's "
+     "block device (/dev/sdb1, /dev/nvme0n1p2), read-only", on_partition},
     {"-mftfile", "<file>", "source: an extracted $MFT file", set_text<&C::mftfile_path>},
     {"-vss", "<number>", "source: a volume shadow copy by number (Windows only; elsewhere the run says \"prob "
      "opening the source, nothing to report\")", on_vss},
