@@ -22,8 +22,9 @@ bool portable_thread::start(user_function fn) {
     }
     started_ = true;
     alive_ = true;
+    // From here on a self-deleting object may be gone: it is not touched again.
     resume_.release();
-    return started_;
+    return true;
 }
 
 std::uint32_t portable_thread::trampoline() {
