@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "app/arg_list.h"
-#include "support/append_file.h"
 #include "support/diag_log.h"
 
 namespace skelvar {
@@ -39,24 +38,23 @@ std::string merged_header(std::string_view header) {
     return out;
 }
 
-merge_outcome merge_instance_file(append_file& target, const std::string& path, bool skip_column_line,
-                                  diag_log* log) {
-    merge_outcome out;
+std::optional<instance_data> locate_instance_data(const std::string& path, bool skip_column_line, diag_log* log) {
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (!in) {
         if (log) log->line("prob accessing %s - for merge", path.c_str());
-        std::remove(path.c_str());
-        return out;
+        return std::nullopt;
     }
     char head[merge_scan_bytes];
     const std::size_t got = std::fread(head, 1, sizeof head, in);
-    std::fclose(in);
-    if (const auto start = data_start(std::string_view(head, got), skip_column_line)) {
-        out.found_data = true;
-        out.write_ok = target.append_tail(path, *start);
+    std::optional<instance_data> data;
+    if (const auto start = data_start(std::string_view(head, got), skip_column_line);
+        start && std::fseek(in, 0, SEEK_END) == 0) {
+        const long size = std::ftell(in);
+        if (size >= 0 && static_cast<std::uint64_t>(size) >= *start)
+            data = instance_data{*start, static_cast<std::uint64_t>(size) - *start};
     }
-    std::remove(path.c_str());
-    return out;
+    std::fclose(in);
+    return data;
 }
 
 }  // namespace skelvar

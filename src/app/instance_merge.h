@@ -4,13 +4,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace skelvar {
 
-class append_file;
 class diag_log;
 
 // How much of an instance file is searched for its data start.
@@ -26,15 +26,14 @@ std::optional<std::size_t> data_start(std::string_view head, bool skip_column_li
 // empty line, whatever line ends the text had at its end. Empty for an empty header.
 std::string merged_header(std::string_view header);
 
-struct merge_outcome {
-    bool found_data = false;  // the file had a data start (its header block was complete)
-    bool write_ok = true;
+// Where the data of an instance file lies: from its data start to its end.
+struct instance_data {
+    std::uint64_t start = 0;
+    std::uint64_t length = 0;
 };
 
-// Appends the data of one instance file to `target` and deletes the file. An
-// unreadable file is logged ("prob accessing %s - for merge") and contributes
-// nothing, as does a file without a data start.
-merge_outcome merge_instance_file(append_file& target, const std::string& path, bool skip_column_line,
-                                  diag_log* log);
+// None when the file cannot be read (logged: "prob accessing %s - for merge")
+// or has no data start; it then contributes nothing to the merge.
+std::optional<instance_data> locate_instance_data(const std::string& path, bool skip_column_line, diag_log* log);
 
 }  // namespace skelvar

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -33,15 +34,16 @@ instance_status failure(const std::string& message) {
     return {false, message};
 }
 
-// The merge target starts with the header block of this run.
-bool create_target(const instance_settings& s, append_file& target) {
+// The merge target starts with the header block of this run; returns its size.
+std::optional<std::uint64_t> create_target(const instance_settings& s, append_file& target) {
     if (!target.create(s.out_path)) {
         if (s.log) s.log->line("prob writing to output file: %s", s.out_path.c_str());
-        return false;
+        return std::nullopt;
     }
     const std::string header = merged_header(s.header_text);
     if (header.empty() && s.log) s.log->line("banner not present");
-    return target.write(header);
+    if (!target.write(header)) return std::nullopt;
+    return header.size();
 }
 
 void start_instance(const instance_settings& s, instance_run& run) {
@@ -69,8 +71,14 @@ instance_status run_instances(const instance_settings& s) {
         return failure("prob creating folder for the instance files: " + folder + ", aborting\n");
 
     append_file target;
-    if (s.separate_files) std::remove(s.out_path.c_str());
-    else if (!create_target(s, target)) return failure("prob writing to output file: " + s.out_path + "\n");
+    std::uint64_t header_size = 0;
+    if (s.separate_files) {
+        std::remove(s.out_path.c_str());
+    } else if (const auto size = create_target(s, target)) {
+        header_size = *size;
+    } else {
+        return failure("prob writing to output file: " + s.out_path + "\n");
+    }
 
     const std::vector<std::string> base = instance_base_args(s.args);
     const std::vector<instance_slice> slices = plan_slices(s.instances, s.mft_start, total, s.mft_range != 0);
@@ -83,6 +91,7 @@ instance_status run_instances(const instance_settings& s) {
     for (instance_run& run : runs) start_instance(s, run);
     console::message("%2d instances spawned\n", static_cast<int>(runs.size()));
 
+    std::uint64_t at = header_size;
     bool write_ok = true;
     bool have_column_line = false;
     for (unsigned k = 0; k < runs.size(); ++k) {
@@ -94,12 +103,14 @@ instance_status run_instances(const instance_settings& s) {
             console::message("prob starting instance %d: %s\n", static_cast<int>(k), run.outcome.problem.c_str());
         if (s.separate_files) continue;
         // Until a file has given the column line, the next one keeps its own.
-        const merge_outcome m = merge_instance_file(target, run.file, have_column_line && s.column_line, s.log);
-        have_column_line = have_column_line || m.found_data;
-        write_ok = write_ok && m.write_ok;
+        if (const auto data = locate_instance_data(run.file, have_column_line && s.column_line, s.log)) {
+            have_column_line = true;
+            write_ok = target.copy_at(run.file, data->start, data->length, at) && write_ok;
+            at += data->length;
+        }
+        std::remove(run.file.c_str());
     }
-    write_ok = target.close() && write_ok;
-    if (!write_ok) return failure("prob writing to output file: " + s.out_path + "\n");
+    if (!target.close() || !write_ok) return failure("prob writing to output file: " + s.out_path + "\n");
     return {true, std::string()};
 }
 

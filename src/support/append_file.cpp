@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -17,6 +18,28 @@ bool write_all(int fd, const char* data, std::size_t size) {
         if (n <= 0) return false;
         data += n;
         size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Some file systems (and kernels between file systems) refuse the in-kernel
+// copy; what it copied stays, the rest is read and written here.
+bool copy_by_reading(int in, off_t from, int out, off_t at, std::uint64_t length) {
+    constexpr std::size_t block = std::size_t{1} << 20;
+    std::unique_ptr<char[]> buf(new char[block]);
+    while (length > 0) {
+        const ssize_t n = ::pread(in, buf.get(), std::min<std::uint64_t>(block, length), from);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::pwrite(out, buf.get() + done, static_cast<std::size_t>(n - done), at + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += w;
+        }
+        from += n;
+        at += n;
+        length -= static_cast<std::uint64_t>(n);
     }
     return true;
 }
@@ -37,38 +60,21 @@ bool append_file::write(std::string_view text) {
     return ok_;
 }
 
-bool append_file::append_tail(const std::string& source, std::uint64_t offset) {
+bool append_file::copy_at(const std::string& source, std::uint64_t from, std::uint64_t length,
+                          std::uint64_t at) const {
     if (fd_ < 0) return false;
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
-    off_t from = static_cast<off_t>(offset);
-    bool done = false;
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, &from, fd_, nullptr, std::size_t{1} << 30, 0);
-        if (n > 0) continue;
+    off_t in_off = static_cast<off_t>(from), out_off = static_cast<off_t>(at);
+    while (length > 0) {
+        const ssize_t n = ::copy_file_range(in, &in_off, fd_, &out_off, std::min<std::uint64_t>(length, 1u << 30), 0);
         if (n < 0 && errno == EINTR) continue;
-        done = n == 0;
-        break;
+        if (n <= 0) break;
+        length -= static_cast<std::uint64_t>(n);
     }
-    // Some file systems (and older kernels across file systems) refuse the
-    // in-kernel copy; what it copied so far stays, the rest is read and written.
-    const bool copied = done || copy_by_reading(in, static_cast<std::uint64_t>(from));
+    const bool copied = length == 0 || copy_by_reading(in, in_off, fd_, out_off, length);
     ::close(in);
-    ok_ = ok_ && copied;
     return copied;
-}
-
-bool append_file::copy_by_reading(int in, std::uint64_t offset) {
-    constexpr std::size_t block = std::size_t{1} << 20;
-    std::unique_ptr<char[]> buf(new char[block]);
-    for (;;) {
-        const ssize_t n = ::pread(in, buf.get(), block, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!write_all(fd_, buf.get(), static_cast<std::size_t>(n))) return false;
-        offset += static_cast<std::uint64_t>(n);
-    }
 }
 
 bool append_file::close() {

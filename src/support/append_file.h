@@ -1,6 +1,6 @@
-// A file written only at its end, to which the tails of other files are
-// appended inside the kernel where it can (the merge of instance files copies
-// the whole results this way, without passing them through user space).
+// The results file of a merge: a text written at its start, then the tails of
+// other files copied to given offsets, inside the kernel where it can, so that
+// the bytes do not pass through user space.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +18,15 @@ public:
 
     // Creates the file, or empties an existing one.
     bool create(const std::string& path);
+    // Writes at the current end; not to be mixed with copies still running.
     bool write(std::string_view text);
-    // Appends the bytes of the file `source` from `offset` to its end; false
-    // when `source` cannot be read or the copy fails.
-    bool append_tail(const std::string& source, std::uint64_t offset);
+    // Copies `length` bytes of the file `source` from `from` to offset `at`.
+    // False when `source` cannot be read, is shorter, or the copy fails.
+    bool copy_at(const std::string& source, std::uint64_t from, std::uint64_t length, std::uint64_t at) const;
     // False when a write failed or the file could not be closed.
     bool close();
 
 private:
-    bool copy_by_reading(int in, std::uint64_t offset);
-
     int fd_ = -1;
     bool ok_ = true;
 };
