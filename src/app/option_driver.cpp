@@ -69,7 +69,9 @@ static bool validate_disk_source(mft_entries_ctx& ctx) {
     std::uint64_t offset = ctx.volume_offset;
     const bool ignore_size = ctx.ignore_image_size && offset != 0;
     bool ok = true;
-    if (!ctx.image_path.empty() && ctx.mftfile_path.empty())
+    if (!ctx.vmdk_paths.empty() && ctx.mftfile_path.empty())
+        ok = validate_vmdk(ctx.vmdk_paths, offset, ignore_size, messages);
+    else if (!ctx.image_path.empty() && ctx.mftfile_path.empty())
         ok = validate_image(ctx.image_path, offset, ignore_size, messages);
     else if (ctx.drive_number >= 0 && ctx.image_path.empty() && ctx.mftfile_path.empty())
         ok = validate_drive(ctx.drive_number, offset, ignore_size, messages);

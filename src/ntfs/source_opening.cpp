@@ -75,7 +75,18 @@ bool open_path_source(mft_entries_ctx& ctx, const std::string& path, std::uint32
 bool open_volume_path_source(mft_entries_ctx& ctx) {
     const std::string& path = ctx.volume_path;
     if (path.rfind("\\\\", 0) == 0) return open_path_source(ctx, path, ntfs_volume::source_device);
+    // A partition's block device (/dev/sdb1) is opened as given.
+    if (path.find('/') != std::string::npos) return open_path_source(ctx, path, ntfs_volume::source_volume);
     return open_path_source(ctx, path.substr(0, 1) + ":", ntfs_volume::source_volume);
+}
+
+// The files of a VMDK chain, read as one disk; the label names them all.
+bool open_vmdk_source(mft_entries_ctx& ctx) {
+    std::string label = ctx.vmdk_paths.size() == 1 ? "vmdk file: " : "vmdk files: ";
+    for (std::size_t i = 0; i < ctx.vmdk_paths.size(); ++i) label += (i ? "; '" : "'") + ctx.vmdk_paths[i] + "'";
+    ctx.source_label = uni::to_utf16(label);
+    return open_volume_source(ctx, std::make_unique<RAW_DISK_IO>(ctx.vmdk_paths), ntfs_volume::source_image,
+                              ctx.volume_offset, label);
 }
 
 bool open_drive_source(mft_entries_ctx& ctx) {
@@ -104,7 +115,7 @@ bool open_source(mft_entries_ctx& ctx) {
     if (!ctx.mftfile_path.empty()) {
         ok = open_mft_file_source(ctx);
     } else if (!ctx.vmdk_paths.empty()) {
-        ctx.diags.line("err: virtual disk chains cannot be read yet");
+        ok = open_vmdk_source(ctx);
     } else if (!ctx.image_path.empty()) {
         ok = open_path_source(ctx, ctx.image_path, source_type_of_path(ctx.image_path));
     } else if (!ctx.volume_path.empty()) {

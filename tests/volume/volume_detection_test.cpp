@@ -191,11 +191,11 @@ TEST(VolumeDetection, SourcesThatCannotBeOpened) {
     std::uint64_t offset = 0;
     std::string messages;
     EXPECT_FALSE(validate_image("/nonexistent/disk.img", offset, false, messages));
-    EXPECT_EQ(messages, "invalid image: /nonexistent/disk.img\n");
+    EXPECT_EQ(messages, "invalid image: /nonexistent/disk.img\nNo such file or directory\n");
 
     messages.clear();
     EXPECT_FALSE(validate_device("/nonexistent/dev", offset, false, messages));
-    EXPECT_EQ(messages, "invalid image: /nonexistent/dev\n");
+    EXPECT_EQ(messages, "invalid image: /nonexistent/dev\nNo such file or directory\n");
 
     messages.clear();
     EXPECT_FALSE(validate_drive(25, offset, false, messages));
