@@ -74,7 +74,9 @@ static bool validate_disk_source(source_settings& src) {
     std::uint64_t offset = src.volume_offset;
     const bool ignore_size = src.ignore_image_size && offset != 0;
     bool ok = true;
-    if (!src.image_path.empty() && src.mftfile_path.empty())
+    if (!src.vmdk_paths.empty() && src.mftfile_path.empty())
+        ok = validate_vmdk(src.vmdk_paths, offset, ignore_size, messages);
+    else if (!src.image_path.empty() && src.mftfile_path.empty())
         ok = validate_image(src.image_path, offset, ignore_size, messages);
     else if (src.drive_number >= 0 && src.image_path.empty() && src.mftfile_path.empty())
         ok = validate_drive(src.drive_number, offset, ignore_size, messages);

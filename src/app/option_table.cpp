@@ -12,6 +12,7 @@
 #include "report/date_time.h"
 #include "select/signature_tests.h"
 #include "support/console.h"
+#include "volume/volume_detection.h"
 
 namespace skelvar {
 
@@ -320,8 +321,11 @@ SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", pending.scan_size)
 
 int on_partition(option_state& s, const std::string& v) {
     auto path = drive_letter_path(v);
+    // On Linux a partition is named by its block device (/dev/sdb1, /dev/nvme0n1p2).
+    std::string reason;
+    if (!path && v.find('/') != std::string::npos && is_ntfs_volume_path(v, reason)) path = v;
     if (!path) {
-        message("prob validating volume %s as a NTFS partition, aborting...\n", v.c_str());
+        message("prob validating volume %s as a NTFS partition, aborting...\n%s", v.c_str(), reason.c_str());
         return fail;
     }
     s.ctx.source.volume_path = *path;
@@ -487,9 +491,11 @@ constexpr option_desc main_rows[] = {
     {"-verbose", "", no_effect, ignore},
     {"-mftstart", "<entry>", "first MFT entry to process", on_mftstart},
     {"-mftrange", "<count>", "number of MFT entries to process", on_mftrange},
-    {"-partition", "<drive letter>", "source: a live volume by drive letter", on_partition},
+    {"-partition", "<drive letter or device>", "source: a live volume by drive letter; on Linux a partition's "
+     "block device (/dev/sdb1, /dev/nvme0n1p2), read-only", on_partition},
     {"-mftfile", "<file>", "source: an extracted $MFT file", set_text<&C::source, &O::mftfile_path>},
-    {"-vss", "<number>", "source: a volume shadow copy by number", on_vss},
+    {"-vss", "<number>", "source: a volume shadow copy by number (Windows only; elsewhere the run says \"prob "
+     "opening the source, nothing to report\")", on_vss},
     {"-raw", "", "copies include slack; sparse clusters are skipped", on_raw},
     {"-skip_sparse_clusters", "", "copies leave sparse clusters out", set_flag<&C::pending, &P::skip_sparse>},
     {"-regen_mft", "", "rebuild the $MFT by scanning the volume for file records", set_flag<&C::source, &O::regen_mft>},
@@ -538,13 +544,20 @@ constexpr option_desc main_rows[] = {
     {"-action_include_header_ex", "<bytes>", "report this many leading bytes of the data", on_include_header_ex},
     {"-jp", "", no_effect, ignore},
     {"-lnk", "", no_effect, ignore},
-    {"-image", "<file>", "source: a raw (dd) disk or volume image", set_text<&C::source, &O::image_path>},
+    {"-image", "<file>", "source: a disk or volume image: raw (dd), an attached drive (/dev/sdb, /dev/loop0, read "
+     "in its logical sector size), or by its signature an E01/Ex01 (every segment), a VMDK (with the parents it "
+     "names), a VHD/VHDX (fixed, dynamic, differencing) or a QCOW2 image, read as the disk it holds",
+     set_text<&C::source, &O::image_path>},
     {"-ignore_image_size", "", "accept an image shorter than its volume (with -offset)",
      set_flag<&C::source, &O::ignore_image_size>},
-    {"-mounted_vmdk", "<path>", "source: a mounted VMDK volume", set_text<&C::source, &O::mounted_vmdk_path>},
-    {"-drivenum", "<number>", "source: a physical drive by number", on_drivenum},
+    {"-mounted_vmdk", "<path>", "source: a mounted VMDK volume (Windows only; elsewhere the run says \"prob "
+     "opening the source, nothing to report\"; give the VMDK files to -vmdk or -image instead)",
+     set_text<&C::source, &O::mounted_vmdk_path>},
+    {"-drivenum", "<number>", "source: a physical drive by number (Linux: 0 is /dev/sda, 1 /dev/sdb ...)",
+     on_drivenum},
     {"-indxfile", "<file>", "an index file (stored; satisfies the source check)", set_text<&C::source, &O::indx_path>},
-    {"-vmdk", "<list>", "source: a VMDK disk chain, base first (not built yet)", add_list<&C::source, &O::vmdk_paths>},
+    {"-vmdk", "<list>", "source: a VMDK disk chain (monolithic sparse files), every file of it named, in any "
+     "order; a missing parent is named in the suggested list", add_list<&C::source, &O::vmdk_paths>},
 };
 
 }  // namespace

@@ -63,7 +63,9 @@ bool open_run_source(mft_entries_ctx& ctx) {
                          s.reason().c_str());
         return false;
     }
-    if (!ctx.source.mftfile_path.empty()) ctx.walk.source_label = uni::to_utf16(ctx.source.mftfile_path);
+    // An extracted $MFT and a VMDK chain are named in each entry; other sources keep "NTFS$MFT".
+    if (!ctx.source.mftfile_path.empty() || !ctx.source.vmdk_paths.empty())
+        ctx.walk.source_label = uni::to_utf16(ctx.source.name());
     return true;
 }
 

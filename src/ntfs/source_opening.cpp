@@ -28,6 +28,14 @@ std::string offset_text(std::uint64_t offset) {
     return buf;
 }
 
+// The reader's reasons come one per line; the run's message is one line.
+std::string one_line(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+        text.replace(at, 1, "; ");
+    return text;
+}
+
 status open_mft_file_source(const source_settings& settings, mft_reader& records) {
     std::string reason;
     std::unique_ptr<mft_source> source = open_mft_file(settings.mftfile_path, reason);
@@ -46,7 +54,7 @@ status open_volume_source(const source_settings& settings, bool show_progress, m
     diag_log& log = records.log();
     if (!reader->ok()) {
         log.line("err: cannot open %s", name.c_str());
-        return status::failure(reader->open_error());
+        return status::failure(one_line(reader->open_error()));
     }
     auto volume = std::make_unique<ntfs_volume>(std::move(reader), offset, type, &log);
     std::uint64_t mft_offset = 0;
@@ -80,11 +88,32 @@ status open_path_source(const source_settings& settings, bool show_progress, mft
                               std::make_unique<RAW_DISK_IO>(path, reader_kind(type)), type, offset, path);
 }
 
+// -partition and -vss: a device path as given, a partition's block device, or a drive letter.
+status open_volume_path_source(const source_settings& settings, bool show_progress, mft_reader& records) {
+    const std::string& path = settings.volume_path;
+    if (path.rfind("\\\\", 0) == 0)
+        return open_path_source(settings, show_progress, records, path, ntfs_volume::source_device);
+    // A partition's block device (/dev/sdb1) is opened as given.
+    if (path.find('/') != std::string::npos)
+        return open_path_source(settings, show_progress, records, path, ntfs_volume::source_volume);
+    return open_path_source(settings, show_progress, records, path.substr(0, 1) + ":", ntfs_volume::source_volume);
+}
+
+// The files of a VMDK chain, read as one disk.
+status open_vmdk_source(const source_settings& settings, bool show_progress, mft_reader& records) {
+    return open_volume_source(settings, show_progress, records, std::make_unique<RAW_DISK_IO>(settings.vmdk_paths),
+                              ntfs_volume::source_image, settings.volume_offset, settings.name());
+}
+
 }  // namespace
 
 std::string source_settings::name() const {
     if (!mftfile_path.empty()) return mftfile_path;
-    if (!vmdk_paths.empty()) return vmdk_paths.front();
+    if (!vmdk_paths.empty()) {
+        std::string label = vmdk_paths.size() == 1 ? "vmdk file: " : "vmdk files: ";
+        for (std::size_t i = 0; i < vmdk_paths.size(); ++i) label += (i ? "; '" : "'") + vmdk_paths[i] + "'";
+        return label;
+    }
     if (!image_path.empty()) return image_path;
     if (!volume_path.empty()) return volume_path;
     if (!mounted_vmdk_path.empty()) return mounted_vmdk_path;
@@ -102,18 +131,11 @@ std::uint32_t source_type_of_path(const std::string& path) {
 status open_source(const source_settings& settings, bool show_progress, mft_reader& records) {
     records.detach();
     if (!settings.mftfile_path.empty()) return open_mft_file_source(settings, records);
-    if (!settings.vmdk_paths.empty()) return status::failure("reading VMDK disks is not built yet");
+    if (!settings.vmdk_paths.empty()) return open_vmdk_source(settings, show_progress, records);
     if (!settings.image_path.empty())
         return open_path_source(settings, show_progress, records, settings.image_path,
                                 source_type_of_path(settings.image_path));
-    if (!settings.volume_path.empty()) {
-        // -partition and -vss: a device path as given, or a drive letter.
-        const std::string& path = settings.volume_path;
-        if (path.rfind("\\\\", 0) == 0)
-            return open_path_source(settings, show_progress, records, path, ntfs_volume::source_device);
-        return open_path_source(settings, show_progress, records, path.substr(0, 1) + ":",
-                                ntfs_volume::source_volume);
-    }
+    if (!settings.volume_path.empty()) return open_volume_path_source(settings, show_progress, records);
     if (!settings.mounted_vmdk_path.empty()) {
         // Only a device path names a mounted virtual disk.
         if (settings.mounted_vmdk_path.rfind("\\\\.\\", 0) != 0)

@@ -28,7 +28,8 @@ struct source_settings {
         return !volume_path.empty() || !image_path.empty() || !mftfile_path.empty() || drive_number >= 0 ||
                !vmdk_paths.empty() || !mounted_vmdk_path.empty();
     }
-    // What the messages call the source: the file, image or device path.
+    // What the messages call the source: the file, image or device path; for a VMDK
+    // chain "vmdk file(s): " and the names in single quotes, the label its entries carry.
     std::string name() const;
 };
 

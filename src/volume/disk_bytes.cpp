@@ -16,7 +16,8 @@ std::uint32_t disk_bytes::read_zeroed(std::uint64_t offset, std::uint32_t length
 std::uint64_t reader_disk_bytes::size() const { return reader_.size(); }
 
 std::uint32_t reader_disk_bytes::native_sector_size() const {
-    return reader_.kind() == RAW_DISK_IO::kind_image ? 512 : reader_.bytes_per_sector();
+    // 512 for image files; a device's or container's own logical sector size otherwise.
+    return reader_.bytes_per_sector();
 }
 
 std::uint32_t reader_disk_bytes::read(std::uint64_t offset, std::uint8_t* out, std::uint32_t count) {

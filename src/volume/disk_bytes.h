@@ -1,5 +1,5 @@
-// The byte range partition detection looks at: a disk opened through
-// RAW_DISK_IO, or a buffer already in memory (a virtual disk's first sector).
+// A byte range read by position: the disk partition detection looks at (opened
+// through RAW_DISK_IO, or a buffer already in memory), or a container file.
 #pragma once
 
 #include <cstdint>

@@ -1,75 +1,73 @@
 // RAW_DISK_IO on POSIX: images through open/pread, devices (block devices, or
-// regular files standing in for them) through pread on sector boundaries.
+// regular files standing in for them) through pread on sector boundaries, and
+// containers through their virtual_disk.
 //
 // Physical drives are named the Linux way: drive number n is /dev/sd<'a' + n>,
 // so 0 is /dev/sda and 24 is /dev/sdy. Windows drive-letter paths ("c:",
 // "c:\") name nothing here and leave the reader not ok.
 #include "volume/raw_disk_io.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 
 #include "volume/block_device_query.h"
+#include "volume/posix_file.h"
 #include "volume/sector_alignment.h"
+#include "volume/vmdk_chain.h"
 
 namespace skelvar {
 
 namespace {
 
-// Reads until `length` bytes arrived, the end of the file, or an error.
-// Returns the bytes read, or -1 on an error.
-std::int64_t pread_until_end(int fd, std::uint8_t* out, std::uint64_t length, std::uint64_t offset) {
-    constexpr std::uint64_t max_off = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-    std::uint64_t done = 0;
-    while (done < length) {
-        if (offset + done > max_off) break;
-        const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, 1u << 30));
-        const ssize_t n = ::pread(fd, out + done, chunk, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        done += static_cast<std::uint64_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-int open_read_only(const std::string& path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+void add_line(std::string& text, const std::string& line) {
+    text += line;
+    if (text.empty() || text.back() != '\n') text += '\n';
 }
 
 }  // namespace
 
 RAW_DISK_IO::RAW_DISK_IO(const std::string& path, std::uint32_t kind) : kind_(kind) {
-    switch (path.empty() ? kind_none : kind) {
+    if (path.empty()) return;
+    switch (kind) {
         case kind_image: ok_ = open_image(path); break;
         case kind_volume: ok_ = open_device(path, false); break;
         case kind_device: ok_ = open_device(path, true); break;
-        default: open_error_ = "no path to open"; break;
+        default: break;
     }
 }
 
 RAW_DISK_IO::RAW_DISK_IO(int drive_number) : kind_(kind_physical) {
-    if (drive_number < 0 || drive_number > 24) {  // never touches the system
-        open_error_ = "no such drive number";
-        return;
-    }
+    if (drive_number < 0 || drive_number > 24) return;  // never touches the system
     ok_ = open_drive(drive_number);
 }
 
+RAW_DISK_IO::RAW_DISK_IO(const std::vector<std::string>& vmdk_paths) : kind_(kind_vmdk) {
+    if (vmdk_paths.empty()) return;
+    auto chain = std::make_unique<vmdk_chain>();
+    if (!chain->open(vmdk_paths, false, open_error_)) {
+        if (chain->parents_found_by_hint()) {
+            std::string names;
+            for (const std::string& p : chain->suggested()) names += (names.empty() ? "" : " | ") + p;
+            add_line(open_error_, "suggested array: -vmdk \"" + names + "\"");
+        }
+        return;
+    }
+    image_path_ = chain->disks().front()->path();
+    container_ = container_kind::vmdk;
+    size_ = chain->size();
+    bytes_per_sector_ = 512;
+    disk_ = std::move(chain);
+    ok_ = true;
+}
+
 RAW_DISK_IO::~RAW_DISK_IO() {
+    disk_.reset();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     ok_ = false;
@@ -81,42 +79,69 @@ bool RAW_DISK_IO::open_image(const std::string& path) {
     image_path_ = path;
     fd_ = open_read_only(path);
     if (fd_ < 0) {
-        open_error_ = std::strerror(errno);
+        add_line(open_error_, std::strerror(errno));
         return false;
     }
-    // A directory opens read-only too, and some file systems even report a size for it.
     struct stat st {};
-    const off_t end = ::fstat(fd_, &st) == 0 && !S_ISDIR(st.st_mode) ? ::lseek(fd_, 0, SEEK_END) : -1;
+    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        add_line(open_error_, "a folder, not an image");
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    // An attached drive given as an image is read in its own sector size.
+    if (S_ISBLK(st.st_mode)) return take_block_device_facts(true);
+
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
     if (end < 0) {
-        open_error_ = "it is a directory or cannot be sized";
+        add_line(open_error_, std::strerror(errno));
         ::close(fd_);
         fd_ = -1;
         return false;
     }
     size_ = static_cast<std::uint64_t>(end);
     bytes_per_sector_ = 512;
+    if (!S_ISREG(st.st_mode)) return true;
+
+    std::uint8_t head[512] = {};
+    std::uint8_t tail[512] = {};
+    const bool has_tail = size_ >= 1024 && pread_until_end(fd_, tail, 512, size_ - 512) == 512;
+    if (pread_until_end(fd_, head, sizeof head, 0) < 0) return true;  // reads will say so
+    const container_kind kind = detect_container(head, has_tail ? std::span<const std::uint8_t>(tail)
+                                                                : std::span<const std::uint8_t>());
+    if (kind == container_kind::raw) return true;
+    ::close(fd_);
+    fd_ = -1;
+    return open_container(path, kind);
+}
+
+bool RAW_DISK_IO::open_container(const std::string& path, container_kind kind) {
+    container_ = kind;
+    std::string error;
+    disk_ = skelvar::open_container(path, kind, error);
+    if (!disk_) {
+        // A one-line reason follows the container's name; a listing (a VMDK chain's) goes below it.
+        const std::string name = std::string(container_name(kind)) + " image:";
+        const std::size_t nl = error.find('\n');
+        if (nl == std::string::npos || nl + 1 == error.size()) {
+            add_line(open_error_, name + " " + error);
+        } else {
+            add_line(open_error_, name);
+            add_line(open_error_, error);
+        }
+        return false;
+    }
+    size_ = disk_->size();
+    bytes_per_sector_ = disk_->sector_size();
     return true;
 }
 
-bool RAW_DISK_IO::open_device(const std::string& path, bool require_geometry) {
-    if (path.size() <= 3 && is_drive_letter_path(path)) {
-        // Keep the name the system would have been asked for, for messages.
-        device_path_ = std::string("\\\\.\\") + path[0] + ":";
-        open_error_ = "live volumes by drive letter are not available on this platform";
-        return false;
-    }
-    device_path_ = path;
-    fd_ = open_read_only(path);
-    if (fd_ < 0) {
-        open_error_ = std::strerror(errno);
-        return false;
-    }
+bool RAW_DISK_IO::take_block_device_facts(bool required) {
     is_device_ = true;
-
     block_device_facts facts;
     if (!query_block_device(fd_, facts)) {
-        if (require_geometry) {
-            open_error_ = "not a block device";
+        if (required) {
+            add_line(open_error_, "the system says nothing of its size or sector size");
             ::close(fd_);
             fd_ = -1;
             is_device_ = false;
@@ -138,38 +163,49 @@ bool RAW_DISK_IO::open_device(const std::string& path, bool require_geometry) {
     return true;
 }
 
+bool RAW_DISK_IO::open_device(const std::string& path, bool require_geometry) {
+    if (path.size() <= 3 && is_drive_letter_path(path)) {
+        // Keep the name the system would have been asked for, for messages.
+        device_path_ = std::string("\\\\.\\") + path[0] + ":";
+        add_line(open_error_, "drive letters name nothing on this system");
+        return false;
+    }
+    device_path_ = path;
+    fd_ = open_read_only(path);
+    if (fd_ < 0) {
+        add_line(open_error_, std::strerror(errno));
+        return false;
+    }
+    return take_block_device_facts(require_geometry);
+}
+
 bool RAW_DISK_IO::open_drive(int drive_number) {
     device_number_ = static_cast<std::uint32_t>(drive_number);
     partition_number_ = 0xFFFFFFFF;
     device_path_ = physical_drive_path(drive_number);
     fd_ = open_read_only(device_path_);
     if (fd_ < 0) {
-        open_error_ = device_path_ + ": " + std::strerror(errno);
+        add_line(open_error_, device_path_ + ": " + std::strerror(errno));
         return false;
     }
-    is_device_ = true;
-    block_device_facts facts;
-    if (!query_block_device(fd_, facts)) {
-        open_error_ = device_path_ + " is not a block device";
-        ::close(fd_);
-        fd_ = -1;
-        is_device_ = false;
-        return false;
-    }
-    size_ = facts.size;
-    bytes_per_sector_ = facts.sector_size ? facts.sector_size : 512;
+    if (!take_block_device_facts(true)) return false;
+    partition_number_ = 0xFFFFFFFF;
     return true;
 }
 
 bool RAW_DISK_IO::read(std::uint8_t* buffer, std::uint32_t& count, std::uint64_t offset) {
-    if (!buffer || !ok_ || fd_ < 0 || count == 0 || offset >= size_) return false;
-    switch (kind_) {
-        case kind_volume:
-        case kind_device:
-        case kind_physical: return read_device(buffer, count, offset);
-        case kind_image: return read_image(buffer, count, offset);
-        default: return false;
+    if (!buffer || !ok_ || count == 0 || offset >= size_) return false;
+    if (disk_) {
+        // Like an image file: a read running past the end is shortened.
+        const std::uint32_t want = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, size_ - offset));
+        if (!disk_->read(offset, buffer, want)) return false;
+        count = want;
+        return true;
     }
+    if (fd_ < 0) return false;
+    if (is_device_) return read_device(buffer, count, offset);
+    if (kind_ == kind_image) return read_image(buffer, count, offset);
+    return false;
 }
 
 bool RAW_DISK_IO::read_image(std::uint8_t* buffer, std::uint32_t& count, std::uint64_t offset) {
@@ -200,8 +236,9 @@ bool RAW_DISK_IO::read_device(std::uint8_t* buffer, std::uint32_t count, std::ui
 }
 
 bool RAW_DISK_IO::read_direct(std::uint8_t* buffer, std::uint32_t& count, std::uint64_t offset) {
-    if (!buffer || !ok_ || fd_ < 0 || count == 0) return false;
-    if (!is_device_) return read(buffer, count, offset);
+    if (!buffer || !ok_ || count == 0) return false;
+    if (disk_ || !is_device_) return read(buffer, count, offset);
+    if (fd_ < 0) return false;
     const std::int64_t got = pread_until_end(fd_, buffer, count, offset);
     if (got < 0) return false;
     // Past the end of the device the system delivers nothing: those bytes read as zeros.

@@ -95,15 +95,39 @@ bool validate_image(const std::string& path, std::uint64_t& offset, bool ignore_
     RAW_DISK_IO reader(path, RAW_DISK_IO::kind_image);
     if (!reader.ok()) {
         say(messages, "invalid image: " + path);
+        messages += reader.open_error();
         return false;
     }
     return detect_volume(reader, offset, ignore_image_size, messages);
+}
+
+bool validate_vmdk(const std::vector<std::string>& paths, std::uint64_t& offset, bool ignore_image_size,
+                   std::string& messages) {
+    if (paths.empty()) return false;
+    RAW_DISK_IO reader(paths);
+    if (!reader.ok()) {
+        messages += reader.open_error().empty() ? "invalid disk collection of snaps \n" : reader.open_error();
+        return false;
+    }
+    return detect_volume(reader, offset, ignore_image_size, messages);
+}
+
+bool is_ntfs_volume_path(const std::string& path, std::string& reason) {
+    RAW_DISK_IO reader(path, RAW_DISK_IO::kind_volume);
+    if (!reader.ok()) {
+        reason = reader.open_error();
+        return false;
+    }
+    if (first_sector_is_ntfs(reader)) return true;
+    reason = "no NTFS boot sector at its start\n";
+    return false;
 }
 
 bool validate_device(const std::string& path, std::uint64_t& offset, bool ignore_image_size, std::string& messages) {
     RAW_DISK_IO reader(path, RAW_DISK_IO::kind_device);
     if (!reader.ok()) {
         say(messages, "invalid image: " + path);
+        messages += reader.open_error();
         return false;
     }
     return detect_volume(reader, offset, ignore_image_size, messages);
@@ -113,6 +137,7 @@ bool validate_drive(int number, std::uint64_t& offset, bool ignore_image_size, s
     RAW_DISK_IO reader(number);
     if (!reader.ok()) {
         say(messages, "problems accessing physical disk #" + std::to_string(number) + ", aborting ");
+        messages += reader.open_error();
         return false;
     }
     return detect_volume(reader, offset, ignore_image_size, messages);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "volume/partition_info.h"
 
@@ -17,8 +18,19 @@ namespace skelvar {
 
 class RAW_DISK_IO;
 
-// Image file (reader kind 0). "invalid image: <path>" when it cannot be opened.
+// Image file (reader kind 0): a raw image, a block device, or a container read
+// as its guest disk. "invalid image: <path>" and the reason when it cannot be opened.
 bool validate_image(const std::string& path, std::uint64_t& offset, bool ignore_image_size, std::string& messages);
+
+// VMDK chain (reader kind 4); an empty list fails silently. When the files do
+// not make one chain, the chain's own lines (and the list to name instead);
+// "invalid disk collection of snaps " when it cannot be read otherwise.
+bool validate_vmdk(const std::vector<std::string>& paths, std::uint64_t& offset, bool ignore_image_size,
+                   std::string& messages);
+
+// A live volume by its device path (a partition's block device): true when it
+// opens and starts with an NTFS boot sector; otherwise `reason` says which failed.
+bool is_ntfs_volume_path(const std::string& path, std::string& reason);
 
 // Device path opened as given (reader kind 2); same message as an image.
 bool validate_device(const std::string& path, std::uint64_t& offset, bool ignore_image_size, std::string& messages);

@@ -26,7 +26,7 @@ TEST_F(RawDiskIo, OpenFailuresLeaveAReaderThatReadsNothing) {
 
     RAW_DISK_IO missing((dir_ / "absent.img").string(), RAW_DISK_IO::kind_image);
     EXPECT_FALSE(missing.ok());
-    EXPECT_EQ(missing.open_error(), "No such file or directory");
+    EXPECT_EQ(missing.open_error(), "No such file or directory\n");
     EXPECT_EQ(missing.size(), 0u);
     EXPECT_FALSE(missing.read(buf.data(), count, 0));
     EXPECT_FALSE(missing.read_direct(buf.data(), count, 0));
@@ -37,7 +37,8 @@ TEST_F(RawDiskIo, OpenFailuresLeaveAReaderThatReadsNothing) {
     EXPECT_FALSE(RAW_DISK_IO(p.string(), RAW_DISK_IO::kind_vmdk).ok());
     EXPECT_FALSE(RAW_DISK_IO(p.string(), 7).ok());
     // A character device answers no size query; drive letters and far drive numbers name nothing here.
-    EXPECT_EQ(RAW_DISK_IO("/dev/null", RAW_DISK_IO::kind_device).open_error(), "not a block device");
+    EXPECT_EQ(RAW_DISK_IO("/dev/null", RAW_DISK_IO::kind_device).open_error(),
+              "the system says nothing of its size or sector size\n");
     EXPECT_NE(RAW_DISK_IO("C:/", RAW_DISK_IO::kind_volume).open_error().find("drive letter"), std::string::npos);
     EXPECT_FALSE(RAW_DISK_IO(25).ok());
 }

@@ -1,0 +1,117 @@
+#include "app/multi_instance.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "app/arg_list.h"
+#include "app/instance_merge.h"
+#include "app/instance_plan.h"
+#include "support/append_file.h"
+#include "support/child_process.h"
+#include "support/console.h"
+#include "support/diag_log.h"
+#include "support/portable_thread.h"
+
+namespace skelvar {
+
+namespace {
+
+constexpr auto poll_interval = std::chrono::milliseconds(50);
+
+struct instance_run {
+    std::vector<std::string> argv;
+    std::string file;
+    child_outcome outcome;
+    std::unique_ptr<portable_thread> thread;
+};
+
+instance_status failure(const std::string& message) {
+    console::message("%s", message.c_str());
+    return {false, message};
+}
+
+// The merge target starts with the header block of this run; returns its size.
+std::optional<std::uint64_t> create_target(const instance_settings& s, append_file& target) {
+    if (!target.create(s.out_path)) {
+        if (s.log) s.log->line("prob writing to output file: %s", s.out_path.c_str());
+        return std::nullopt;
+    }
+    const std::string header = merged_header(s.header_text);
+    if (header.empty() && s.log) s.log->line("banner not present");
+    if (!target.write(header)) return std::nullopt;
+    return header.size();
+}
+
+void start_instance(const instance_settings& s, instance_run& run) {
+    if (s.log) s.log->line("info: instance: %s", join_command_line(run.argv).c_str());
+    run.thread = std::make_unique<portable_thread>();
+    const bool started = run.thread->start([&s, &run] {
+        run.outcome = run_child(s.executable, run.argv);
+        return run.outcome.started ? 0u : 1u;
+    });
+    if (!started) run.outcome.problem = "no thread for it";
+}
+
+}  // namespace
+
+instance_status run_instances(const instance_settings& s) {
+    const std::uint64_t total = s.mft_range ? s.mft_range : s.mft_entry_count;
+    if (total == 0) return failure("prob handling your options, aborting\n");
+    if (s.out_path.empty())
+        return failure("Need to specify an output file to put the merged results in [-out <file>]\n");
+
+    const std::string folder = instance_folder(s.tempdir, s.out_path, s.separate_files);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, ec))
+        return failure("prob creating folder for the instance files: " + folder + ", aborting\n");
+
+    append_file target;
+    std::uint64_t header_size = 0;
+    if (s.separate_files) {
+        std::remove(s.out_path.c_str());
+    } else if (const auto size = create_target(s, target)) {
+        header_size = *size;
+    } else {
+        return failure("prob writing to output file: " + s.out_path + "\n");
+    }
+
+    const std::vector<std::string> base = instance_base_args(s.args);
+    const std::vector<instance_slice> slices = plan_slices(s.instances, s.mft_start, total, s.mft_range != 0);
+    // Filled before any thread starts: each worker holds a reference to its entry.
+    std::vector<instance_run> runs(slices.size());
+    for (unsigned k = 0; k < runs.size(); ++k) {
+        runs[k].file = s.separate_files ? separate_file_path(folder, s.out_path, k) : temp_file_path(folder, k);
+        runs[k].argv = child_args(base, slices[k], k, runs[k].file);
+    }
+    for (instance_run& run : runs) start_instance(s, run);
+    console::message("%2d instances spawned\n", static_cast<int>(runs.size()));
+
+    std::uint64_t at = header_size;
+    bool write_ok = true;
+    bool have_column_line = false;
+    for (unsigned k = 0; k < runs.size(); ++k) {
+        instance_run& run = runs[k];
+        while (!run.thread->finished()) std::this_thread::sleep_for(poll_interval);
+        console::message("instance %2d done\n", static_cast<int>(k));
+        run.thread.reset();
+        if (!run.outcome.started)
+            console::message("prob starting instance %d: %s\n", static_cast<int>(k), run.outcome.problem.c_str());
+        if (s.separate_files) continue;
+        // Until a file has given the column line, the next one keeps its own.
+        if (const auto data = locate_instance_data(run.file, have_column_line && s.column_line, s.log)) {
+            have_column_line = true;
+            write_ok = target.copy_at(run.file, data->start, data->length, at) && write_ok;
+            at += data->length;
+        }
+        std::remove(run.file.c_str());
+    }
+    if (!target.close() || !write_ok) return failure("prob writing to output file: " + s.out_path + "\n");
+    return {true, std::string()};
+}
+
+}  // namespace skelvar
