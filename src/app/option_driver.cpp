@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/mft_entries_ctx.h"
 #include "app/option_table.h"
@@ -16,11 +18,11 @@ namespace {
 
 // Opens the results file once so that an unusable path stops the run before
 // anything is read. Nothing is left behind: a file that did not exist is
-// removed again, an existing one is opened for appending and so not altered.
+// removed again, an existing one (even one that cannot be read) is opened for
+// appending and so not altered.
 bool test_open_output(const std::string& path) {
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    bool existed = probe != nullptr;
-    if (probe) std::fclose(probe);
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(path, ec);
     std::FILE* f = std::fopen(path.c_str(), existed ? "ab" : "wb");
     if (!f) return false;
     std::fclose(f);
