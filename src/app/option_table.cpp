@@ -90,6 +90,8 @@ using C = mft_entries_ctx;
 using R = report_options;
 using S = selection_settings;
 using P = pending_options;
+using X = extraction_settings;
+using B = stream_bytes_options;
 using O = source_settings;
 
 // Options accepted for command-line compatibility with no effect of their own.
@@ -136,11 +138,11 @@ int on_cpuinst(option_state& s, const std::string& v) {
 
 constexpr option_desc driver_rows[] = {
     {"-script", "<file>", "read further options from this file (appended after the command line)", on_script},
-    {"-hashfile", "<list>", "hash report of md5, sha1 and/or sha256, \"|\" separated (not built yet)", on_hashfile},
-    {"-md5", "", "compute the MD5 of each unnamed data stream (not built yet)", set_flag<&C::output, &R::md5>},
-    {"-sha1", "", "compute the SHA-1 of each unnamed data stream (not built yet)", set_flag<&C::output, &R::sha1>},
-    {"-sha256", "", "compute the SHA-256 of each unnamed data stream (not built yet)",
-     set_flag<&C::output, &R::sha256>},
+    {"-hashfile", "<list>", "hash report: the md5, sha1 and/or sha256 of each file's unnamed data stream, one "
+     "\"|\" separated line per file (\"no data\" where a digest cannot be taken)", on_hashfile},
+    {"-md5", "", "add the MD5 of each unnamed data stream to the report", set_flag<&C::output, &R::md5>},
+    {"-sha1", "", "add the SHA-1 of each unnamed data stream to the report", set_flag<&C::output, &R::sha1>},
+    {"-sha256", "", "add the SHA-256 of each unnamed data stream to the report", set_flag<&C::output, &R::sha256>},
     {"-outfile", "<file>", "same as -out", on_out},
     {"-out", "<file>", "write the results to this file instead of standard output", on_out},
     {"-cpuinst", "<index>", "instance number of a child of a -cpu run", on_cpuinst},
@@ -340,8 +342,19 @@ int on_vss(option_state& s, const std::string& v) {
 }
 
 int on_raw(option_state& s, const std::string&) {
-    s.ctx.pending.copy_raw = true;
-    s.ctx.pending.skip_sparse = true;
+    s.ctx.extraction.bytes.raw = true;
+    s.ctx.extraction.bytes.skip_sparse = true;
+    return 0;
+}
+
+// -all wins over -named_data whatever their order.
+int on_all_streams(option_state& s, const std::string&) {
+    s.ctx.extraction.streams = stream_choice::all;
+    return 0;
+}
+
+int on_named_streams(option_state& s, const std::string&) {
+    if (s.ctx.extraction.streams != stream_choice::all) s.ctx.extraction.streams = stream_choice::named;
     return 0;
 }
 
@@ -371,7 +384,7 @@ int on_copy_files(option_state& s, const std::string& v) {
         message("prob creating results directory, %s\n", v.c_str());
         return fail;
     }
-    s.ctx.pending.copy_dir = dir.string();
+    s.ctx.extraction.folder = dir.string();
     o.files_copied = true;
     return 0;
 }
@@ -496,14 +509,18 @@ constexpr option_desc main_rows[] = {
     {"-mftfile", "<file>", "source: an extracted $MFT file", set_text<&C::source, &O::mftfile_path>},
     {"-vss", "<number>", "source: a volume shadow copy by number (Windows only; elsewhere the run says \"prob "
      "opening the source, nothing to report\")", on_vss},
-    {"-raw", "", "copies include slack; sparse clusters are skipped", on_raw},
-    {"-skip_sparse_clusters", "", "copies leave sparse clusters out", set_flag<&C::pending, &P::skip_sparse>},
+    {"-raw", "", "copies and digests take the allocated size (slack included) and compressed clusters as "
+     "stored, and leave sparse clusters out", on_raw},
+    {"-skip_sparse_clusters", "", "copies and digests leave sparse clusters out (zeros otherwise)",
+     set_flag<&C::extraction, &X::bytes, &B::skip_sparse>},
     {"-regen_mft", "", "rebuild the $MFT by scanning the volume for file records", set_flag<&C::source, &O::regen_mft>},
     {"-filter_deleted_files", "", "only deleted entries of the $MFT", on_filter_deleted_files},
-    {"-use_orig_ext", "", "copies keep their own extension (no .bin)", set_flag<&C::pending, &P::use_orig_ext>},
-    {"-action_copy_files", "<dir>", "copy the selected files into this folder (not built yet)", on_copy_files},
-    {"-all", "", "with -action_copy_files: copy every data stream", set_flag<&C::pending, &P::copy_all_streams>},
-    {"-named_data", "", "with -action_copy_files: copy the named streams", set_flag<&C::pending, &P::copy_named_streams>},
+    {"-use_orig_ext", "", "copies keep their own extension (no .bin)", set_flag<&C::extraction, &X::use_orig_ext>},
+    {"-action_copy_files", "<dir>", "copy the data of the selected files into this folder (created when "
+     "missing) and report them one \",\" separated row per path, with the path of each copy; see COPIED FILES AND DIGESTS",
+     on_copy_files},
+    {"-all", "", "with -action_copy_files: copy every data stream", on_all_streams},
+    {"-named_data", "", "with -action_copy_files: copy the named streams", on_named_streams},
     {"-normal_data", "", "with -action_copy_files: copy the unnamed stream (the default)", ignore},
     {"-filter_start_time", "<date time>", "lower time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_start_time},
     {"-filter_stop_time", "<date time>", "upper time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_stop_time},

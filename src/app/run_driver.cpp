@@ -115,7 +115,7 @@ void mft_then_unallocated(mft_entries_ctx& ctx, mft_walk& walk) {
 void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
     const report_context context{ctx.output,  ctx.selection.window,      ctx.header,
                                  &ctx.paths,  &ctx.entries,             ctx.records.volume(),
-                                 ctx.records.is_extracted_file()};
+                                 ctx.records.is_extracted_file(), &ctx.extraction};
     report_sink sink(context, results);
     entry_selector selector(ctx.selection, ctx.filters, ctx.header, ctx.records.volume(), ctx.output.hex_numbers);
     run_visitor visitor(selector, sink);
