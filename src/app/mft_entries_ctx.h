@@ -29,11 +29,7 @@ struct pending_options {
     bool use_orig_ext = false;
     bool copy_all_streams = false;    // -all
     bool copy_named_streams = false;  // -named_data
-    // the unallocated-cluster scan
-    std::uint64_t scan_start = 0;     // -scanstart / -scansize: window of the scan
-    std::uint64_t scan_size = 0;
-    // record dump and lookups
-    bool hexdump = false;
+    // lookups
     bool find_objid_given = false;
     std::uint8_t find_objid[16] = {};  // -find_objid, GUID bytes in on-disk order
 };
