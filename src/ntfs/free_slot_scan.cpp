@@ -48,8 +48,12 @@ public:
     void flush() {
         if (!pieces_.empty()) {
             std::uint64_t usable = 0;
-            if (s_.block_bytes && window_end_ > window_start_) usable = read(window_start_, window_end_ - window_start_, buffer_.data());
-            for (const piece& p : pieces_) scan_piece(p, usable);
+            bool whole = false;  // the read ended where the image ends: no slot lies past it
+            if (s_.block_bytes && window_end_ > window_start_) {
+                usable = read(window_start_, window_end_ - window_start_, buffer_.data());
+                whole = usable != 0;
+            }
+            for (const piece& p : pieces_) scan_piece(p, usable, whole);
         }
         pieces_.clear();
         window_start_ = window_end_ = 0;
@@ -85,7 +89,9 @@ private:
         pieces_.push_back(p);
     }
 
-    void scan_piece(const piece& p, std::uint64_t usable) {
+    // `usable` bytes of the window were read; when `whole`, a slot past them lies
+    // past the end of the image, else (the read failed) it is read by itself.
+    void scan_piece(const piece& p, std::uint64_t usable, bool whole) {
         const std::uint64_t limit = p.run_end * cs_;
         std::uint64_t next_progress = (p.first + s_.progress_interval - 1) / s_.progress_interval * s_.progress_interval;
         for (std::uint64_t c = p.first; c < p.end; ++c) {
@@ -100,8 +106,8 @@ private:
                 const std::uint8_t* slot = nullptr;
                 if (at >= window_start_ && at + rs_ - window_start_ <= usable) {
                     slot = buffer_.data() + (at - window_start_);
-                } else if (read(at, rs_, one_.data()) == rs_) {
-                    slot = one_.data();  // read by itself: unbuffered, or its block could not be read whole
+                } else if (!whole && read(at, rs_, one_.data()) == rs_) {
+                    slot = one_.data();  // read by itself: unbuffered, or its block could not be read
                 }
                 if (slot && has_signature(slot)) {
                     ++counts.found;

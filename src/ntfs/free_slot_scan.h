@@ -24,7 +24,7 @@ struct slot_scan_settings {
     std::uint64_t first_cluster = 0;
     std::uint64_t end_cluster = ~0ull;  // clusters past the bitmap are never free
     // Bytes of free clusters read at once; 0 reads every slot by itself.
-    std::uint32_t block_bytes = 4u << 20;
+    std::uint32_t block_bytes = 1u << 20;
     std::uint64_t progress_interval = 153;  // clusters
 };
 
