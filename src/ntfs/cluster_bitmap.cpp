@@ -69,8 +69,8 @@ status load_cluster_bitmap(const entry_reader& entries, cluster_bitmap& out) {
     const std::uint64_t length = std::min({data->stream_size(), needed, max_bitmap_bytes});
     std::vector<std::uint8_t> bytes;
     if (!data->non_resident) {
-        bytes.assign(data->value.begin(), data->value.begin() + static_cast<std::ptrdiff_t>(
-                                                                   std::min<std::uint64_t>(length, data->value.size())));
+        const auto kept = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(length, data->value.size()));
+        bytes.assign(data->value.begin(), data->value.begin() + kept);
     } else {
         bytes.assign(static_cast<std::size_t>(length), 0);
         std::uint64_t got = length;

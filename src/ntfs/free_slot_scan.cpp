@@ -93,11 +93,12 @@ private:
     // past the end of the image, else (the read failed) it is read by itself.
     void scan_piece(const piece& p, std::uint64_t usable, bool whole) {
         const std::uint64_t limit = p.run_end * cs_;
-        std::uint64_t next_progress = (p.first + s_.progress_interval - 1) / s_.progress_interval * s_.progress_interval;
+        const std::uint64_t interval = s_.progress_interval;
+        std::uint64_t next_progress = (p.first + interval - 1) / interval * interval;
         for (std::uint64_t c = p.first; c < p.end; ++c) {
             if (c == next_progress) {
                 if (progress_) progress_(c);
-                next_progress += s_.progress_interval;
+                next_progress += interval;
             }
             for (std::uint64_t k = 0; k < per_cluster_; ++k) {
                 const std::uint64_t at = c * cs_ + k * rs_;

@@ -130,8 +130,9 @@ void mft_walk::report_carved(std::span<const std::uint8_t> slot, std::uint64_t o
     ++carved_.records;
     // Without the record number field (an older header layout) the record names no entry.
     const std::uint64_t n = read_record_header(kavo::binary_data(record_)).entry_number_or(~0ull);
-    if (s == record_status::bad) log.line("err: carved record at 0x%llx (entry %llu) is signed BAAD", static_cast<ull>(offset),
-                                          static_cast<ull>(n));
+    if (s == record_status::bad)
+        log.line("err: carved record at 0x%llx (entry %llu) is signed BAAD", static_cast<ull>(offset),
+                 static_cast<ull>(n));
     if (torn)
         log.line("err: carved record at 0x%llx: %u sector(s) torn, their update sequence numbers differ",
                  static_cast<ull>(offset), torn);
@@ -156,7 +157,8 @@ status mft_walk::walk_unallocated() {
     const std::uint64_t cs = geometry.cluster_size;
     scan.first_cluster = settings_.scan_start / cs;
     if (settings_.scan_size) {
-        const std::uint64_t end = settings_.scan_start + std::min<std::uint64_t>(settings_.scan_size, ~0ull - settings_.scan_start);
+        const std::uint64_t start = settings_.scan_start;
+        const std::uint64_t end = start + std::min<std::uint64_t>(settings_.scan_size, ~0ull - start);
         scan.end_cluster = end / cs + (end % cs != 0);
     }
     const std::uint64_t clusters = bitmap.clusters();

@@ -55,11 +55,10 @@ TEST(FreeSlotScan, BlocksFindWhatSlotReadsFind) {
         const auto path = testing_support::scratch_dir("free_slot_scan") / "volume.img";
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
 
-        std::vector<std::uint64_t> expected, expected_progress;
+        std::vector<std::uint64_t> expected;
         const std::uint64_t per_cluster = cs >= rs ? cs / rs : 1;
         for (std::uint64_t cl = 0; cl < bitmap_clusters; ++cl) {
             if (bitmap.allocated(cl)) continue;
-            if (cl % 7 == 0) expected_progress.push_back(cl);
             for (std::uint64_t k = 0; k < per_cluster; ++k) {
                 const std::uint64_t at = cl * cs + k * rs;
                 bool free = true;
@@ -75,21 +74,16 @@ TEST(FreeSlotScan, BlocksFindWhatSlotReadsFind) {
         for (std::uint32_t block : {0u, c.cluster_size, 3 * c.cluster_size, 1u << 20}) {
             slot_scan_settings settings;
             settings.block_bytes = block;
-            settings.progress_interval = 7;
-            std::vector<std::uint64_t> found, progress;
+            std::vector<std::uint64_t> found;
             const slot_scan_counts counts = scan_free_slots(
                 reader, {lead, c.cluster_size, c.record_size}, bitmap, settings,
                 [&](std::uint64_t at, std::span<const std::uint8_t> slot) {
                     ASSERT_EQ(slot.size(), rs);
                     EXPECT_EQ(std::memcmp(slot.data(), signature_at(at), 4), 0) << at;
                     found.push_back(at);
-                },
-                [&](std::uint64_t cluster) { progress.push_back(cluster); });
+                });
             EXPECT_EQ(found, expected) << "cluster " << cs << ", record " << rs << ", block " << block;
-            EXPECT_EQ(progress, expected_progress) << cs << "/" << rs << "/" << block;
-            if (block >= (1u << 20)) {
-                EXPECT_LT(counts.reads, 20u);  // the runs, not the slots
-            }
+            EXPECT_TRUE(block < (1u << 20) || counts.reads < 20) << counts.reads;  // the runs, not the slots
         }
     }
 }
