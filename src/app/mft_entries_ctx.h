@@ -23,11 +23,7 @@ namespace skelvar {
 // Option values whose work is not built yet: stored as parsed and validated,
 // so the subsystems that come can read them. The run says they are not built.
 struct pending_options {
-    // the unallocated-cluster scan
-    std::uint64_t scan_start = 0;     // -scanstart / -scansize: window of the scan
-    std::uint64_t scan_size = 0;
-    // record dump and lookups
-    bool hexdump = false;
+    // lookups
     bool find_objid_given = false;
     std::uint8_t find_objid[16] = {};  // -find_objid, GUID bytes in on-disk order
 };

@@ -318,8 +318,8 @@ SKELVAR_NUMBER_HANDLER(on_mftrange, "-mftrange", walk.range)
 SKELVAR_NUMBER_HANDLER(on_filter_max_size, "-filter_max_size", selection.max_size)
 SKELVAR_NUMBER_HANDLER(on_filter_min_size, "-filter_min_size", selection.min_size)
 SKELVAR_NUMBER_HANDLER(on_filter_min_ads_size, "-filter_min_ads_size", selection.min_ads_size)
-SKELVAR_NUMBER_HANDLER(on_scanstart, "-scanstart", pending.scan_start)
-SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", pending.scan_size)
+SKELVAR_NUMBER_HANDLER(on_scanstart, "-scanstart", walk.scan_start)
+SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", walk.scan_size)
 
 int on_partition(option_state& s, const std::string& v) {
     auto path = drive_letter_path(v);
@@ -535,7 +535,8 @@ constexpr option_desc main_rows[] = {
     {"-action_include_header", "", "report the first 0x20 bytes of the data", on_include_header},
     {"-action_find_strings_in_hdr", "", "report strings found in the first 0x100 bytes", on_find_strings},
     {"-action_include_clusterinfo", "", "report the cluster runs of each stream", set_flag<&C::output, &R::cluster_info>},
-    {"-hexdump", "", "hex dump in the record dump of -find_mft (not built yet)", set_flag<&C::pending, &P::hexdump>},
+    {"-hexdump", "", "with -find_mft: the record's bytes and the leading bytes of its data as hex dumps",
+     set_flag<&C::output, &R::hexdump>},
     {"-filter_file", "<list>", "these files, by path", add_list<&C::selection, &S::files>},
     {"-filter_dir_recurse", "<list>", "files in these folders and below", add_list<&C::selection, &S::dir_trees>},
     {"-filter_dir", "<list>", "files in these folders", add_list<&C::selection, &S::dirs>},
@@ -543,21 +544,21 @@ constexpr option_desc main_rows[] = {
     {"-filter_inode", "<list>", "these entry numbers", on_filter_inode},
     {"-filerecord_offset", "", "report the byte offset of each file record", set_flag<&C::output, &R::filerecord_offset>},
     {"-filter_pattern", "<list>", "pattern filter values (stored, matched by no test yet)", on_filter_pattern},
-    {"-scanstart", "<bytes>", "start of the unallocated-space scan (not built yet)", on_scanstart},
-    {"-scansize", "<bytes>", "length of the unallocated-space scan (not built yet)", on_scansize},
-    {"-filter_unalloc_clusters", "", "scan unallocated clusters only (not built yet)", on_filter_unalloc},
-    {"-filter_all_clusters", "", "the $MFT, then unallocated clusters (the scan is not built yet)",
+    {"-scanstart", "<bytes>", "first byte of the volume the unallocated-cluster scan covers", on_scanstart},
+    {"-scansize", "<bytes>", "bytes of the volume the unallocated-cluster scan covers (0: to the end)", on_scansize},
+    {"-filter_unalloc_clusters", "", "only the file records left in unallocated clusters (a volume source)",
+     on_filter_unalloc},
+    {"-filter_all_clusters", "", "the $MFT, then the file records left in unallocated clusters",
      set_flag<&C::all_clusters>},
-    {"-filter_deleted_files_all", "", "deleted entries of the $MFT and of unallocated clusters (the scan is not built yet)",
-     set_flag<&C::deleted_all>},
+    {"-filter_deleted_files_all", "", "deleted entries of the $MFT, then the file records left in unallocated "
+     "clusters", set_flag<&C::deleted_all>},
     {"-filter_AND_logic", "", "every given filter must match", set_flag<&C::selection, &S::and_logic>},
     {"-filter_sig", "<list>", "data signatures: mz 16bit_mz 32bit_pe 64bit_pe pe hive evt sqlite lnk", on_filter_sig},
     {"-find_objid", "<guid>", "look for this object id (not built yet)", on_find_objid},
     {"-filter_max_size", "<bytes>", "files not larger than this", on_filter_max_size},
     {"-filter_min_size", "<bytes>", "files not smaller than this", on_filter_min_size},
     {"-filter_min_ads_size", "<bytes>", "named streams at least this large", on_filter_min_ads_size},
-    {"-find_mft", "<entry>", "dump this one file record in detail (not built yet: the entry is written as the timeline)",
-     on_find_mft},
+    {"-find_mft", "<entry>", "dump this file record field by field instead of the other layouts", on_find_mft},
     {"-action_include_header_ex", "<bytes>", "report this many leading bytes of the data", on_include_header_ex},
     {"-jp", "", no_effect, ignore},
     {"-lnk", "", no_effect, ignore},

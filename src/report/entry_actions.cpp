@@ -139,7 +139,8 @@ void entry_actions::run(mft_entry_info& entry) {
     entry.actions_done = true;
     const report_options& options = context_.options;
     const header_request& header = context_.header;
-    if (options.header_wanted() && header.length) {
+    const bool dumped = options.record_dump && options.hexdump;  // the dump shows them as hex
+    if ((options.header_wanted() || dumped) && header.length) {
         for (auto& [key, row] : entry.catalogue)
             if (row.is_data && !row.is_ads) sample_stream_header(row, context_.volume, header.offset, header.length);
     }

@@ -5,6 +5,7 @@
 #include "report/l2t_writer.h"
 #include "report/path_only_writer.h"
 #include "report/per_path_writer.h"
+#include "report/record_dump_writer.h"
 #include "report/timeline_writer.h"
 
 namespace skelvar {
@@ -18,9 +19,7 @@ std::unique_ptr<layout_writer> make_writer(output_layout layout, const report_co
         case output_layout::per_path: return make_per_path_writer(context, out);
         case output_layout::path_only: return make_path_only_writer(context, out);
         case output_layout::hash_report: return make_hash_writer(context, out);
-        // The record dump is not built yet: the run says so at its start, and its
-        // entries are written as the timeline.
-        case output_layout::record_dump:
+        case output_layout::record_dump: return make_record_dump_writer(context, out);
         case output_layout::timeline_csv:
         case output_layout::timeline: break;
     }
