@@ -53,7 +53,21 @@ status mft_walk::begin() {
     count_ = src.entry_count() ? src.entry_count() : data_size / rs;
     if (src.is_extracted_file()) count_ = std::min<std::uint64_t>(count_, src.size_bytes() / rs);
     records.set_entry_count(count_);
+    learn_volume_created();
     return {};
+}
+
+// The $SI creation of $Volume, else of $MFT: times before it are flagged.
+void mft_walk::learn_volume_created() {
+    bounds_ = {0, settings_.reference_time};
+    mft_reader& records = entries_.records();
+    for (const std::uint64_t n : {std::uint64_t{3}, std::uint64_t{0}}) {
+        if (records.read_record(n, record_) != record_status::ok || !entries_.parse(record_, n, entry_)) continue;
+        if (const standard_info* si = entry_.standard(); si && si->created) {
+            bounds_.volume_created = si->created;
+            return;
+        }
+    }
 }
 
 bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry) {
@@ -72,6 +86,7 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     if (entry.is_directory()) paths_.add_directory(entry, carved);
     if (!visitor_.select(entry, pre == preselection::preselected)) return false;
     if (settings_.check_times) check_times(entry);
+    entry.time_flags = compute_time_flags(entry, bounds_);
     for (const auto& [key, fn] : entry.path_names) {
         parent_path p = paths_.resolve_parent(fn.parent_ref);
         if (p.ok) entry.resolved_paths.emplace(key, std::move(p.path));
@@ -147,6 +162,7 @@ status mft_walk::walk_unallocated() {
     if (!volume || !volume->has_reader()) return status::failure("an extracted $MFT holds no clusters to scan");
     if (status learned = records.learn_record_size(); !learned) return learned;
     paths_.clear();
+    learn_volume_created();
     cluster_bitmap bitmap;
     if (status loaded = load_cluster_bitmap(entries_, bitmap); !loaded) return loaded;
     if (volume->cluster_size() == 0) return status::failure("the volume gives no cluster size");
