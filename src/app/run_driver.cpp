@@ -180,10 +180,16 @@ int run_program(int argc, char** argv) {
             print_usage(banner_text());
             return 0;
         }
+        if (args.has_flag("-version")) {
+            std::printf("%s\n", banner_text().c_str());
+            return 0;
+        }
         header = compose_header(args.items(), filetime_now());
     }
-    std::fwrite(header.data(), 1, header.size(), stdout);
-    std::fflush(stdout);
+    // JSON lines on standard output leave no room for the banner: it goes to standard error then.
+    std::FILE* banner_out = args.has_flag("-jsonl") ? stderr : stdout;
+    std::fwrite(header.data(), 1, header.size(), banner_out);
+    std::fflush(banner_out);
 
     std::unique_ptr<mft_entries_ctx> ctx(new (std::nothrow) mft_entries_ctx());
     if (!ctx) return run_failed;
@@ -218,7 +224,7 @@ int run_program(int argc, char** argv) {
             console::message("prob opening file %s for output, aborting\n ", ctx->out_path.c_str());
             return run_failed;
         }
-        out_file << header;
+        if (!ctx->output.jsonl) out_file << header;
     }
     std::ostream& results = ctx->has_out_file ? static_cast<std::ostream&>(out_file) : std::cout;
 

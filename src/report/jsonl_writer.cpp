@@ -1,0 +1,160 @@
+#include "report/jsonl_writer.h"
+
+#include <array>
+#include <string_view>
+
+#include "ntfs/ntfs_types.h"
+#include "ntfs/time_flags.h"
+#include "report/json_text.h"
+#include "report/number_text.h"
+#include "report/result_record.h"
+
+namespace skelvar {
+
+namespace {
+
+constexpr std::array<std::string_view, 4> time_names = {"Modified", "Accessed", "MFT Changed", "Created"};
+
+class jsonl_writer final : public layout_writer {
+public:
+    jsonl_writer(const report_context& context, std::ostream& out)
+        : layout_writer(out), context_(context), opt_(context.options) {}
+
+private:
+    void write_header_line() override {}
+
+    // Which times of the line's sources have the value: the SI letters of the cell (the record's one
+    // $STANDARD_INFORMATION), then this name's own $FILE_NAME times.
+    void describe(const macb_cell& cell, const name_item& n) {
+        desc_.clear();
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (cell.letters[src_si][i] == '.') continue;
+            if (!desc_.empty()) desc_ += ", ";
+            desc_ += "$SI ";
+            desc_ += time_names[i];
+        }
+        if (!n.fn) return;
+        const std::uint64_t fn_times[4] = {n.fn->modified, n.fn->accessed, n.fn->mft_changed, n.fn->created};
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (fn_times[i] != cell.value) continue;
+            if (!desc_.empty()) desc_ += ", ";
+            desc_ += n.dos ? "$FN8.3 " : "$FN ";
+            desc_ += time_names[i];
+        }
+    }
+
+    void write_event(const macb_cell& cell, std::uint32_t index) {
+        const name_item& n = rec_.names[index];
+        describe(cell, n);
+        path_.clear();
+        append_path(n);
+        line_ += "{\"message\":\"";
+        line_ += path_;
+        line_ += ": ";
+        line_ += desc_;
+        if (deleted_) line_ += " (deleted)";
+        line_ += "\",\"datetime\":\"";
+        append_iso_date_time(cell.value, line_);
+        line_ += "\",\"timestamp_desc\":\"";
+        line_ += desc_;
+        line_ += "\",\"timestamp\":";
+        const std::int64_t us = unix_microseconds(cell.value);
+        if (us < 0) line_ += '-';
+        append_dec(line_, us < 0 ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us));
+        line_ += ",\"mft_entry\":";
+        append_dec(line_, entry_number_);
+        line_ += ",\"mft_sequence\":";
+        append_dec(line_, rec_.sequence);
+        line_ += ",\"parent_entry\":";
+        append_dec(line_, ref_entry(n.parent_ref));
+        line_ += ",\"path\":\"";
+        line_ += path_;
+        line_ += "\",\"filename\":\"";
+        append_name(n, line_);
+        line_ += '"';
+        line_ += tail_;
+    }
+
+    // The name as the volume holds it: from its $FILE_NAME, so that half a surrogate pair survives.
+    void append_name(const name_item& n, std::string& out) const {
+        if (n.fn) append_json_chars(std::u16string_view(n.fn->name), out);
+        else append_json_chars(rec_.name(n), out);
+    }
+    // The directory and the name; the stand-in "<no path>" of an entry without names stands alone.
+    void append_path(const name_item& n) {
+        const std::string_view dir = rec_.path(n);
+        append_json_chars(dir, path_);
+        if (!dir.empty() && dir.back() == '\\') append_name(n, path_);
+    }
+
+    // The fields every event of the entry shares, from "file_size" on.
+    void build_tail(const mft_entry_info& entry) {
+        tail_ = ",\"file_size\":";
+        append_dec(tail_, rec_.size);
+        tail_ += deleted_ ? ",\"deleted\":true" : ",\"deleted\":false";
+        tail_ += entry.from_unallocated ? ",\"source\":\"NTFS:UNALLOC\"" : ",\"source\":\"NTFS$MFT\"";
+        bool ads = false;
+        for (const auto& [key, row] : entry.catalogue) ads = ads || (row.is_data && row.is_ads);
+        tail_ += ads ? ",\"is_ads\":true" : ",\"is_ads\":false";
+        tail_ += ",\"time_flags\":[";
+        bool first = true;
+        for (std::size_t i = 0; i < time_flag_names.size(); ++i) {
+            if (!(entry.time_flags & (1u << i))) continue;
+            if (!first) tail_ += ',';
+            first = false;
+            tail_ += '"';
+            tail_ += time_flag_names[i];
+            tail_ += '"';
+        }
+        tail_ += "],\"type\":";
+        append_json_string(std::string_view(rec_.type_text), tail_);
+        optional_text("other_info", rec_.other_info);
+        if (wants_streams()) optional_text("stream_info", rec_.stream_info);
+        optional_text("header", rec_.header_bytes);
+        if (rec_.md5_present) optional_text("md5", rec_.md5);
+        if (rec_.sha1_present) optional_text("sha1", rec_.sha1);
+        if (rec_.sha256_present) optional_text("sha256", rec_.sha256);
+        optional_text("extracted_path", rec_.extracted_path);
+        tail_ += "}\n";
+    }
+    void optional_text(std::string_view key, std::string_view value) {
+        if (value.empty()) return;
+        tail_ += ",\"";
+        tail_ += key;
+        tail_ += "\":";
+        append_json_string(value, tail_);
+    }
+    // The stream descriptions carry what the owner, cluster and header actions found.
+    bool wants_streams() const { return opt_.owner_sid || opt_.cluster_info || opt_.header_wanted(); }
+
+    void write_entry(const mft_entry_info& entry, std::u16string_view) override {
+        fill_result_record(entry, context_, rec_, part_other_info | (wants_streams() ? part_stream_info : 0));
+        collect_names_and_times(entry, context_, rec_);
+        entry_number_ = entry.entry_number;
+        deleted_ = entry.from_unallocated || !entry.in_use();
+        build_tail(entry);
+        line_.clear();
+        for (std::size_t i = 0; i < rec_.times.size(); ++i) {
+            const macb_cell& cell = rec_.times[i];
+            if (!rec_.in_window(cell.value)) continue;
+            for (std::uint32_t n : cell.long_names) write_event(cell, n);
+            for (std::uint32_t n : cell.dos_names) write_event(cell, n);
+        }
+        out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    }
+
+    const report_context context_;  // a copy: it names the settings, it owns nothing
+    const report_options& opt_;
+    result_record rec_;
+    std::string line_, tail_, desc_, path_;  // reused from entry to entry
+    std::uint64_t entry_number_ = 0;
+    bool deleted_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<layout_writer> make_jsonl_writer(const report_context& context, std::ostream& out) {
+    return std::make_unique<jsonl_writer>(context, out);
+}
+
+}  // namespace skelvar
