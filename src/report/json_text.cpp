@@ -48,6 +48,9 @@ void put_utf8(std::uint32_t cp, std::string& out) {
 
 bool is_surrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDFFF; }
 
+// Printable ASCII other than '"' and '\\': written as it stands.
+bool plain(std::uint32_t c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
+
 constexpr std::uint64_t ticks_per_second = 10'000'000;
 constexpr std::int64_t unix_epoch_microseconds = 11'644'473'600'000'000;  // 1601 to 1970
 
@@ -62,6 +65,10 @@ void append_json_chars(std::u16string_view text, std::string& out) {
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const std::uint32_t u = text[i];
+        if (plain(u)) {
+            out += static_cast<char>(u);
+            continue;
+        }
         if (escaped(u, out)) continue;
         if (!is_surrogate(u)) {
             put_utf8(u, out);
@@ -80,6 +87,13 @@ void append_json_chars(std::string_view utf8, std::string& out) {
     const auto cont = [&](std::size_t i) { return (byte(i) & 0xC0) == 0x80; };
     std::size_t i = 0;
     while (i < n) {
+        std::size_t run = i;
+        while (run < n && plain(byte(run))) ++run;
+        if (run > i) {
+            out.append(utf8.substr(i, run - i));
+            i = run;
+            if (i == n) break;
+        }
         const std::uint32_t b = byte(i);
         if (b < 0x80) {
             if (!escaped(b, out)) out += static_cast<char>(b);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "ntfs/ntfs_types.h"
 #include "ntfs/time_flags.h"
@@ -46,10 +47,9 @@ private:
     void write_event(const macb_cell& cell, std::uint32_t index) {
         const name_item& n = rec_.names[index];
         describe(cell, n);
-        path_.clear();
-        append_path(n);
+        const std::string_view path = text(name_texts_[index].path), name = text(name_texts_[index].name);
         line_ += "{\"message\":\"";
-        line_ += path_;
+        line_ += path;
         line_ += ": ";
         line_ += desc_;
         if (deleted_) line_ += " (deleted)";
@@ -68,9 +68,9 @@ private:
         line_ += ",\"parent_entry\":";
         append_dec(line_, ref_entry(n.parent_ref));
         line_ += ",\"path\":\"";
-        line_ += path_;
+        line_ += path;
         line_ += "\",\"filename\":\"";
-        append_name(n, line_);
+        line_ += name;
         line_ += '"';
         line_ += tail_;
     }
@@ -80,12 +80,32 @@ private:
         if (n.fn) append_json_chars(std::u16string_view(n.fn->name), out);
         else append_json_chars(rec_.name(n), out);
     }
-    // The directory and the name; the stand-in "<no path>" of an entry without names stands alone.
-    void append_path(const name_item& n) {
-        const std::string_view dir = rec_.path(n);
-        append_json_chars(dir, path_);
-        if (!dir.empty() && dir.back() == '\\') append_name(n, path_);
+    // Each name's path and name as JSON text, once per entry: a name has several events.
+    // The stand-in "<no path>" of an entry without names is no directory: it stands alone.
+    void escape_names() {
+        texts_.clear();
+        name_texts_.clear();
+        for (const name_item& n : rec_.names) {
+            escaped_name e;
+            const std::string_view dir = rec_.path(n);
+            e.path.off = texts_.size();
+            append_json_chars(dir, texts_);
+            const bool in_dir = !dir.empty() && dir.back() == '\\';
+            if (in_dir) append_name(n, texts_);
+            e.path.len = texts_.size() - e.path.off;
+            e.name.off = texts_.size();
+            append_name(n, texts_);
+            e.name.len = texts_.size() - e.name.off;
+            name_texts_.push_back(e);
+        }
     }
+    struct text_span {
+        std::size_t off = 0, len = 0;
+    };
+    struct escaped_name {
+        text_span path, name;
+    };
+    std::string_view text(text_span s) const { return std::string_view(texts_).substr(s.off, s.len); }
 
     // The fields every event of the entry shares, from "file_size" on.
     void build_tail(const mft_entry_info& entry) {
@@ -133,6 +153,7 @@ private:
         entry_number_ = entry.entry_number;
         deleted_ = entry.from_unallocated || !entry.in_use();
         build_tail(entry);
+        escape_names();
         line_.clear();
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
@@ -146,7 +167,8 @@ private:
     const report_context context_;  // a copy: it names the settings, it owns nothing
     const report_options& opt_;
     result_record rec_;
-    std::string line_, tail_, desc_, path_;  // reused from entry to entry
+    std::string line_, tail_, desc_, texts_;  // reused from entry to entry
+    std::vector<escaped_name> name_texts_;
     std::uint64_t entry_number_ = 0;
     bool deleted_ = false;
 };
