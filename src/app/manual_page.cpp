@@ -101,8 +101,7 @@ constexpr const char* jsonl_paragraphs[] = {
     "name of the path is written as in the other layouts, which end it at a lone high surrogate). The results "
     "file has no header line; when the results go to standard output, the banner goes to standard error. "
     "The time window, the filters and the actions apply as in the other layouts; -csvperpath, "
-    "-filepath_only, -default_output, -hashfile and -action_copy_files given after -jsonl choose their own "
-    "layout instead.",
+    "-filepath_only, -default_output and -action_copy_files replace the layout, as they replace -csv.",
 };
 
 // What each flag means and what else makes it fire, in the order of `time_flag_names`.
