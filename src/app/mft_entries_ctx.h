@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/cmd_params.h"
 #include "ntfs/attribute_decoder.h"
@@ -16,6 +17,7 @@
 #include "select/filter_collections.h"
 #include "select/selection_settings.h"
 #include "support/diag_log.h"
+#include "support/host_files.h"
 
 namespace skelvar {
 
@@ -59,6 +61,8 @@ struct mft_entries_ctx : cmd_params {
     entry_reader entries{records, decode};
     path_resolver paths{entries};
     filter_collections filters;  // built from `selection`, completed once the source is open
+    // The files of the open source (segments and parents too): never written, replaced or removed.
+    std::vector<file_identity> evidence;
 };
 
 }  // namespace skelvar

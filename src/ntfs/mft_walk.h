@@ -18,12 +18,19 @@ struct walk_settings {
     std::u16string source_label = u"NTFS$MFT";  // copied into every entry
     std::uint64_t start = 0;                    // -mftstart
     std::uint64_t range = 0;                    // -mftrange; 0 = to the last entry
+    bool list_in_range = false;                 // the entry-list walk keeps only entries in the range
     bool show_progress = true;
     std::uint64_t progress_interval = 53;       // entries between progress lines
     bool check_times = true;
     bool record_offsets = false;                // -filerecord_offset
     bool keep_record_bytes = false;             // the record dump shows the raw record
 };
+
+// Reads record 0 of the open source: the reader learns the record size and the
+// entry count the range walk uses (the source's, else record 0's unnamed $DATA
+// size over the record size, capped by the size of an extracted file). Fails,
+// with the reason, when no source is open or record 0 cannot be used.
+status count_mft_entries(const entry_reader& entries, std::uint64_t& count);
 
 class mft_walk {
 public:
@@ -33,7 +40,8 @@ public:
     // Every entry from the start entry through the range. Fails, with the reason,
     // when no source is open or record 0 cannot be read.
     status walk_range();
-    // Only the listed entry numbers, in the order given.
+    // Only the listed entry numbers, in the order given (with `list_in_range`
+    // only those from the start entry through the range).
     status walk_list(std::span<const std::uint64_t> entries);
 
     // The per-entry pipeline; true when the entry was selected (the visitor then wrote it).
@@ -45,6 +53,7 @@ public:
 private:
     status begin();
     void report(std::uint64_t n);
+    void step(std::uint64_t n);
 
     const entry_reader& entries_;
     path_resolver& paths_;
