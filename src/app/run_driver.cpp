@@ -280,7 +280,8 @@ int run_program(int argc, char** argv) {
             console::message("prob opening file %s for output, aborting\n ", ctx->out_path.c_str());
             return run_failed;
         }
-        out_file << header;
+        // The first instance of a -cpu run appends under the header its parent wrote.
+        if (!(ctx->append && ctx->instance_index >= 0)) out_file << header;
         out_file.flush();
     }
     std::ostream& results = ctx->has_out_file ? static_cast<std::ostream&>(out_file) : std::cout;

@@ -325,7 +325,7 @@ def run(args, work, time_limit):
     env = dict(os.environ)
     limit = ["prlimit", f"--fsize={FILE_LIMIT}"] + ([] if SANITIZED else [f"--as={ADDRESS_LIMIT}"]) + ["--"]
     if SANITIZED:
-        env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":hard_rss_limit_mb=1000"
+        env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "hard_rss_limit_mb=1000"]))
     start = time.monotonic()
     proc = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", usage] + limit + [BIN] + args, stdout=out,
                             stderr=err, env=env, start_new_session=True)
