@@ -109,8 +109,14 @@ private:
     std::ostream& results_;
 };
 
-// Carving needs the clusters of a volume and is not built yet (the run said so at its start).
-void scan_unallocated(mft_entries_ctx& ctx) { ctx.walk.source_label = u"NTFS:UNALLOC"; }
+// Records left in free clusters, each marked as carved. A source without
+// clusters (an extracted $MFT) or without a readable $Bitmap says so.
+void scan_unallocated(mft_entries_ctx& ctx, mft_walk& walk) {
+    ctx.walk.source_label = u"NTFS:UNALLOC";
+    if (const status s = walk.walk_unallocated(); !s)
+        console::message("prob scanning the unallocated clusters of %s: %s, nothing carved\n",
+                         ctx.source.name().c_str(), s.reason().c_str());
+}
 
 // The $MFT walk, then the scan of unallocated clusters. The deleted-only
 // test belongs to the $MFT half: carved records are all unallocated.
@@ -123,13 +129,13 @@ void mft_then_unallocated(mft_entries_ctx& ctx, mft_walk& walk) {
     ctx.unalloc_scan = true;
     ctx.selection.and_logic = true;
     show_status(ctx, "- scanning MFT records from unallocated space");
-    scan_unallocated(ctx);
+    scan_unallocated(ctx, walk);
 }
 
 void run_walks(mft_entries_ctx& ctx, walk_plan plan, std::ostream& results) {
     const report_context context{ctx.output,  ctx.selection.window,      ctx.header,
                                  &ctx.paths,  &ctx.entries,             ctx.records.volume(),
-                                 ctx.records.is_extracted_file()};
+                                 ctx.records.is_extracted_file(), &ctx.extraction};
     report_sink sink(context, results);
     entry_selector selector(ctx.selection, ctx.filters, ctx.header, ctx.records.volume(), ctx.output.hex_numbers);
     run_visitor visitor(selector, sink, results);
@@ -152,7 +158,7 @@ void run_walks(mft_entries_ctx& ctx, walk_plan plan, std::ostream& results) {
         mft_then_unallocated(ctx, walk);
         break;
     case walk_plan::unallocated_only:
-        scan_unallocated(ctx);
+        scan_unallocated(ctx, walk);
         break;
     case walk_plan::range:
         report_walk(ctx, walk.walk_range());
@@ -258,7 +264,9 @@ int run_program(int argc, char** argv) {
     // Container libraries open segment files and parent disks of their own.
     const std::vector<evidence_file> held = held_evidence();
     if (refuse_evidence(*ctx, held)) return run_failed;
-    for (const evidence_file& e : held) ctx->evidence.push_back(e.id);
+    // The copies never write through any of them either.
+    if (ctx->extraction.copies())
+        for (const evidence_file& e : held) ctx->extraction.evidence.push_back(e.id);
     if (!ctx->diags_path.empty() && ctx->diags.write_to(ctx->diags_path)) guard.set_diags_file(ctx->diags_path);
     if (!opened) return 0;
     complete_filters(ctx->filters, ctx->entries, ctx->paths, ctx->output.hex_numbers);

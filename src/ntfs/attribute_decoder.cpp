@@ -162,6 +162,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                 if (read_file_name(value, settings.reference_time, fn)) {
                     fn.attr_id = attr.id;
                     fn.holder_entry = holder;
+                    fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
                     // Attribute ids repeat across extension records: a file with many hard
                     // links would lose names to a key already taken, so take the next free one.
                     attr_key name_key = key;
