@@ -181,7 +181,8 @@ status mft_walk::walk_unallocated() {
     const slot_scan_counts counts = scan_free_slots(
         *volume->reader(), geometry, bitmap, scan,
         [this](std::uint64_t offset, std::span<const std::uint8_t> slot) { report_carved(slot, offset); },
-        [progress, clusters](std::uint64_t c) {
+        [this, progress, clusters](std::uint64_t c) {
+            visitor_.checkpoint();
             if (progress) console::status_line("analyzing entry %llu of %llu", c, clusters);
         });
     carved_.free_clusters = counts.free_clusters;
