@@ -237,6 +237,29 @@ def boot_sector_mftfile(work):
     return ["-mftfile", save(os.path.join(work, "boot.bin"), basic_volume().img[:512])]
 
 
+def write_only_results(work):
+    """An earlier results file that cannot be read stays, with its mode, when the source is missing."""
+    results = os.path.join(work, "res.txt")
+    save(results, b"")
+    os.chmod(results, 0o200)
+    return missing_mftfile(work)
+
+
+def mode_kept(work, run):
+    if os.stat(os.path.join(work, "res.txt")).st_mode & 0o777 != 0o200:
+        raise Fail("the write-only results file was replaced")
+
+
+def dangling_results_link(work):
+    os.symlink("made by the run.txt", os.path.join(work, "res link"))
+    return missing_mftfile(work) + ["-out", os.path.join(work, "res link")]
+
+
+def link_not_followed(work, run):
+    if os.path.lexists(os.path.join(work, "made by the run.txt")):
+        raise Fail("the test-open created the target of a dangling link")
+
+
 def interrupted(work, run):
     """Killed at a progress step, the run has left every entry before it on disk, ending at a line."""
     results = os.path.join(work, "res.txt")
@@ -283,6 +306,9 @@ CASES = [
     # Never destroy a results file for nothing (the run goes on to its end with status 0 as a walk
     # failure does, or stops while reading the options).
     Case("missing_mftfile", missing_mftfile, stderr=["prob opening $MFT file ", ": No such file or directory"]),
+    Case("write_only_results_kept", write_only_results, stderr=["prob opening $MFT file "], check=mode_kept),
+    Case("dangling_results_link_not_followed", dangling_results_link, stderr=["prob opening $MFT file "],
+         check=link_not_followed),
     Case("folder_as_mftfile", folder_mftfile, stderr=[": not a regular file, nothing to report"]),
     Case("bytes_per_sector_0", sector_size_zero, stderr=["the NTFS boot sector describes no usable geometry"]),
     Case("missing_vmdk", missing_vmdk, exit=255, stderr=["no such.vmdk can't be opened"]),
