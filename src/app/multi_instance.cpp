@@ -1,5 +1,6 @@
 #include "app/multi_instance.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -29,6 +30,12 @@ struct instance_run {
     std::unique_ptr<portable_thread> thread;
 };
 
+std::uint64_t file_size(const std::string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : static_cast<std::uint64_t>(size);
+}
+
 instance_status failure(const std::string& message) {
     console::message("%s", message.c_str());
     return {false, message};
@@ -40,8 +47,8 @@ std::optional<std::uint64_t> create_target(const instance_settings& s, append_fi
         if (s.log) s.log->line("prob writing to output file: %s", s.out_path.c_str());
         return std::nullopt;
     }
-    const std::string header = merged_header(s.header_text);
-    if (header.empty() && s.log) s.log->line("banner not present");
+    const std::string header = s.header_block ? merged_header(s.header_text) : std::string();
+    if (header.empty() && s.header_block && s.log) s.log->line("banner not present");
     if (!target.write(header)) return std::nullopt;
     return header.size();
 }
@@ -82,11 +89,17 @@ instance_status run_instances(const instance_settings& s) {
 
     const std::vector<std::string> base = instance_base_args(s.args);
     const std::vector<instance_slice> slices = plan_slices(s.instances, s.mft_start, total, s.mft_range != 0);
-    // Filled before any thread starts: each worker holds a reference to its entry.
+    // Filled before any thread starts: each worker holds a reference to its entry. The first
+    // instance appends straight to the merge target after its header (a child appending writes
+    // no header block of its own), so its data, about a share of the whole, is never copied.
     std::vector<instance_run> runs(slices.size());
     for (unsigned k = 0; k < runs.size(); ++k) {
-        runs[k].file = s.separate_files ? separate_file_path(folder, s.out_path, k) : temp_file_path(folder, k);
+        const bool direct = k == 0 && !s.separate_files;
+        runs[k].file = s.separate_files ? separate_file_path(folder, s.out_path, k)
+                       : direct         ? s.out_path
+                                        : temp_file_path(folder, k);
         runs[k].argv = child_args(base, slices[k], k, runs[k].file);
+        if (direct) runs[k].argv.emplace_back("-append");
     }
     for (instance_run& run : runs) start_instance(s, run);
     console::message("%2d instances spawned\n", static_cast<int>(runs.size()));
@@ -102,8 +115,17 @@ instance_status run_instances(const instance_settings& s) {
         if (!run.outcome.started)
             console::message("prob starting instance %d: %s\n", static_cast<int>(k), run.outcome.problem.c_str());
         if (s.separate_files) continue;
+        if (k == 0) {
+            // Written in place: the data of the next ones go after what it left.
+            at = std::max(at, file_size(s.out_path));
+            have_column_line = at > header_size;
+            continue;
+        }
         // Until a file has given the column line, the next one keeps its own.
-        if (const auto data = locate_instance_data(run.file, have_column_line && s.column_line, s.log)) {
+        std::optional<instance_data> data;
+        if (s.header_block) data = locate_instance_data(run.file, have_column_line && s.column_line, s.log);
+        else data = instance_data{0, file_size(run.file)};
+        if (data) {
             have_column_line = true;
             write_ok = target.copy_at(run.file, data->start, data->length, at) && write_ok;
             at += data->length;

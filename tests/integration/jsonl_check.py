@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""-jsonl read back by Python's JSON parser: every line of the basic $MFT is one event of the timeline;
+"""-jsonl read back by Python's JSON parser: every line of the basic $MFT is one event of the timeline (and
+the same lines when three instances share the run);
 names with quotes, backslashes, control characters and half surrogate pairs read back as the volume holds
 them; the time flags fire on the stomped files of the timestomp volume and on nothing else.
 
@@ -80,7 +81,9 @@ def shown_time(iso):
 # --- the basic $MFT: one event per line of the timeline ------------------------------------------------
 mft = work / 'basic.mft'
 mft.write_bytes(gzip.decompress((data / 'basic.mft.gz').read_bytes()))
-evs = events(run('-mftfile', str(mft), '-jsonl'))
+raw = run('-mftfile', str(mft), '-jsonl')
+evs = events(raw)
+check(run('-mftfile', str(mft), '-jsonl', '-cpu', '3') == raw, 'basic: -cpu 3 merges other lines than one run')
 timeline = timeline_tuples(run('-mftfile', str(mft), '-csv', '-csv_separator', 'tab', '-base10',
                                '-timeformat', 'hh:mm:ss.xxxxxxx'))
 ours = [(e['mft_entry'], e['path'], shown_time(e['datetime'])) for e in evs]
