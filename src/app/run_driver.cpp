@@ -196,6 +196,7 @@ int run_program(int argc, char** argv) {
     // A run without a source stops here too: there is nothing to walk.
     if (rc != options_ok) return run_failed;
     warn_leftovers(args);
+    ctx->output.program_base_name = executable_base_name(args.items().empty() ? "" : args.items().front());
 
     transfer_settings(*ctx, guard);
 
