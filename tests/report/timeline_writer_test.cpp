@@ -58,19 +58,43 @@ TEST(TimelineWriter, TimeWindowDropsLinesOutsideIt) {
     EXPECT_NE(lines[1].find("|2000-01-03|00:00:00.123|si:[..c.]|"), std::string::npos);
 }
 
-TEST(TimelineWriter, UnreadableParentDropsOnlyThatName) {
+TEST(TimelineWriter, UnreadableParentIsMarkedNotDropped) {
     mft_entry_info e = file_entry(0x60);
     add_si(e, t0, t0, t0, t0);
     add_fn(e, 2, make_ref(5, 5), u"kept.txt", ns_win32, t0);
-    add_fn(e, 3, make_ref(0x77, 1), u"lost.txt", ns_win32, t0, u"");  // the walk could not resolve it
-    e.marks.matched = {"ext(txt)", "name(kept)"};
+    add_fn(e, 3, make_ref(0x77, 1), u"lost.txt", ns_win32, t0);
     layout_ctx ctx;
     csv_options(ctx);
     testing_support::mft_fixture zeros;  // parent 0x77 reads as no record
     zeros.records.attach(std::make_unique<memory_mft_source>(std::vector<std::uint8_t>(1024 * 8), 1024));
     ctx.paths = &zeros.paths;
     auto lines = body(ctx, {e});
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find(",multinames [2]; multiroots [2]; ext(txt); name(kept),kept.txt,"), std::string::npos)
-        << lines[0];
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(",kept.txt,[root]\\,"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(",lost.txt,[root]\\<path corrupted>\\,"), std::string::npos) << lines[1];
+}
+
+// Two hard links whose $FILE_NAME times differ: each line carries its own name's letters.
+TEST(TimelineWriter, HardLinksKeepTheirOwnFnLetters) {
+    mft_entry_info e = file_entry(0x4e);
+    add_si(e, t0, t1, t2, t0);
+    file_name_info& a = e.file_names[add_fn(e, 2, make_ref(5, 5), u"orig.txt", ns_win32, t0)];
+    file_name_info& b = e.file_names[add_fn(e, 3, make_ref(5, 5), u"hardlink.txt", ns_win32, t0)];
+    a.modified = a.mft_changed = t1;
+    b.accessed = t2;
+    layout_ctx ctx;
+    no_whitespace(ctx);
+    std::vector<std::string> got;
+    for (const std::string& l : body(ctx, {e})) {
+        const auto cells = *read_cells(l, "|", false);
+        got.push_back(cells[7] + " " + cells[9] + " " + cells[11]);
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{
+                       "2000-01-01 si:[.a.b]; fn:[.a.b] orig.txt",
+                       "2000-01-01 si:[.a.b]; fn:[m.cb] hardlink.txt",
+                       "2000-01-02 si:[m...]; fn:[m.c.] orig.txt",
+                       "2000-01-02 si:[m...] hardlink.txt",
+                       "2000-01-03 si:[..c.] orig.txt",
+                       "2000-01-03 si:[..c.]; fn:[.a..] hardlink.txt",
+                   }));
 }
