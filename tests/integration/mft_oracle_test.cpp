@@ -328,19 +328,21 @@ TEST_F(BasicVolume, HardLinksCarryTheirOwnFnLettersAsIstatShows) {
     EXPECT_GE(checked, 2);
 }
 
-// A zeroed directory record (dir1, entry 64) loses no file below it: each name is written under
-// "<path corrupted>" with the part of its path that is left, and the same with filters that keep
-// the walk from meeting its directories.
+// Zeroed directory records (dir1, entry 64; the deleted deleted_dir, 187) lose no file below them:
+// each name is written under "<path corrupted>" with the part of its path that is left, and the
+// same with filters that keep the walk from meeting its directories.
 TEST_F(BasicVolume, FilesBelowAZeroedDirectoryKeepTheirNames) {
     const fs::path dir = scratch_dir("oracle-zeroed");
     const fs::path mft = dir / "zeroed.mft";
     fs::copy_file(*mft_, mft);
-    run_shell("dd if=/dev/zero of='" + mft.string() + "' bs=1024 seek=64 count=1 conv=notrunc 2>/dev/null");
+    for (const char* entry : {"64", "187"})  // dir1 and the deleted deleted_dir
+        run_shell("dd if=/dev/zero of='" + mft.string() + "' bs=1024 seek=" + entry + " count=1 conv=notrunc 2>/dev/null");
     std::map<std::uint64_t, std::string> want;  // entry -> path and name
     for (const auto& t : *tsk_)
         if (t.path.starts_with("dir1/") && t.entry != 78)
             want[t.entry] = "[root]\\<path corrupted>\\" + skelvar_key(t).dir.substr(12) + skelvar_key(t).name;
     ASSERT_EQ(want.size(), 5u);
+    want[188] = "[root]\\<path corrupted>\\child.txt";
     auto rows_of = [&](std::vector<std::string> extra) {
         extra.insert(extra.begin(), {"-csv", "-base10"});
         const auto run = run_on_mft(mft, extra, "oracle-zeroed-run");
@@ -357,7 +359,8 @@ TEST_F(BasicVolume, FilesBelowAZeroedDirectoryKeepTheirNames) {
     }
     // Filters that skip the directories before they are parsed.
     EXPECT_EQ(rows_of({"-filter_inode", "68 | 69"}), (decltype(all){{68, all.at(68)}, {69, all.at(69)}}));
-    EXPECT_EQ(rows_of({"-filter_ext", "txt"}), (decltype(all){{68, all.at(68)}, {69, all.at(69)}}));
+    EXPECT_EQ(rows_of({"-filter_ext", "txt"}), (decltype(all){{68, all.at(68)}, {69, all.at(69)}, {188, all.at(188)}}));
+    EXPECT_EQ(rows_of({"-filter_deleted_files"}), (decltype(all){{188, all.at(188)}}));
     fs::remove_all(dir);
 }
 
