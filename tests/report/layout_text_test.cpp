@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "report/body_writer.h"
+#include "report/hash_writer.h"
 #include "report/l2t_writer.h"
 #include "report/per_path_writer.h"
 #include "report/timeline_writer.h"
@@ -47,6 +48,7 @@ TEST(LayoutText, CraftedNamesForgeNoLinesOrCells) {
         {"csvl2t", l2t, make_l2t_writer, ",", true, ""},
         {"csvperpath", per_path, make_per_path_writer, "|", true, "name"},
         {"bodyfile", body_file, make_body_writer, "|", false, ""},
+        {"hash report", csv, make_hash_writer, ",", true, "filename"},
     };
     const std::u16string names[] = {u"plain.txt", u"\"lead.txt", u"mid\"dle\".txt", u"two\r\nlines\n\r.txt",
                                     u"cr\rlf\n.txt", u"pipe|comma,.txt"};
