@@ -73,28 +73,3 @@ TEST(TimelineWriter, UnreadableParentIsMarkedNotDropped) {
     EXPECT_NE(lines[0].find(",kept.txt,[root]\\,"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(",lost.txt,[root]\\<path corrupted>\\,"), std::string::npos) << lines[1];
 }
-
-// Two hard links whose $FILE_NAME times differ: each line carries its own name's letters.
-TEST(TimelineWriter, HardLinksKeepTheirOwnFnLetters) {
-    mft_entry_info e = file_entry(0x4e);
-    add_si(e, t0, t1, t2, t0);
-    file_name_info& a = e.file_names[add_fn(e, 2, make_ref(5, 5), u"orig.txt", ns_win32, t0)];
-    file_name_info& b = e.file_names[add_fn(e, 3, make_ref(5, 5), u"hardlink.txt", ns_win32, t0)];
-    a.modified = a.mft_changed = t1;
-    b.accessed = t2;
-    layout_ctx ctx;
-    no_whitespace(ctx);
-    std::vector<std::string> got;
-    for (const std::string& l : body(ctx, {e})) {
-        const auto cells = *read_cells(l, "|", false);
-        got.push_back(cells[7] + " " + cells[9] + " " + cells[11]);
-    }
-    EXPECT_EQ(got, (std::vector<std::string>{
-                       "2000-01-01 si:[.a.b]; fn:[.a.b] orig.txt",
-                       "2000-01-01 si:[.a.b]; fn:[m.cb] hardlink.txt",
-                       "2000-01-02 si:[m...]; fn:[m.c.] orig.txt",
-                       "2000-01-02 si:[m...] hardlink.txt",
-                       "2000-01-03 si:[..c.] orig.txt",
-                       "2000-01-03 si:[..c.]; fn:[.a..] hardlink.txt",
-                   }));
-}
