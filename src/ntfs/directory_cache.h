@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,10 @@ struct directory_node {
 
 // Nodes by entry number: a dense table answers a lookup in one or two memory
 // accesses. The $MFT's own record of a number is its first node; directories
-// carved from unallocated space under the same number chain behind it. Nodes
-// never move, so pointers to them stay valid until `clear`.
+// carved from unallocated space under the same number chain behind it. The
+// table grows at most twofold past what it holds: an entry number far beyond
+// (a carved record names any number) goes to a sparse map. Nodes never move,
+// so pointers to them stay valid until `clear`.
 class directory_cache {
 public:
     // The node of the $MFT's record `entry`, or null when it was not read yet.
@@ -66,7 +69,11 @@ private:
         directory_node node;
         std::uint32_t next = 0;  // 1 + index of the next node of the same entry; 0 = none
     };
+    std::uint32_t head(std::uint64_t entry) const;
+    std::uint32_t& first_of(std::uint64_t entry);
+
     std::vector<std::uint32_t> first_;  // by entry number: 1 + index of its first node; 0 = none
+    std::map<std::uint64_t, std::uint32_t> far_first_;  // the same for entry numbers past the table
     std::deque<slot> nodes_;
 };
 

@@ -64,8 +64,6 @@ std::uint64_t source_entries(const mft_reader& records) {
 void path_resolver::add_directory(const mft_entry_info& entry) {
     if (!entry.is_directory()) return;
     const std::uint64_t n = entry.entry_number;
-    // A carved record may claim any number: only those the table can hold are kept.
-    if (n >= cache_.table_size() && n >= source_entries(entries_.records())) return;
     if (!entry.from_unallocated && cache_.primary(n)) return;
     cache_.insert(node_of(entry, entry.from_unallocated));
 }

@@ -96,6 +96,12 @@ TEST(PathResolution, BrokenChainsAreMarked) {
     for (int round = 0; round < 2; ++round)
         for (const auto& [ref, want] : cases)
             EXPECT_EQ(path_of(ctx, ref), want) << std::hex << ref << " round " << round;
+    // A carved directory may claim a number far past the $MFT: it is kept all the same.
+    mft_entry_info carved = ctx.parse(10);
+    carved.entry_number = 1'000'000'000;
+    carved.from_unallocated = true;
+    ctx.paths.add_directory(carved);
+    EXPECT_EQ(path_of(ctx, make_ref(1'000'000'000, 7)), u"[root]\\deleted\\");
 }
 
 // The rows of every file are the same whatever the walk met before it: the range walk,
