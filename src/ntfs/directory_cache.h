@@ -35,6 +35,7 @@ struct directory_node {
     enum class climb : std::uint8_t { unknown, climbing, done };
     climb state = climb::unknown;
     bool broken_top = false;
+    bool cut = false;  // past the depth or length cap: the directories below are cut here too
     directory_node* up = nullptr;
     std::uint32_t depth = 0;
     std::uint32_t units = 0;  // UTF-16 length of the segments with their separators

@@ -134,6 +134,7 @@ void path_resolver::settle(directory_node& start) {
             n.state = directory_node::climb::done;
             n.depth = fits ? static_cast<std::uint32_t>(length) : 1;
             n.units = fits ? static_cast<std::uint32_t>(units) : segment_units(n);
+            n.cut = !fits;
             if (!fits) n.up = nullptr;
         }
         above = climb_[loop_from];
@@ -143,14 +144,17 @@ void path_resolver::settle(directory_node& start) {
         directory_node& n = *climb_[i];
         directory_node* over = i + 1 < end ? climb_[i + 1] : above;
         const std::uint32_t seg = segment_units(n);
-        if (over && over->depth < max_path_depth && over->units + seg <= max_path_units) {
+        if (over && !over->cut && over->depth < max_path_depth && over->units + seg <= max_path_units) {
             n.up = over;
             n.depth = over->depth + 1;
             n.units = over->units + seg;
             n.broken_top = over->broken_top;
         } else {
-            // Top of its chain: the root, a break, or the cut of a chain too deep.
+            // Top of its chain: the root, a break, or past the cut of a chain too deep or long,
+            // where each directory shows itself alone, so that hostile chains cannot make every
+            // row tens of thousands of units long.
             n.up = nullptr;
+            n.cut = over != nullptr;
             n.depth = 1;
             n.units = seg;
             n.broken_top = over != nullptr || broken;

@@ -14,8 +14,9 @@ namespace skelvar {
 
 class entry_reader;
 
-// Deeper or longer chains are cut there and marked corrupted: no NTFS path
-// holds more than 32,767 UTF-16 units, so none has more levels than half that.
+// Deeper or longer chains are cut there: no NTFS path holds more than 32,767
+// UTF-16 units, so none has more levels than half that. Every directory past
+// the cut reads "[root]\<path corrupted>\" and its own name.
 constexpr std::uint32_t max_path_units = 32767;
 constexpr std::uint32_t max_path_depth = 16384;
 
