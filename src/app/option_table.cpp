@@ -244,7 +244,7 @@ constexpr option_desc generic_rows[] = {
     {"-diags", "<file>", "write diagnostics to this file (elapsed time appended at exit)", on_diags},
     {"-csv", "", "CSV layout: comma separator, cells not padded", on_csv},
     {"-csvl2t", "", "log2timeline CSV layout", on_csvl2t},
-    {"-bodyfile", "", "body-file layout (\"|\" separated, times in seconds since 1970)", on_bodyfile},
+    {"-bodyfile", "", "body-file layout (\"|\" separated, times in seconds since 1970; a line per named stream too)", on_bodyfile},
     {"-jsonl", "", "JSON lines: one object per distinct time and name of an entry, as Timesketch imports "
      "them; no header line (see JSON LINES)", set_flag<&C::output, &R::jsonl>},
     {"-hostname", "<name>", "host name written into the output", set_text<&C::output, &R::hostname>},
@@ -263,7 +263,7 @@ constexpr option_desc generic_rows[] = {
     {"-quiet", "", "no progress display", on_quiet},
     {"-signal", "<name>", "post this named semaphore when the run ends", set_text<&C::signal_name>},
     {"-username", "<name>", "user name written into the log2timeline layout", set_text<&C::output, &R::username>},
-    {"-enable_quoted_csv_fields", "", "write text cells in double quotes", on_quoted_fields},
+    {"-enable_quoted_csv_fields", "", "write every text cell in double quotes (a cell holding one is quoted anyway)", on_quoted_fields},
     {"-append", "", "append to an existing results file", set_flag<&C::append>},
     {"-fragment_files", "", "same as -separate_files", set_flag<&C::separate_files>},
     {"-csvgen", "", no_effect, ignore},

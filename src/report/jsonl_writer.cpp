@@ -24,29 +24,26 @@ public:
 private:
     void write_header_line() override {}
 
-    // Which times of the line's sources have the value: the SI letters of the cell (the record's one
-    // $STANDARD_INFORMATION), then this name's own $FILE_NAME times.
-    void describe(const macb_cell& cell, const name_item& n) {
+    // Which times have the value: the cell's $STANDARD_INFORMATION letters, then the name's own
+    // $FILE_NAME letters.
+    void describe(const macb_cell& cell, const cell_name& name, bool dos) {
         desc_.clear();
+        describe_letters(cell.si, "$SI ");
+        describe_letters(name.letters, dos ? "$FN8.3 " : "$FN ");
+    }
+    void describe_letters(const macb_letters& letters, std::string_view source) {
         for (std::size_t i = 0; i < 4; ++i) {
-            if (cell.letters[src_si][i] == '.') continue;
+            if (letters[i] == '.') continue;
             if (!desc_.empty()) desc_ += ", ";
-            desc_ += "$SI ";
-            desc_ += time_names[i];
-        }
-        if (!n.fn) return;
-        const std::uint64_t fn_times[4] = {n.fn->modified, n.fn->accessed, n.fn->mft_changed, n.fn->created};
-        for (std::size_t i = 0; i < 4; ++i) {
-            if (fn_times[i] != cell.value) continue;
-            if (!desc_.empty()) desc_ += ", ";
-            desc_ += n.dos ? "$FN8.3 " : "$FN ";
+            desc_ += source;
             desc_ += time_names[i];
         }
     }
 
-    void write_event(const macb_cell& cell, std::uint32_t index) {
+    void write_event(const macb_cell& cell, const cell_name& named, bool dos) {
+        const std::uint32_t index = named.name;
         const name_item& n = rec_.names[index];
-        describe(cell, n);
+        describe(cell, named, dos);
         const std::string_view path = text(name_texts_[index].path), name = text(name_texts_[index].name);
         line_ += "{\"message\":\"";
         line_ += path;
@@ -158,8 +155,8 @@ private:
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
-            for (std::uint32_t n : cell.long_names) write_event(cell, n);
-            for (std::uint32_t n : cell.dos_names) write_event(cell, n);
+            for (const cell_name& n : cell.long_names) write_event(cell, n, false);
+            for (const cell_name& n : cell.dos_names) write_event(cell, n, true);
         }
         out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     }
