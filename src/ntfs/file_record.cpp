@@ -5,12 +5,12 @@
 
 namespace skelvar {
 
-record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t stride, std::uint32_t* torn_sectors) {
+record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors) {
     const file_record_header h = read_record_header(kavo::binary_data(record));
     if (h.signature == record_signature::baad) return record_status::bad;
     if (h.signature == record_signature::file ? !h.valid_file() : h.signature != record_signature::indx)
         return record_status::unreadable;
-    if (stride == 0) return record_status::ok;
+    constexpr std::size_t stride = fixup_stride;
     kavo::binary_data rec(record);
     const std::size_t usa = h.usa_offset;
     const std::size_t strides = record.size() / stride;
@@ -26,7 +26,7 @@ record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t s
         record[tail + 1] = hi;
     }
     if (torn_sectors) *torn_sectors = torn;
-    return record_status::ok;
+    return h.signature == record_signature::indx ? record_status::index_block : record_status::ok;
 }
 
 }  // namespace skelvar

@@ -6,15 +6,17 @@
 
 namespace skelvar {
 
-enum class record_status { unreadable, ok, bad };
+enum class record_status { unreadable, ok, bad, index_block };
 
-// Validates a record in place and applies its fixups with the given stride.
-// "FILE" (usa offset 0x30, count <= 9, first attribute <= 0x48) and "INDX"
-// are accepted; "BAAD" returns `bad` untouched; anything else `unreadable`.
+// The update sequence protects every 512 bytes of a record, whatever the sector size.
+constexpr std::uint32_t fixup_stride = 512;
+
+// Validates a record in place and applies its fixups. A valid FILE header
+// (either layout) gives `ok`, an "INDX" block `index_block` (both fixed up);
+// "BAAD" returns `bad` untouched; anything else `unreadable`.
 // The sector tails are not compared before they are replaced: a torn record is
 // used as it stands, and `torn_sectors` (when given) counts the tails that did
 // not hold the update sequence number.
-record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t stride,
-                                 std::uint32_t* torn_sectors = nullptr);
+record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors = nullptr);
 
 }  // namespace skelvar

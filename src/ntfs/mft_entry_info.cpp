@@ -30,6 +30,8 @@ void mft_entry_info::clear() {
     owner_sid.clear();
     from_unallocated = false;
     source_offset = 0;
+    runs_held = 0;
+    partial_rows = false;
 }
 
 }  // namespace skelvar

@@ -81,12 +81,17 @@ status mft_walk::walk_range() {
     log.line("range of inodes to analyze: %llu -> %llu", static_cast<ull>(start), static_cast<ull>(end));
     const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
     const bool logging = log.active();
+    // Past the last byte of the source no further entry can be read.
+    const std::uint64_t source_entries = records.source()->size_bytes() / records.record_size();
     for (std::uint64_t n = start; n < end; ++n) {
         if (logging) log.text("-------------------------------");
         if (settings_.show_progress && n % interval == 0)
             console::status_line("analyzing entry %llu of %llu", n, count_);
         const record_status s = records.read_record(n, record_);
-        if (s == record_status::unreadable) continue;
+        if (s == record_status::unreadable) {
+            if (n >= source_entries && n >= count_) break;
+            continue;
+        }
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
         report(n);
     }

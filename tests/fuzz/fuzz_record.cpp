@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t n = 0; n < records_in; ++n) {
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(n * rec_size), rec_size, record.begin());
         decode_runs_of_attributes(record);
-        if (skelvar::validate_and_fixup(record, 512) == skelvar::record_status::unreadable) continue;
+        if (skelvar::validate_and_fixup(record) == skelvar::record_status::unreadable) continue;
         decode_runs_of_attributes(record);
         walk.process(record, n, entry);
         for (const auto& [key, name] : entry.file_names) (void)paths.resolve_parent(name.parent_ref);
