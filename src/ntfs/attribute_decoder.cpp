@@ -101,10 +101,25 @@ void keep_value(catalogue_row& row, const attr_header& h) {
     row.value.assign(v.begin(), v.end());
 }
 
+bool same_attribute(const catalogue_row& row, const attr_header& h) {
+    return row.type == h.a.type && row.name == h.name;
+}
+
+// Attribute ids restart in every extension record: a new row whose key another
+// attribute holds takes the next free id. Rows are capped, so the search is bounded.
+attr_key row_key(const mft_entry_info& entry, attr_key key, const attr_header& h) {
+    auto it = entry.catalogue.find(key);
+    if (it == entry.catalogue.end() || same_attribute(it->second, h)) return key;
+    for (std::size_t steps = 0; entry.catalogue.count(key) && steps <= entry.catalogue.size(); ++steps)
+        key = make_attr_key(0, static_cast<std::uint16_t>(key_id(key) + 1)) | key_type(key);
+    return key;
+}
+
 // The row a further piece of a non-resident attribute continues: the one under
 // its own key, else (with `search`) the non-resident row of the same type and name.
 catalogue_row* piece_row(mft_entry_info& entry, attr_key key, const attr_header& h, bool search) {
-    if (auto it = entry.catalogue.find(key); it != entry.catalogue.end()) return &it->second;
+    if (auto it = entry.catalogue.find(key); it != entry.catalogue.end() && same_attribute(it->second, h))
+        return &it->second;
     if (!search) return nullptr;
     for (auto& [k, row] : entry.catalogue)
         if (row.non_resident && row.type == h.a.type && row.name == h.name) return &row;
@@ -138,10 +153,11 @@ bool continues(const mft_entry_info& entry, const attribute_view& a) { return a.
 // anything else gets a row of its own.
 void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, std::string_view label,
                    bool keep_content, std::uint64_t holder) {
+    if (entry.catalogue.size() >= max_rows_per_entry) return;
     if (!h.a.non_resident && keep_content) {
         catalogue_row row = make_row(entry, h, label, holder);
         keep_value(row, h);
-        entry.catalogue.insert_or_assign(key, std::move(row));
+        entry.catalogue.insert_or_assign(row_key(entry, key, h), std::move(row));
         return;
     }
     if (h.a.non_resident) {
@@ -149,10 +165,9 @@ void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, st
             merge_piece(entry, *row, h);
             return;
         }
-    } else if (entry.catalogue.count(key)) {
-        return;
     }
-    entry.catalogue.emplace(key, make_row(entry, h, label, holder));
+    key = row_key(entry, key, h);
+    if (!entry.catalogue.count(key)) entry.catalogue.emplace(key, make_row(entry, h, label, holder));
 }
 
 void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_key key, const attr_header& h,
@@ -168,6 +183,7 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
             return;
         }
     }
+    if (entry.catalogue.size() >= max_rows_per_entry) return;
     catalogue_row row =
         make_row(entry, h, named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
     row.is_data = true;
@@ -177,7 +193,7 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
         auto v = h.a.value.span();
         entry.zone_texts.emplace_back(v.begin(), v.end());
     }
-    entry.catalogue.insert_or_assign(key, std::move(row));
+    entry.catalogue.insert_or_assign(row_key(entry, key, h), std::move(row));
 }
 
 }  // namespace

@@ -22,8 +22,10 @@ namespace skelvar {
 
 // Bounds on what one entry gathers from its records, so that a hostile
 // attribute list cannot grow it without end: NTFS allows 1024 hard links (and
-// a DOS name beside one of them), and no real file has a million fragments.
+// a DOS name beside one of them), no real file has thousands of streams or a
+// million fragments.
 constexpr std::size_t max_names_per_entry = 4096;
+constexpr std::size_t max_rows_per_entry = 4096;
 constexpr std::size_t max_runs_per_entry = 1u << 20;
 
 struct index_root_info {

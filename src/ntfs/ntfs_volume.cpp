@@ -313,13 +313,15 @@ void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
         std::vector<std::pair<std::uint64_t, std::uint16_t>> later;
         std::uint64_t loaded = ~0ull;
         bool ok = false, added = false;
-        for (const auto& [target, id] : wanted) {
+        for (const auto& link : wanted) {
+            const std::uint64_t target = link.first;
+            const std::uint16_t id = link.second;  // a plain local: structured bindings are not captured everywhere
             if (target != loaded) {
                 loaded = target;
                 ok = read_record(target, ext) && read_record_header(kavo::binary_data(ext)).extends(0, base);
             }
             if (!ok) {
-                later.emplace_back(target, id);
+                later.push_back(link);
                 continue;
             }
             for_each_attribute(kavo::binary_data(ext), [&](const attribute_view& attr) {
