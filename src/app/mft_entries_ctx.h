@@ -13,6 +13,7 @@
 #include "ntfs/path_resolver.h"
 #include "ntfs/source_opening.h"
 #include "ntfs/stream_head.h"
+#include "report/extraction_settings.h"
 #include "select/filter_collections.h"
 #include "select/selection_settings.h"
 #include "support/diag_log.h"
@@ -22,18 +23,7 @@ namespace skelvar {
 // Option values whose work is not built yet: stored as parsed and validated,
 // so the subsystems that come can read them. The run says they are not built.
 struct pending_options {
-    // -action_copy_files
-    std::string copy_dir;
-    bool copy_raw = false;            // -raw: slack included, sparse runs skipped
-    bool skip_sparse = false;         // -skip_sparse_clusters
-    bool use_orig_ext = false;
-    bool copy_all_streams = false;    // -all
-    bool copy_named_streams = false;  // -named_data
-    // the unallocated-cluster scan
-    std::uint64_t scan_start = 0;     // -scanstart / -scansize: window of the scan
-    std::uint64_t scan_size = 0;
-    // record dump and lookups
-    bool hexdump = false;
+    // lookups
     bool find_objid_given = false;
     std::uint8_t find_objid[16] = {};  // -find_objid, GUID bytes in on-disk order
 };
@@ -46,6 +36,7 @@ struct mft_entries_ctx : cmd_params {
     walk_settings walk;
     selection_settings selection;
     header_request header;  // leading bytes of the data streams (actions, signatures, record dump)
+    extraction_settings extraction;  // copies of the data streams and the bytes digests are taken over
     pending_options pending;
 
     // Walks besides the $MFT range walk.

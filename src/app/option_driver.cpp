@@ -10,6 +10,7 @@
 #include "report/date_time.h"
 #include "support/admin_rights.h"
 #include "support/console.h"
+#include "support/host_files.h"
 #include "volume/volume_detection.h"
 
 namespace skelvar {
@@ -38,6 +39,17 @@ bool readable(const std::string& path) {
 
 bool live_source(const source_settings& s) { return s.drive_number >= 0 || !s.volume_path.empty(); }
 
+// The files the evidence is read from: the copies never remove or write through them.
+std::vector<file_identity> evidence_files(const source_settings& s) {
+    std::vector<std::string> paths = s.vmdk_paths;
+    for (const std::string* p : {&s.mftfile_path, &s.image_path, &s.volume_path, &s.mounted_vmdk_path})
+        if (!p->empty()) paths.push_back(*p);
+    std::vector<file_identity> ids;
+    for (const std::string& p : paths)
+        if (auto id = host_file_identity(p)) ids.push_back(*id);
+    return ids;
+}
+
 // Settings one layer derives from options that belong to another.
 void derive_layer_settings(mft_entries_ctx& ctx) {
     const report_options& o = ctx.output;
@@ -48,6 +60,14 @@ void derive_layer_settings(mft_entries_ctx& ctx) {
     ctx.walk.progress_interval = ctx.header.wanted ? 13 : 53;
     ctx.walk.record_offsets = o.filerecord_offset;
     ctx.walk.keep_record_bytes = o.record_dump;
+    extraction_settings& x = ctx.extraction;
+    x.show_progress = ctx.show_progress;
+    if (ctx.instance_index >= 0) {
+        char prefix[20];
+        std::snprintf(prefix, sizeof prefix, "%llx", static_cast<unsigned long long>(ctx.instance_index));
+        x.temp_prefix = prefix;
+    }
+    if (x.copies()) x.evidence = evidence_files(ctx.source);
 }
 
 }  // namespace

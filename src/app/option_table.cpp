@@ -90,6 +90,8 @@ using C = mft_entries_ctx;
 using R = report_options;
 using S = selection_settings;
 using P = pending_options;
+using X = extraction_settings;
+using B = stream_bytes_options;
 using O = source_settings;
 
 // Options accepted for command-line compatibility with no effect of their own.
@@ -136,11 +138,11 @@ int on_cpuinst(option_state& s, const std::string& v) {
 
 constexpr option_desc driver_rows[] = {
     {"-script", "<file>", "read further options from this file (appended after the command line)", on_script},
-    {"-hashfile", "<list>", "hash report of md5, sha1 and/or sha256, \"|\" separated (not built yet)", on_hashfile},
-    {"-md5", "", "compute the MD5 of each unnamed data stream (not built yet)", set_flag<&C::output, &R::md5>},
-    {"-sha1", "", "compute the SHA-1 of each unnamed data stream (not built yet)", set_flag<&C::output, &R::sha1>},
-    {"-sha256", "", "compute the SHA-256 of each unnamed data stream (not built yet)",
-     set_flag<&C::output, &R::sha256>},
+    {"-hashfile", "<list>", "hash report: the md5, sha1 and/or sha256 of each file's unnamed data stream, one "
+     "\"|\" separated line per file (\"no data\" where a digest cannot be taken)", on_hashfile},
+    {"-md5", "", "add the MD5 of each unnamed data stream to the report", set_flag<&C::output, &R::md5>},
+    {"-sha1", "", "add the SHA-1 of each unnamed data stream to the report", set_flag<&C::output, &R::sha1>},
+    {"-sha256", "", "add the SHA-256 of each unnamed data stream to the report", set_flag<&C::output, &R::sha256>},
     {"-outfile", "<file>", "same as -out", on_out},
     {"-out", "<file>", "write the results to this file instead of standard output", on_out},
     {"-cpuinst", "<index>", "instance number of a child of a -cpu run", on_cpuinst},
@@ -316,8 +318,8 @@ SKELVAR_NUMBER_HANDLER(on_mftrange, "-mftrange", walk.range)
 SKELVAR_NUMBER_HANDLER(on_filter_max_size, "-filter_max_size", selection.max_size)
 SKELVAR_NUMBER_HANDLER(on_filter_min_size, "-filter_min_size", selection.min_size)
 SKELVAR_NUMBER_HANDLER(on_filter_min_ads_size, "-filter_min_ads_size", selection.min_ads_size)
-SKELVAR_NUMBER_HANDLER(on_scanstart, "-scanstart", pending.scan_start)
-SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", pending.scan_size)
+SKELVAR_NUMBER_HANDLER(on_scanstart, "-scanstart", walk.scan_start)
+SKELVAR_NUMBER_HANDLER(on_scansize, "-scansize", walk.scan_size)
 
 int on_partition(option_state& s, const std::string& v) {
     auto path = drive_letter_path(v);
@@ -340,8 +342,19 @@ int on_vss(option_state& s, const std::string& v) {
 }
 
 int on_raw(option_state& s, const std::string&) {
-    s.ctx.pending.copy_raw = true;
-    s.ctx.pending.skip_sparse = true;
+    s.ctx.extraction.bytes.raw = true;
+    s.ctx.extraction.bytes.skip_sparse = true;
+    return 0;
+}
+
+// -all wins over -named_data whatever their order.
+int on_all_streams(option_state& s, const std::string&) {
+    s.ctx.extraction.streams = stream_choice::all;
+    return 0;
+}
+
+int on_named_streams(option_state& s, const std::string&) {
+    if (s.ctx.extraction.streams != stream_choice::all) s.ctx.extraction.streams = stream_choice::named;
     return 0;
 }
 
@@ -371,7 +384,7 @@ int on_copy_files(option_state& s, const std::string& v) {
         message("prob creating results directory, %s\n", v.c_str());
         return fail;
     }
-    s.ctx.pending.copy_dir = dir.string();
+    s.ctx.extraction.folder = dir.string();
     o.files_copied = true;
     return 0;
 }
@@ -496,14 +509,18 @@ constexpr option_desc main_rows[] = {
     {"-mftfile", "<file>", "source: an extracted $MFT file", set_text<&C::source, &O::mftfile_path>},
     {"-vss", "<number>", "source: a volume shadow copy by number (Windows only; elsewhere the run says \"prob "
      "opening the source, nothing to report\")", on_vss},
-    {"-raw", "", "copies include slack; sparse clusters are skipped", on_raw},
-    {"-skip_sparse_clusters", "", "copies leave sparse clusters out", set_flag<&C::pending, &P::skip_sparse>},
+    {"-raw", "", "copies and digests take the allocated size (slack included) and compressed clusters as "
+     "stored, and leave sparse clusters out", on_raw},
+    {"-skip_sparse_clusters", "", "copies and digests leave sparse clusters out (zeros otherwise)",
+     set_flag<&C::extraction, &X::bytes, &B::skip_sparse>},
     {"-regen_mft", "", "rebuild the $MFT by scanning the volume for file records", set_flag<&C::source, &O::regen_mft>},
     {"-filter_deleted_files", "", "only deleted entries of the $MFT", on_filter_deleted_files},
-    {"-use_orig_ext", "", "copies keep their own extension (no .bin)", set_flag<&C::pending, &P::use_orig_ext>},
-    {"-action_copy_files", "<dir>", "copy the selected files into this folder (not built yet)", on_copy_files},
-    {"-all", "", "with -action_copy_files: copy every data stream", set_flag<&C::pending, &P::copy_all_streams>},
-    {"-named_data", "", "with -action_copy_files: copy the named streams", set_flag<&C::pending, &P::copy_named_streams>},
+    {"-use_orig_ext", "", "copies keep their own extension (no .bin)", set_flag<&C::extraction, &X::use_orig_ext>},
+    {"-action_copy_files", "<dir>", "copy the data of the selected files into this folder (created when "
+     "missing) and report them one \",\" separated row per path, with the path of each copy; see COPIED FILES AND DIGESTS",
+     on_copy_files},
+    {"-all", "", "with -action_copy_files: copy every data stream", on_all_streams},
+    {"-named_data", "", "with -action_copy_files: copy the named streams", on_named_streams},
     {"-normal_data", "", "with -action_copy_files: copy the unnamed stream (the default)", ignore},
     {"-filter_start_time", "<date time>", "lower time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_start_time},
     {"-filter_stop_time", "<date time>", "upper time limit, \"mm/dd/yyyy hh:mm:ss\" UTC", on_filter_stop_time},
@@ -518,7 +535,8 @@ constexpr option_desc main_rows[] = {
     {"-action_include_header", "", "report the first 0x20 bytes of the data", on_include_header},
     {"-action_find_strings_in_hdr", "", "report strings found in the first 0x100 bytes", on_find_strings},
     {"-action_include_clusterinfo", "", "report the cluster runs of each stream", set_flag<&C::output, &R::cluster_info>},
-    {"-hexdump", "", "hex dump in the record dump of -find_mft (not built yet)", set_flag<&C::pending, &P::hexdump>},
+    {"-hexdump", "", "with -find_mft: the record's bytes and the leading bytes of its data as hex dumps",
+     set_flag<&C::output, &R::hexdump>},
     {"-filter_file", "<list>", "these files, by path", add_list<&C::selection, &S::files>},
     {"-filter_dir_recurse", "<list>", "files in these folders and below", add_list<&C::selection, &S::dir_trees>},
     {"-filter_dir", "<list>", "files in these folders", add_list<&C::selection, &S::dirs>},
@@ -526,21 +544,21 @@ constexpr option_desc main_rows[] = {
     {"-filter_inode", "<list>", "these entry numbers", on_filter_inode},
     {"-filerecord_offset", "", "report the byte offset of each file record", set_flag<&C::output, &R::filerecord_offset>},
     {"-filter_pattern", "<list>", "pattern filter values (stored, matched by no test yet)", on_filter_pattern},
-    {"-scanstart", "<bytes>", "start of the unallocated-space scan (not built yet)", on_scanstart},
-    {"-scansize", "<bytes>", "length of the unallocated-space scan (not built yet)", on_scansize},
-    {"-filter_unalloc_clusters", "", "scan unallocated clusters only (not built yet)", on_filter_unalloc},
-    {"-filter_all_clusters", "", "the $MFT, then unallocated clusters (the scan is not built yet)",
+    {"-scanstart", "<bytes>", "first byte of the volume the unallocated-cluster scan covers", on_scanstart},
+    {"-scansize", "<bytes>", "bytes of the volume the unallocated-cluster scan covers (0: to the end)", on_scansize},
+    {"-filter_unalloc_clusters", "", "only the file records left in unallocated clusters (a volume source)",
+     on_filter_unalloc},
+    {"-filter_all_clusters", "", "the $MFT, then the file records left in unallocated clusters",
      set_flag<&C::all_clusters>},
-    {"-filter_deleted_files_all", "", "deleted entries of the $MFT and of unallocated clusters (the scan is not built yet)",
-     set_flag<&C::deleted_all>},
+    {"-filter_deleted_files_all", "", "deleted entries of the $MFT, then the file records left in unallocated "
+     "clusters", set_flag<&C::deleted_all>},
     {"-filter_AND_logic", "", "every given filter must match", set_flag<&C::selection, &S::and_logic>},
     {"-filter_sig", "<list>", "data signatures: mz 16bit_mz 32bit_pe 64bit_pe pe hive evt sqlite lnk", on_filter_sig},
     {"-find_objid", "<guid>", "look for this object id (not built yet)", on_find_objid},
     {"-filter_max_size", "<bytes>", "files not larger than this", on_filter_max_size},
     {"-filter_min_size", "<bytes>", "files not smaller than this", on_filter_min_size},
     {"-filter_min_ads_size", "<bytes>", "named streams at least this large", on_filter_min_ads_size},
-    {"-find_mft", "<entry>", "dump this one file record in detail (not built yet: the entry is written as the timeline)",
-     on_find_mft},
+    {"-find_mft", "<entry>", "dump this file record field by field instead of the other layouts", on_find_mft},
     {"-action_include_header_ex", "<bytes>", "report this many leading bytes of the data", on_include_header_ex},
     {"-jp", "", no_effect, ignore},
     {"-lnk", "", no_effect, ignore},

@@ -95,8 +95,14 @@ private:
     report_sink& sink_;
 };
 
-// Carving needs the clusters of a volume and is not built yet (the run said so at its start).
-void scan_unallocated(mft_entries_ctx& ctx) { ctx.walk.source_label = u"NTFS:UNALLOC"; }
+// Records left in free clusters, each marked as carved. A source without
+// clusters (an extracted $MFT) or without a readable $Bitmap says so.
+void scan_unallocated(mft_entries_ctx& ctx, mft_walk& walk) {
+    ctx.walk.source_label = u"NTFS:UNALLOC";
+    if (const status s = walk.walk_unallocated(); !s)
+        console::message("prob scanning the unallocated clusters of %s: %s, nothing carved\n",
+                         ctx.source.name().c_str(), s.reason().c_str());
+}
 
 // The $MFT walk, then the scan of unallocated clusters. The deleted-only
 // test belongs to the $MFT half: carved records are all unallocated.
@@ -109,13 +115,13 @@ void mft_then_unallocated(mft_entries_ctx& ctx, mft_walk& walk) {
     ctx.unalloc_scan = true;
     ctx.selection.and_logic = true;
     show_status(ctx, "- scanning MFT records from unallocated space");
-    scan_unallocated(ctx);
+    scan_unallocated(ctx, walk);
 }
 
 void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
     const report_context context{ctx.output,  ctx.selection.window,      ctx.header,
                                  &ctx.paths,  &ctx.entries,             ctx.records.volume(),
-                                 ctx.records.is_extracted_file()};
+                                 ctx.records.is_extracted_file(), &ctx.extraction};
     report_sink sink(context, results);
     entry_selector selector(ctx.selection, ctx.filters, ctx.header, ctx.records.volume(), ctx.output.hex_numbers);
     run_visitor visitor(selector, sink);
@@ -138,7 +144,7 @@ void run_walks(mft_entries_ctx& ctx, std::ostream& results) {
         mft_then_unallocated(ctx, walk);
         break;
     case walk_plan::unallocated_only:
-        scan_unallocated(ctx);
+        scan_unallocated(ctx, walk);
         break;
     case walk_plan::range:
         report_walk(ctx, walk.walk_range());

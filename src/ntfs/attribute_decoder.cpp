@@ -226,6 +226,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                 if (read_file_name(value, settings.reference_time, fn)) {
                     fn.attr_id = attr.id;
                     fn.holder_entry = holder;
+                    fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
                     if (entry.file_names.size() >= max_names_per_entry) break;
                     const attr_key name_key = free_name_key(entry.file_names, attr.id);
                     if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(name_key, fn);

@@ -4,11 +4,22 @@
 
 namespace skelvar {
 
+namespace {
+
+// Entries the table grows by at least, whatever it holds.
+constexpr std::uint64_t min_growth = 1u << 16;
+
+}  // namespace
+
 directory_node* directory_cache::find(std::uint64_t ref) {
     const std::uint64_t entry = ref_entry(ref);
-    if (entry >= first_.size()) return nullptr;
+    std::uint32_t head = entry < first_.size() ? first_[entry] : 0;
+    if (head == 0 && !far_first_.empty()) {
+        auto it = far_first_.find(entry);
+        if (it != far_first_.end()) head = it->second;
+    }
     const std::uint16_t seq = ref_seq(ref);
-    for (std::uint32_t i = first_[entry]; i != 0; i = nodes_[i - 1].next) {
+    for (std::uint32_t i = head; i != 0; i = nodes_[i - 1].next) {
         directory_node& n = nodes_[i - 1].node;
         if (n.sequence == seq) return &n;
     }
@@ -20,17 +31,26 @@ directory_node& directory_cache::insert_or_assign(std::uint64_t ref, directory_n
     node.entry = ref_entry(ref);
     node.sequence = ref_seq(ref);
     if (directory_node* old = find(ref)) return *old = std::move(node);
-    // Only readable records are inserted, so the table stays within the size of the $MFT.
-    const std::uint64_t entry = node.entry;
-    if (entry >= first_.size()) first_.resize(static_cast<std::size_t>(entry) + 1, 0);
-    nodes_.push_back({std::move(node), first_[entry]});
-    first_[entry] = static_cast<std::uint32_t>(nodes_.size());
+    std::uint32_t& head = first_of(node.entry);
+    nodes_.push_back({std::move(node), head});
+    head = static_cast<std::uint32_t>(nodes_.size());
     return nodes_.back().node;
+}
+
+std::uint32_t& directory_cache::first_of(std::uint64_t entry) {
+    if (auto it = far_first_.find(entry); it != far_first_.end()) return it->second;
+    if (entry < first_.size()) return first_[entry];
+    if (entry < 2 * first_.size() + min_growth) {
+        first_.resize(static_cast<std::size_t>(entry) + 1, 0);
+        return first_[entry];
+    }
+    return far_first_[entry];
 }
 
 void directory_cache::clear() {
     nodes_.clear();
     first_.assign(first_.size(), 0);
+    far_first_.clear();
 }
 
 }  // namespace skelvar

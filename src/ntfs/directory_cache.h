@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,8 +24,10 @@ struct directory_node {
 
 // Lookups are exact on entry and sequence number. A dense table by entry number
 // answers them in one or two memory accesses; the few entries seen under two
-// sequence numbers (a deleted directory and its reuse) chain their nodes. Nodes
-// never move, so pointers to them stay valid until `clear`.
+// sequence numbers (a deleted directory and its reuse) chain their nodes. The
+// table grows at most twofold past what it holds: an entry number far beyond
+// (a record carved from free clusters names any number) goes to a sparse map.
+// Nodes never move, so pointers to them stay valid until `clear`.
 class directory_cache {
 public:
     directory_node* find(std::uint64_t ref);
@@ -40,7 +43,10 @@ private:
         directory_node node;
         std::uint32_t next = 0;  // 1 + index of the next node of the same entry; 0 = none
     };
+    std::uint32_t& first_of(std::uint64_t entry);
+
     std::vector<std::uint32_t> first_;  // by entry number: 1 + index of its first node; 0 = none
+    std::map<std::uint64_t, std::uint32_t> far_first_;  // the same for entry numbers past the table
     std::deque<slot> nodes_;
 };
 

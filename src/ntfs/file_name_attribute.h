@@ -18,6 +18,7 @@ struct file_name_info {
     std::u16string name;
     std::uint16_t attr_id = 0;
     bool is_dos = false;
+    bool indexed = false;  // the resident attribute's indexed flag: the name is in its directory's index
     bool anomaly = false;
     std::string note;  // "future" or "null"
     std::uint64_t holder_entry = 0;  // record that held the attribute

@@ -5,9 +5,13 @@
 
 namespace skelvar {
 
-record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors) {
-    const file_record_header h = read_record_header(kavo::binary_data(record));
-    if (h.signature == record_signature::baad) return record_status::bad;
+record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors, baad_records baad) {
+    file_record_header h = read_record_header(kavo::binary_data(record));
+    const bool is_baad = h.signature == record_signature::baad;
+    if (is_baad) {
+        if (baad == baad_records::as_found) return record_status::bad;
+        h.signature = record_signature::file;  // the layout rules of the record it was
+    }
     if (h.signature == record_signature::file ? !h.valid_file() : h.signature != record_signature::indx)
         return record_status::unreadable;
     constexpr std::size_t stride = fixup_stride;
@@ -26,6 +30,7 @@ record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* 
         record[tail + 1] = hi;
     }
     if (torn_sectors) *torn_sectors = torn;
+    if (is_baad) return record_status::bad;
     return h.signature == record_signature::indx ? record_status::index_block : record_status::ok;
 }
 

@@ -28,6 +28,11 @@ void mft_entry_info::clear() {
     marks = selection_marks{};
     actions_done = false;
     owner_sid.clear();
+    copies.clear();
+    extracted_path.clear();
+    md5.clear();
+    sha1.clear();
+    sha256.clear();
     from_unallocated = false;
     source_offset = 0;
     runs_held = 0;

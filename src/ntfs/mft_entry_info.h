@@ -78,6 +78,13 @@ struct selection_marks {
     std::vector<std::string> matched;  // "ext(exe)", "name(foo)", ...
 };
 
+// A data stream the copy action took up: its name (empty for the unnamed one)
+// and the host path of its copy (empty when the copy failed).
+struct stream_copy {
+    std::u16string stream_name;
+    std::string path;
+};
+
 struct mft_entry_info {
     std::u16string source_name;
     bool has_attribute_list = false;
@@ -109,6 +116,9 @@ struct mft_entry_info {
     // Results of the per-entry actions, filled just before the entry is written.
     bool actions_done = false;
     std::string owner_sid;  // "S-1-5-32-544"; empty when not asked for or not found
+    std::vector<stream_copy> copies;  // in attribute order
+    std::string extracted_path;       // the copy the lines being written report; empty for none
+    std::string md5, sha1, sha256;    // digests of the unnamed data stream; empty when not computed
     bool from_unallocated = false;
     std::uint64_t source_offset = 0;
 

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "ntfs/cluster_bitmap.h"
+#include "ntfs/free_slot_scan.h"
+#include "ntfs/ntfs_volume.h"
+#include "ntfs/record_header.h"
 #include "support/console.h"
 #include "support/diag_log.h"
 
@@ -13,6 +17,8 @@ using ull = unsigned long long;
 
 // The attribute loop needs room for one attribute header after the first offset.
 constexpr std::size_t min_attribute_room = 72;
+// Free clusters between two progress lines of the scan.
+constexpr std::uint64_t carve_progress_interval = 153;
 
 }  // namespace
 
@@ -51,13 +57,19 @@ status mft_walk::begin() {
 }
 
 bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry) {
+    return run_pipeline(record, entry_number, entry, entry_number * entries_.records().record_size(), false);
+}
+
+bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
+                            std::uint64_t offset, bool carved) {
     if (!entries_.parse_header(record, entry_number, entry)) return false;
     entry.source_name = settings_.source_label;
+    entry.from_unallocated = carved;
     const preselection pre = visitor_.preselect(entry_number, entry.in_use(), entry);
     if (pre == preselection::drop) return false;
     if (entry.header.first_attribute + min_attribute_room > record.size()) return false;
     if (!entries_.parse_attributes(record, entry_number, entry, false)) return false;
-    if (entry.is_directory()) paths_.add_directory(entry);
+    if (entry.is_directory()) paths_.add_directory(entry, carved);
     if (!visitor_.select(entry, pre == preselection::preselected)) return false;
     if (settings_.check_times) check_times(entry);
     for (const auto& [key, fn] : entry.path_names) {
@@ -65,7 +77,7 @@ bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry
         if (p.ok) entry.resolved_paths.emplace(key, std::move(p.path));
     }
     if (settings_.keep_record_bytes) entry.record_bytes.assign(record.begin(), record.end());
-    entry.source_offset = settings_.record_offsets ? entry_number * entries_.records().record_size() : 0;
+    entry.source_offset = settings_.record_offsets ? offset : 0;
     visitor_.write(entry);
     return true;
 }
@@ -110,6 +122,63 @@ status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
         report(n);
     }
     if (settings_.show_progress) console::erase_progress();
+    return {};
+}
+
+void mft_walk::report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset) {
+    record_.assign(slot.begin(), slot.end());
+    diag_log& log = entries_.records().log();
+    std::uint32_t torn = 0;
+    const record_status s = validate_and_fixup(record_, &torn, baad_records::fixed_up);
+    if (s == record_status::unreadable || s == record_status::index_block) return;
+    ++carved_.records;
+    // Without the record number field (an older header layout) the record names no entry.
+    const std::uint64_t n = read_record_header(kavo::binary_data(record_)).entry_number_or(~0ull);
+    if (s == record_status::bad)
+        log.line("err: carved record at 0x%llx (entry %llu) is signed BAAD", static_cast<ull>(offset),
+                 static_cast<ull>(n));
+    if (torn)
+        log.line("err: carved record at 0x%llx: %u sector(s) torn, their update sequence numbers differ",
+                 static_cast<ull>(offset), torn);
+    if (run_pipeline(record_, n, entry_, offset, true)) ++carved_.reported;
+}
+
+status mft_walk::walk_unallocated() {
+    carved_ = {};
+    mft_reader& records = entries_.records();
+    if (!records.ready()) return status::failure("no source is open");
+    ntfs_volume* volume = records.volume();
+    if (!volume || !volume->has_reader()) return status::failure("an extracted $MFT holds no clusters to scan");
+    if (status learned = records.learn_record_size(); !learned) return learned;
+    paths_.clear();
+    cluster_bitmap bitmap;
+    if (status loaded = load_cluster_bitmap(entries_, bitmap); !loaded) return loaded;
+    if (volume->cluster_size() == 0) return status::failure("the volume gives no cluster size");
+
+    const slot_geometry geometry{volume->volume_offset(), volume->cluster_size(), records.record_size()};
+    slot_scan_settings scan;
+    scan.progress_interval = carve_progress_interval;
+    const std::uint64_t cs = geometry.cluster_size;
+    scan.first_cluster = settings_.scan_start / cs;
+    if (settings_.scan_size) {
+        const std::uint64_t start = settings_.scan_start;
+        const std::uint64_t end = start + std::min<std::uint64_t>(settings_.scan_size, ~0ull - start);
+        scan.end_cluster = end / cs + (end % cs != 0);
+    }
+    const std::uint64_t clusters = bitmap.clusters();
+    const bool progress = settings_.show_progress;
+    const slot_scan_counts counts = scan_free_slots(
+        *volume->reader(), geometry, bitmap, scan,
+        [this](std::uint64_t offset, std::span<const std::uint8_t> slot) { report_carved(slot, offset); },
+        [progress, clusters](std::uint64_t c) {
+            if (progress) console::status_line("analyzing entry %llu of %llu", c, clusters);
+        });
+    carved_.free_clusters = counts.free_clusters;
+    carved_.slots = counts.slots;
+    records.log().line("info: unallocated scan: %llu free clusters, %llu slots, %llu records, %llu reported",
+                       static_cast<ull>(counts.free_clusters), static_cast<ull>(counts.slots),
+                       static_cast<ull>(carved_.records), static_cast<ull>(carved_.reported));
+    if (progress) console::erase_progress();
     return {};
 }
 

@@ -23,6 +23,17 @@ struct walk_settings {
     bool check_times = true;
     bool record_offsets = false;                // -filerecord_offset
     bool keep_record_bytes = false;             // the record dump shows the raw record
+    // The scan of free clusters: its window in bytes of the volume (-scanstart, -scansize; 0 = to the end).
+    std::uint64_t scan_start = 0;
+    std::uint64_t scan_size = 0;
+};
+
+// What the last scan of free clusters met.
+struct carve_counts {
+    std::uint64_t free_clusters = 0;
+    std::uint64_t slots = 0;    // record-sized slots looked at
+    std::uint64_t records = 0;  // FILE and BAAD records with a valid header
+    std::uint64_t reported = 0;
 };
 
 class mft_walk {
@@ -35,16 +46,24 @@ public:
     status walk_range();
     // Only the listed entry numbers, in the order given.
     status walk_list(std::span<const std::uint64_t> entries);
+    // The records left in the volume's free clusters ($Bitmap), each marked as
+    // carved. Fails, with the reason, without a volume or a readable $Bitmap.
+    status walk_unallocated();
 
     // The per-entry pipeline; true when the entry was selected (the visitor then wrote it).
     bool process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry);
 
     // Entries of the $MFT as counted from record 0 by the last walk.
     std::uint64_t entry_count() const { return count_; }
+    const carve_counts& carved() const { return carved_; }
 
 private:
     status begin();
     void report(std::uint64_t n);
+    // A record found in free clusters at byte `offset` of the volume.
+    void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);
+    bool run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
+                      std::uint64_t offset, bool carved);
 
     const entry_reader& entries_;
     path_resolver& paths_;
@@ -53,6 +72,7 @@ private:
     std::vector<std::uint8_t> record_;
     mft_entry_info entry_;
     std::uint64_t count_ = 0;
+    carve_counts carved_;
 };
 
 }  // namespace skelvar

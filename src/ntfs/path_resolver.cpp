@@ -38,8 +38,10 @@ std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std:
     return fallback ? fallback->name : std::u16string();
 }
 
-void path_resolver::add_directory(const mft_entry_info& entry) {
-    const std::uint64_t ref = make_ref(entry.entry_number, entry.sequence_number);
+void path_resolver::add_directory(const mft_entry_info& entry, bool before_deletion) {
+    std::uint16_t seq = entry.sequence_number;
+    if (before_deletion && !entry.in_use() && seq != 0) --seq;
+    const std::uint64_t ref = make_ref(entry.entry_number, seq);
     if (cache_.contains(ref)) return;
     directory_node node;
     node.name = choose_name(entry.file_names, entry.entry_number);

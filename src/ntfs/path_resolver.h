@@ -29,7 +29,10 @@ public:
     // Empties the cache (the start of a walk).
     void clear() { cache_.clear(); }
     // A directory record met by the walk, unless the cache holds its exact reference.
-    void add_directory(const mft_entry_info& entry);
+    // `before_deletion`: keyed by the sequence number its children name, which
+    // the deletion moved on by one (a record carved from free clusters has no
+    // $MFT slot to be read from again).
+    void add_directory(const mft_entry_info& entry, bool before_deletion = false);
     // Directory part of a path for a name whose parent is `parent_ref`.
     parent_path resolve_parent(std::uint64_t parent_ref);
 

@@ -44,6 +44,7 @@ enum class stream_bytes_status : std::uint8_t {
     unreadable,    // a cluster read failed: the bytes before it were produced
     sink_refused,  // the sink returned false: production stopped there
     bad_geometry,  // cluster size or compression unit unusable: nothing produced
+    no_clusters,   // the data lies in clusters and the source holds none (an extracted $MFT): nothing produced
 };
 
 struct stream_bytes_result {

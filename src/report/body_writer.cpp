@@ -56,7 +56,8 @@ private:
     // Per-entry part of the name cell: state, kind and other-info items, each closed by "; ".
     void build_items(const mft_entry_info& entry) {
         items.clear();
-        if (!entry.in_use()) items += " deleted; ";
+        if (entry.from_unallocated) items += " deleted-unalloc; ";
+        else if (!entry.in_use()) items += " deleted; ";
         items += entry.is_directory() ? "dir; " : "file; ";
         const std::size_t before_spread = items.size();
         append_name_spread(count_name_spread(entry), items);

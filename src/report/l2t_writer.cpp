@@ -96,7 +96,7 @@ private:
             sourcetype_known = true;
         }
 
-        type = entry.in_use() ? "allocated" : "deleted";
+        type = entry.from_unallocated ? "deleted-unalloc" : entry.in_use() ? "allocated" : "deleted";
         type += entry.is_directory() ? " (dir)" : " (file)";
 
         notes.clear();

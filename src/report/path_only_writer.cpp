@@ -29,7 +29,8 @@ private:
     void write_header_line() override {}
 
     void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
-        if (entry.is_directory() || !entry.in_use() || entry.file_names.empty()) return;
+        // Only files that exist: a record carved from free clusters names none.
+        if (entry.is_directory() || !entry.in_use() || entry.from_unallocated || entry.file_names.empty()) return;
         fill_result_record(entry, context, rec, 0);
         collect_names_and_times(entry, context, rec, false);
         for (const name_item& n : rec.names) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ntfs/stream_head.h"
+#include "report/extraction_settings.h"
 #include "report/report_options.h"
 #include "select/selection_settings.h"
 
@@ -20,6 +21,7 @@ struct report_context {
     const entry_reader* entries = nullptr;  // $Secure for the owner SIDs; null without a source
     ntfs_volume* volume = nullptr;          // stream content; null for an extracted $MFT file
     bool extracted_file = false;            // the source is an extracted $MFT file
+    const extraction_settings* extraction = nullptr;  // copies and the bytes digests are taken over; null: neither
 };
 
 }  // namespace skelvar

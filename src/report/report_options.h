@@ -11,6 +11,7 @@ namespace skelvar {
 struct report_options {
     // Layout switches; `choose_layout` takes the first that applies.
     bool record_dump = false;  // -find_mft
+    bool hexdump = false;      // the record dump adds hex dumps
     bool csv = false;
     bool csvl2t = false;
     bool bodyfile = false;

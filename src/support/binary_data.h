@@ -5,8 +5,10 @@
 // a field that was cut off from one that really holds 0.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -31,9 +33,9 @@ public:
     void clear_truncated() { truncated_ = false; }
 
     std::uint8_t u8(std::size_t offset) const { return fits(offset, 1) ? bytes_[offset] : 0; }
-    std::uint16_t u16(std::size_t offset) const { return static_cast<std::uint16_t>(le(offset, 2)); }
-    std::uint32_t u32(std::size_t offset) const { return static_cast<std::uint32_t>(le(offset, 4)); }
-    std::uint64_t u64(std::size_t offset) const { return le(offset, 8); }
+    std::uint16_t u16(std::size_t offset) const { return fixed<std::uint16_t>(offset); }
+    std::uint32_t u32(std::size_t offset) const { return fixed<std::uint32_t>(offset); }
+    std::uint64_t u64(std::size_t offset) const { return fixed<std::uint64_t>(offset); }
 
     // Unsigned little-endian integer of 0..8 bytes; 0 when out of range.
     std::uint64_t le(std::size_t offset, std::size_t width) const {
@@ -74,9 +76,23 @@ public:
 
 private:
     bool fits(std::size_t offset, std::size_t length) const {
-        if (has(offset, length)) return true;
+        if (has(offset, length)) [[likely]]
+            return true;
         truncated_ = true;
         return false;
+    }
+
+    // One bounds check and one load for the fixed widths the decoders read.
+    template <class T>
+    T fixed(std::size_t offset) const {
+        if (!fits(offset, sizeof(T))) return 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            T v;
+            std::memcpy(&v, bytes_.data() + offset, sizeof(T));
+            return v;
+        } else {
+            return static_cast<T>(le(offset, sizeof(T)));
+        }
     }
 
     std::span<const std::uint8_t> bytes_;

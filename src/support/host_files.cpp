@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include <fcntl.h>
@@ -87,7 +88,12 @@ host_folder host_folder::subfolder(std::string_view name, std::string& error) co
     // O_NOFOLLOW: a symlink planted under this name is refused, not entered.
     const int fd = ::openat(fd_, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        error = os_error("cannot open folder " + where);
+        const int err = errno;
+        struct stat st {};
+        if (::fstatat(fd_, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            error = where + " is a symlink, not entered";
+        else
+            error = os_error("cannot open folder " + where, err);
         return {};
     }
     return host_folder(fd, where);
@@ -96,7 +102,8 @@ host_folder host_folder::subfolder(std::string_view name, std::string& error) co
 host_output_file::~host_output_file() { close_fd(fd_); }
 
 host_output_file::host_output_file(host_output_file&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)), error_(std::move(other.error_)) {
+    : fd_(other.fd_), ends_in_hole_(other.ends_in_hole_), path_(std::move(other.path_)),
+      error_(std::move(other.error_)) {
     other.fd_ = -1;
 }
 
@@ -104,6 +111,7 @@ host_output_file& host_output_file::operator=(host_output_file&& other) noexcept
     if (this != &other) {
         close_fd(fd_);
         fd_ = other.fd_;
+        ends_in_hole_ = other.ends_in_hole_;
         path_ = std::move(other.path_);
         error_ = std::move(other.error_);
         other.fd_ = -1;
@@ -141,6 +149,7 @@ bool host_output_file::write(std::span<const std::uint8_t> bytes) {
         if (error_.empty()) error_ = path_ + " is not open";
         return false;
     }
+    ends_in_hole_ = false;
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
@@ -153,15 +162,45 @@ bool host_output_file::write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+bool host_output_file::skip(std::uint64_t count) {
+    if (fd_ < 0) {
+        if (error_.empty()) error_ = path_ + " is not open";
+        return false;
+    }
+    if (count == 0) return true;
+    const bool too_far = count > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+    if (too_far || ::lseek(fd_, static_cast<off_t>(count), SEEK_CUR) < 0) {
+        error_ = os_error("cannot write " + path_, too_far ? EFBIG : errno);
+        return false;
+    }
+    ends_in_hole_ = true;
+    return true;
+}
+
 bool host_output_file::close() {
     if (fd_ < 0) return error_.empty();
     const int fd = fd_;
     fd_ = -1;
+    if (ends_in_hole_) {
+        ends_in_hole_ = false;
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        if (end < 0 || ::ftruncate(fd, end) != 0) error_ = os_error("cannot finish " + path_);
+    }
     if (::close(fd) != 0) {
         error_ = os_error("cannot finish " + path_);
         return false;
     }
     return error_.empty();
+}
+
+void discard_file(const host_folder& folder, std::string_view name, std::span<const file_identity> protect) {
+    const std::string n(name);
+    struct stat st {};
+    if (!folder.is_open() || !single_component(name) ||
+        ::fstatat(folder.fd_, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode) ||
+        is_protected(st, protect))
+        return;
+    ::unlinkat(folder.fd_, n.c_str(), 0);
 }
 
 placement place_file(const host_folder& from, std::string_view temp_name, const host_folder& to,

@@ -49,6 +49,7 @@ public:
 
 private:
     friend class host_output_file;
+    friend void discard_file(const host_folder&, std::string_view, std::span<const file_identity>);
     friend placement place_file(const host_folder&, std::string_view, const host_folder&, std::string_view,
                                 std::span<const file_identity>, std::string&);
     host_folder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -73,13 +74,19 @@ public:
     bool is_open() const { return fd_ >= 0; }
     // Writes all of `bytes`; false (with error()) when the host refused some.
     bool write(std::span<const std::uint8_t> bytes);
+    // Moves on by `count` zero bytes without writing them: the file gets a hole there.
+    bool skip(std::uint64_t count);
     bool close();
     const std::string& error() const { return error_; }
 
 private:
     int fd_ = -1;
+    bool ends_in_hole_ = false;  // the size must be set at close
     std::string path_, error_;
 };
+
+// Removes the file `name` of `folder` (an unfinished copy); a folder or one of `protect` is left alone.
+void discard_file(const host_folder& folder, std::string_view name, std::span<const file_identity> protect);
 
 // Gives the finished file `temp_name` of `from` the name `target_name` in `to`,
 // never replacing what is there. The temporary is removed in every case.

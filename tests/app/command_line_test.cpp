@@ -124,8 +124,13 @@ TEST_F(Run, UnreadableSourcesSayWhy) {
         EXPECT_NE(r.err.find(path + reason + ", nothing to report\n"), std::string::npos) << r.err;
     }
     // An option whose work is not built yet says so.
-    auto dump = run_skelvar({"-mftfile", mft_, "-quiet", "-find_mft", "5"});
-    EXPECT_NE(dump.err.find("the record dump is not built yet"), std::string::npos) << dump.err;
+    const std::string mft = (testing_support::source_dir() / "samples" / "basic.mft").string();
+    auto objid = run_skelvar({"-mftfile", mft, "-quiet", "-find_objid", "{01234567-89ab-cdef-0123-456789abcdef}"});
+    EXPECT_NE(objid.err.find("the object id search is not built yet"), std::string::npos) << objid.err;
+    // An extracted $MFT has no free clusters to carve.
+    auto carve = run_skelvar({"-mftfile", mft, "-quiet", "-filter_unalloc_clusters"});
+    EXPECT_NE(carve.err.find(": an extracted $MFT holds no clusters to scan, nothing carved\n"), std::string::npos)
+        << carve.err;
 }
 
 }  // namespace

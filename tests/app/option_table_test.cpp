@@ -29,7 +29,7 @@ TEST(FilterValues, ListsNumbersAndSizes) {
     EXPECT_EQ(ctx.selection.dir_inodes, std::set<std::uint64_t>{5});
     EXPECT_NE(p.err.find("junk"), std::string::npos);
     EXPECT_EQ(ctx.selection.max_size, 256u);
-    EXPECT_EQ(ctx.pending.scan_start, 4096u);
+    EXPECT_EQ(ctx.walk.scan_start, 4096u);
 }
 
 TEST(FilterValues, SignaturesPatternsAndModes) {

@@ -2,7 +2,9 @@
 // made of the same fixtures (fls -r -p [-l], fls -m body files).
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -74,8 +76,8 @@ inline std::int64_t utc_seconds(int y, int mo, int d, int h, int mi, int s) {
     return static_cast<std::int64_t>(timegm(&tm));
 }
 
-// A results file: its header text, then the table from the line whose first cell is "mft entry". Rows with
-// another cell count than the header are dropped.
+// A results file: its header text, then the table from the line whose first cell is `first` (in any case).
+// Rows with another cell count than the header are dropped.
 struct results_table {
     std::map<std::string, std::size_t> column;
     std::vector<std::vector<std::string>> rows;
@@ -92,14 +94,17 @@ struct results_table {
     }
 };
 
-inline results_table parse_results(const std::string& text, char sep) {
+inline results_table parse_results(const std::string& text, char sep, std::string_view first = "mft entry") {
     results_table t;
     std::size_t width = 0;
     for (const auto& line : lines_of(text)) {
         auto cells = split(line, sep);
         for (auto& c : cells) c = trim(c);
         if (t.column.empty()) {
-            if (cells.front() != "mft entry") continue;
+            if (cells.front().size() != first.size() ||
+                !std::equal(first.begin(), first.end(), cells.front().begin(),
+                            [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+                continue;
             for (std::size_t c = 0; c < cells.size(); ++c) t.column.emplace(cells[c], c);
             width = cells.size();
         } else if (cells.size() == width) {

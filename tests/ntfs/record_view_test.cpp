@@ -69,6 +69,14 @@ TEST(Fixups, HeaderChecksAndSignatures) {
             EXPECT_EQ(r[510], 0x42) << sig;  // no fixups on a record that is neither FILE nor INDX
         }
     }
+    // Carved from free clusters, a BAAD record is fixed up when its header is a valid FILE header.
+    auto baad = record_builder().build();
+    std::memcpy(baad.data(), "BAAD", 4);
+    auto broken = baad;
+    put16(broken, 0x06, 10);
+    EXPECT_EQ(validate_and_fixup(baad, nullptr, baad_records::fixed_up), record_status::bad);
+    EXPECT_NE(baad[510], 0x42);
+    EXPECT_EQ(validate_and_fixup(broken, nullptr, baad_records::fixed_up), record_status::unreadable);
 }
 
 TEST(RecordHeader, FieldsOfRealRecords) {

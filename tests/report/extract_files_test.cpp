@@ -5,7 +5,9 @@
 #include <fstream>
 
 #include "common/test_support.h"
+#include "report/entry_actions.h"
 #include "report/extract_names.h"
+#include "report_fixtures.h"
 
 using namespace skelvar;
 namespace fs = std::filesystem;
@@ -100,5 +102,45 @@ TEST_F(HostFiles, ExistingCopiesAreKeptAndTheEvidenceIsNeverRemoved) {
     std::string error;
     EXPECT_FALSE(host_output_file::create(root, "__temp__.bin", evidence, error).is_open());
     EXPECT_TRUE(fs::exists(results_ / "__temp__.bin"));
+    EXPECT_EQ(victim(), "evidence");
+}
+
+// Entries whose names, stream names and filter texts were crafted to climb out: their copies (made from the
+// record, no volume needed) land in the results folder, and a folder planted there as a symlink is not entered.
+TEST_F(HostFiles, CraftedEntriesAreCopiedInsideTheResultsFolder) {
+    extraction_settings settings;
+    settings.folder = results_.string();
+    settings.streams = stream_choice::all;
+    report_fixtures::layout_ctx ctx;
+    ctx.extraction = &settings;
+    entry_actions actions(ctx.context());
+    const std::u16string names[] = {u"../../outside/victim", u"..", u"a/b\\c", std::u16string(u"\0\x01\x7f\n", 4)};
+    std::uint64_t number = 64;
+    for (const std::u16string& name : names) {
+        mft_entry_info e = report_fixtures::file_entry(number++, true);
+        report_fixtures::add_fn(e, 2, make_ref(5, 5), name, ns_posix, report_fixtures::t0);
+        report_fixtures::add_data(e, 1, u"", 3).value = {'a', 'b', 'c'};
+        report_fixtures::add_data(e, 3, u"../x", 1).value = {'z'};
+        e.marks.name = true;
+        e.marks.matched = {"name(../..)"};
+        actions.run(e);
+        ASSERT_EQ(e.copies.size(), 2u);
+        for (const stream_copy& c : e.copies) EXPECT_TRUE(fs::exists(c.path)) << c.path;
+    }
+    std::size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir_)) {
+        if (!e.is_regular_file() || e.path().filename() == "victim") continue;
+        ++files;
+        EXPECT_EQ(e.path().parent_path(), results_ / "valid" / "..%2F..") << e.path();
+    }
+    EXPECT_EQ(files, 2 * std::size(names));
+
+    fs::create_directory_symlink(outside_, results_ / "deleted-mft");
+    mft_entry_info deleted = report_fixtures::file_entry(80, false);
+    report_fixtures::add_data(deleted, 1, u"", 1).value = {'x'};
+    actions.run(deleted);
+    ASSERT_EQ(deleted.copies.size(), 1u);
+    EXPECT_EQ(deleted.copies[0].path, "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside_), fs::directory_iterator()), 1);
     EXPECT_EQ(victim(), "evidence");
 }

@@ -95,8 +95,11 @@ struct layout_ctx : report_options {
     const entry_reader* entries = nullptr;
     ntfs_volume* volume = nullptr;
     bool extracted_file = false;
+    const extraction_settings* extraction = nullptr;
 
-    report_context context() const { return {*this, window, header, paths, entries, volume, extracted_file}; }
+    report_context context() const {
+        return {*this, window, header, paths, entries, volume, extracted_file, extraction};
+    }
 };
 
 // The time format compiled from the patterns, as the option driver does it.
