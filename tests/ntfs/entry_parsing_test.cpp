@@ -144,6 +144,7 @@ TEST(AttributeLists, ListOutOfReachGivesWayToBaseReferences) {
         b.base_ref(base);
         for (std::size_t i = 0; i < names.size(); ++i)
             b.resident(0x30, static_cast<std::uint16_t>(i), make_fn(root_ref, names[i], 1, t2020));
+        b.resident(0x80, 5, {1, 2, 3}, names.front());  // a stream named as the first name, same id in every record
         return b.build();
     };
     fixture f({{},
@@ -156,6 +157,10 @@ TEST(AttributeLists, ListOutOfReachGivesWayToBaseReferences) {
     for (const auto& [key, fn] : e.file_names) got.emplace_back(key_id(key), fn.name);
     // Ids repeat across records: record 2's take 0 and 1, record 4's id 0 moves to the next free one after 2.
     EXPECT_EQ(got, (std::vector<std::pair<std::uint16_t, std::u16string>>{{0, u"a"}, {1, u"b"}, {2, u"base"}, {3, u"c"}}));
+    std::vector<std::u16string> streams;
+    for (const auto& [key, row] : e.catalogue)
+        if (row.is_ads) streams.push_back(row.name);
+    EXPECT_EQ(streams, (std::vector<std::u16string>{u"a", u"c"}));
 }
 
 // A list naming thousands of names in hundreds of extension records: every name up
