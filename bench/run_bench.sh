@@ -6,7 +6,9 @@
 # Builds the Release tree in build/ when needed, generates (or reuses) the
 # synthetic $MFT in $SKELVAR_BENCH_DIR (default: $TMPDIR/skelvar-bench), then
 # times the default timeline and the -csv layout with /usr/bin/time -v and
-# prints records per second and peak RSS. BENCH_RUNS=n keeps the best of n runs.
+# prints records per second and peak RSS, then the wall time of -cpu 2 against
+# the single run of each layout (measured back to back). BENCH_RUNS=n keeps the
+# best of n runs.
 set -euo pipefail
 
 records=${1:-1000000}
@@ -58,7 +60,7 @@ time_layout() {
 }
 
 echo "skelvar benchmark: $records records (seed $seed), $mft"
-echo "commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown), best of $runs run(s)"
+echo "commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown), best of $runs run(s), load:$(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-10s %10s %9s %12s %9s %14s %14s %12s %11s\n' layout records seconds "records/s" "cpu s" "records/cpu-s" \
     "peak RSS MiB" "output MiB" "out lines"
 for layout in timeline csv; do
@@ -70,3 +72,15 @@ for layout in timeline csv; do
                (c > 0 ? n / c : 0), kb / 1024, b / 1048576, ln
     }'
 done
+
+# Two instances on the same $MFT: the single run and -cpu 2 back to back, per layout.
+printf '\n%-10s %12s %12s %8s\n' layout "single s" "-cpu 2 s" ratio
+for layout in timeline csv; do
+    if [[ $layout == csv ]]; then args=(-csv); else args=(); fi
+    single=$(time_layout "${args[@]}") || exit 1
+    double=$(time_layout "${args[@]}" -cpu 2) || exit 1
+    awk -v l="$layout" -v a="${single%% *}" -v b="${double%% *}" 'BEGIN {
+        printf "%-10s %12.2f %12.2f %8.2f\n", l, a, b, (a > 0 ? b / a : 0)
+    }'
+done
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
