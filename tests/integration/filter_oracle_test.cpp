@@ -216,8 +216,12 @@ TEST(FilterOracle, SplitIndexResolvesEveryChild) {
         // The directory filters also take records no longer in use whose name names the folder (fls lists none).
         const auto allocated = entries_where(names, [](const fls_name& n) { return !n.deleted; });
         for (const bool recurse : {false, true}) {
+            const std::string path = "\\" + folder;
             const auto picked = selected("splitidx", [&](selection_settings& c) {
-                (recurse ? c.dir_trees : c.dirs) = {"\\" + folder};
+                if (recurse)
+                    c.dir_trees = {path};
+                else
+                    c.dirs = {path};
             });
             EXPECT_TRUE(std::includes(picked.begin(), picked.end(), children.begin(), children.end())) << recurse;
             for (const std::uint64_t n : picked) EXPECT_TRUE(children.count(n) || !allocated.count(n)) << n;
