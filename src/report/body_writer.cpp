@@ -162,8 +162,8 @@ private:
     // Each named data stream once, with its size (a stream split over records is catalogued in pieces).
     void collect_streams(const mft_entry_info& entry) {
         streams.clear();
-        for (const auto& [key, row_] : entry.catalogue) {
-            (void)key;
+        for (const auto& item : entry.catalogue) {
+            const auto& row_ = item.second;  // no structured binding: clang 14 cannot capture one
             if (!row_.is_data || row_.name.empty()) continue;
             auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == row_.name; });
             if (same == streams.end()) streams.emplace_back(row_.name, row_.stream_size());
