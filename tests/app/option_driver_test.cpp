@@ -2,27 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "app/mft_entries_ctx.h"
 #include "app/parse_driver.h"
-#include "common/test_support.h"
 
 namespace skelvar {
 namespace {
-
-namespace fs = std::filesystem;
-
-TEST(DriverResults, TooFewArgumentsAndMissingSource) {
-    mft_entries_ctx ctx;
-    arg_list only_program(std::vector<std::string>{"skelvar"});
-    EXPECT_EQ(run_option_driver(ctx, only_program), options_invalid);
-
-    mft_entries_ctx ctx2;
-    auto p = parse(ctx2, {"-csv"}, false);
-    EXPECT_EQ(p.rc, options_no_source);
-    EXPECT_EQ(p.err, "error: need to specify at least an input source [-mftfile, -image, -drivenum, -partition, -vmdk]\n");
-}
 
 TEST(Separators, CsvSeparatorDerivesTheCharacterPair) {
     struct row {

@@ -12,14 +12,6 @@ using namespace oracle_text;
 
 namespace {
 
-std::string rows(std::vector<std::string> args) {
-    args.insert(args.end(), {"-csv", "-quiet"});
-    const run_result r = run_skelvar(args);
-    EXPECT_EQ(r.exit_code, 0) << args[1] << "\n" << r.err;
-    const auto end = r.out.find("\n\n");
-    return end == std::string::npos ? r.out : r.out.substr(end + 2);
-}
-
 struct loop_device {
     std::string path;
     loop_device(const fs::path& file, const std::string& options) {
@@ -41,15 +33,15 @@ TEST(BlockDevice, LoopDevicesReadAsTheirImages) {
                                        {"disk_4k.img.gz", "4096"}}) {
         SCOPED_TRACE(name);
         const fs::path image = gunzip_to(fixture(name), dir);
-        const std::string want = rows({"-image", image.string(), "-offset", "0x100000"});
+        const std::string want = csv_rows({"-image", image.string(), "-offset", "0x100000"});
         const loop_device disk(image, "--sector-size " + sector);
         const loop_device part(image, "--sector-size " + sector + " -o 1048576 --sizelimit 4194304");
         if (disk.path.empty() || part.path.empty()) GTEST_SKIP() << "losetup cannot attach devices here";
 
         EXPECT_EQ(skelvar::RAW_DISK_IO(disk.path, skelvar::RAW_DISK_IO::kind_image).bytes_per_sector(),
                   std::stoul(sector));
-        EXPECT_EQ(rows({"-image", disk.path, "-offset", "0x100000"}), want);
-        EXPECT_EQ(rows({"-partition", part.path}), want);
+        EXPECT_EQ(csv_rows({"-image", disk.path, "-offset", "0x100000"}), want);
+        EXPECT_EQ(csv_rows({"-partition", part.path}), want);
     }
     fs::remove_all(dir);
 }

@@ -13,16 +13,9 @@ using namespace oracle_text;
 
 namespace {
 
-std::string body_of(const std::string& results) {
-    const auto end = results.find("\n\n");
-    return end == std::string::npos ? results : results.substr(end + 2);
-}
-
 std::string rows(std::vector<std::string> args) {
-    args.insert(args.end(), {"-csv", "-quiet", "-action_include_header"});
-    const run_result r = run_skelvar(args);
-    EXPECT_EQ(r.exit_code, 0) << args[1] << "\n" << r.err;
-    return body_of(r.out);
+    args.push_back("-action_include_header");
+    return csv_rows(args);
 }
 
 class ContainerSource : public ::testing::Test {

@@ -14,12 +14,6 @@ using namespace oracle_text;
 
 namespace {
 
-// The results without the header block (it names the command line).
-std::string body_of(const std::string& results) {
-    const auto end = results.find("\n\n");
-    return end == std::string::npos ? results : results.substr(end + 2);
-}
-
 // The byte offset named by "use option [-offset 0x...]", or the value of a bare volume (0).
 std::uint64_t suggested_offset(const std::string& err) {
     const std::string tag = "use option [-offset 0x";

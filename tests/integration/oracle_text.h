@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "common/test_support.h"
 
 namespace oracle_text {
@@ -62,6 +64,20 @@ inline std::optional<std::int64_t> parse_int(std::string_view s) {
         v = v * base + d;
     }
     return negative ? -v : v;
+}
+
+// The results without the header block (it names the command line).
+inline std::string body_of(const std::string& results) {
+    const auto end = results.find("\n\n");
+    return end == std::string::npos ? results : results.substr(end + 2);
+}
+
+// The CSV rows a successful run writes to standard output, without the header block.
+inline std::string csv_rows(std::vector<std::string> args) {
+    args.insert(args.end(), {"-csv", "-quiet"});
+    const testing_support::run_result r = testing_support::run_skelvar(args);
+    EXPECT_EQ(r.exit_code, 0) << args[1] << "\n" << r.err;
+    return body_of(r.out);
 }
 
 // Epoch seconds of a UTC civil time.

@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/mft_fixture.h"
-#include "common/index_builder.h"
 #include "common/record_builder.h"
-#include "common/test_support.h"
-#include "ntfs/memory_mft_source.h"
 #include "ntfs/synthetic_volume.h"
 
 using namespace skelvar;
@@ -14,6 +10,31 @@ using namespace testing_support;
 
 namespace {
 
+// One index entry whose key is the $FILE_NAME of `name` in the root.
+std::vector<std::uint8_t> index_entry(std::uint64_t ref, const std::u16string& name) {
+    const std::vector<std::uint8_t> key = make_fn(5, name, 1, 0);
+    std::vector<std::uint8_t> e(0x10, 0);
+    e.insert(e.end(), key.begin(), key.end());
+    e.resize((e.size() + 7) & ~std::size_t(7));
+    put_le(e, 0x00, ref, 8);
+    put_le(e, 0x08, e.size(), 2);
+    put_le(e, 0x0A, key.size(), 2);
+    return e;
+}
+
+// A node: header, the entries, then the entry that ends it.
+std::vector<std::uint8_t> index_node(const std::vector<std::vector<std::uint8_t>>& entries) {
+    std::vector<std::uint8_t> n(0x10, 0);
+    for (const auto& e : entries) n.insert(n.end(), e.begin(), e.end());
+    std::vector<std::uint8_t> last(0x10, 0);
+    put_le(last, 0x08, 0x10, 2);
+    put_le(last, 0x0C, 0x02, 2);
+    n.insert(n.end(), last.begin(), last.end());
+    put_le(n, 0x00, 0x10, 4);
+    put_le(n, 0x04, n.size(), 4);
+    put_le(n, 0x08, n.size(), 4);
+    return n;
+}
 
 children_set parse(const std::vector<std::uint8_t>& node, bool slack = false) {
     children_set out;
@@ -21,13 +42,13 @@ children_set parse(const std::vector<std::uint8_t>& node, bool slack = false) {
     return out;
 }
 
-void set_u16(std::vector<std::uint8_t>& b, std::size_t off, std::uint16_t v) { put_index(b, off, v, 2); }
-void set_u32(std::vector<std::uint8_t>& b, std::size_t off, std::uint32_t v) { put_index(b, off, v, 4); }
+void set_u16(std::vector<std::uint8_t>& b, std::size_t off, std::uint16_t v) { put_le(b, off, v, 2); }
+void set_u32(std::vector<std::uint8_t>& b, std::size_t off, std::uint32_t v) { put_le(b, off, v, 4); }
 
 }  // namespace
 
 TEST(IndexNode, HostileHeadersAndEntriesStopTheWalk) {
-    const auto good = index_node({index_entry(40, u"x"), index_entry(41, u"y"), last_index_entry()});
+    const auto good = index_node({index_entry(40, u"x"), index_entry(41, u"y")});
     auto node = good;
     set_u32(node, 0x04, 0);  // no entries
     EXPECT_TRUE(parse(node).empty());

@@ -26,8 +26,6 @@ bytes cat(std::initializer_list<bytes> parts) {
     return all;
 }
 
-bytes text(const std::string& s) { return bytes(s.begin(), s.end()); }
-
 std::string head(const bytes& out, std::size_t from, std::size_t n) {
     return std::string(out.begin() + static_cast<std::ptrdiff_t>(from),
                        out.begin() + static_cast<std::ptrdiff_t>(from + n));
@@ -40,39 +38,8 @@ bool zeros(const bytes& out, std::size_t from, std::size_t to) {
 
 }  // namespace
 
-// Tokens worked out by hand: the offset field is 4 bits up to 16 bytes into the
-// chunk and grows by one bit each time the position passes a power of two.
-TEST(Lznt1, TokenSplitFollowsThePositionInTheChunk) {
-    struct vector_case {
-        const char* what;
-        bytes body;
-        std::string plain;
-    };
-    const std::vector<vector_case> cases = {
-        // 16 bytes in: still 4 offset bits; 0xF002 = offset 16, length 5.
-        {"4-bit offset at 16", cat({{0x00}, text("01234567"), {0x00}, text("89abcdef"), {0x01, 0x02, 0xF0}}),
-         "0123456789abcdef01234"},
-        // 17 bytes in: 5 offset bits; 0x8001 = offset 17, length 4 (4 bits would read offset 9).
-        {"5-bit offset at 17", cat({{0x00}, text("01234567"), {0x00}, text("89abcdef"), {0x02, 'g', 0x01, 0x80}}),
-         "0123456789abcdefg0123"},
-        // The single-chunk example of Microsoft's compression documentation (copies that overlap themselves).
-        {"published example",
-         {0x88, 0x46, 0x23, 0x20, 0x00, 0x20, 0x47, 0x20, 0x41, 0x00, 0x10, 0xa2, 0x47, 0x01, 0xa0, 0x45, 0x20, 0x44,
-          0x00, 0x08, 0x45, 0x01, 0x50, 0x79, 0x00, 0xc0, 0x45, 0x20, 0x05, 0x24, 0x13, 0x88, 0x05, 0xb4, 0x02, 0x4a,
-          0x44, 0xef, 0x03, 0x58, 0x02, 0x8c, 0x09, 0x16, 0x01, 0x48, 0x45, 0x00, 0xbe, 0x00, 0x9e, 0x00, 0x04, 0x01,
-          0x18, 0x90, 0x00},
-         "F# F# G A A G F# E D D E F# F# E E F# F# G A A G F# E D D E F# E D D E E F# D E F# G F# D E F# G F# E D E "
-         "A F# F# G A A G F# E D D E F# E D D"},
-    };
-    for (const auto& c : cases) {
-        bytes out(4096, 0xEE);
-        const lznt1_result r = lznt1_decompress(chunk(true, c.body), out);
-        EXPECT_TRUE(r.ok()) << c.what;
-        EXPECT_EQ(head(out, 0, c.plain.size()), c.plain) << c.what;
-        EXPECT_TRUE(zeros(out, c.plain.size(), out.size())) << c.what;
-    }
-}
-
+// Real chunks (text, a unit stored as is, a short tail) are decoded in ExtractOracle against icat; these
+// pin the chunk layout and the faults real volumes do not hold.
 TEST(Lznt1, ChunksLandAt4096ByteSteps) {
     // A plain chunk, a short compressed one, then one after the unit's end marker is ignored.
     const bytes in = cat({chunk(false, bytes(4096, 'U')), chunk(true, {0x00, 'x', 'y'}), chunk(true, {0x00, 'z'}),

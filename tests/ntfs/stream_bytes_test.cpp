@@ -2,17 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <vector>
-
-#include "common/test_support.h"
-#include "report/digests.h"
 
 using namespace skelvar;
 using bytes = std::vector<std::uint8_t>;
@@ -69,7 +61,7 @@ const std::vector<compact_run> runs_with_hole = {{20, 0, 0, 2}, {0, 2, 1, 2}, {3
 
 }  // namespace
 
-// The real-data cases are in ExtractFixtureMatchesIcat; these pin what its digests cannot show.
+// The real-data cases are in ExtractOracle (the copies against icat); these pin what digests cannot show.
 TEST(StreamBytes, PastTheInitializedSizeNothingIsReadUnlessRaw) {
     test_volume v;
     auto p = produce(v, runs_with_hole, 6 * cs + 256, 4 * cs + 100, 7 * cs, 0);
@@ -167,62 +159,4 @@ TEST(StreamBytes, LargeStreamsMoveInBoundedPiecesWithProgress) {
     EXPECT_GE(calls, 64u);
     EXPECT_EQ(r.status, stream_bytes_status::sink_refused);
     EXPECT_EQ(r.written, length - cs);
-}
-
-// Every non-resident stream of the extract fixture (plain, fragmented, sparse with
-// an initialized size below its data size, compressed, deleted) against the
-// digests of `icat` on the same bytes; raw copies have the allocated size.
-TEST(StreamBytes, ExtractFixtureMatchesIcat) {
-    const auto data = testing_support::source_dir() / "tests/fixtures/data";
-    const auto dir = testing_support::scratch_dir("streambytes");
-    struct image_clusters final : cluster_reader {
-        int fd = -1;
-        bool read_clusters(std::uint64_t lcn, std::uint64_t count, std::span<std::uint8_t> out) override {
-            return ::pread(fd, out.data(), out.size(), static_cast<off_t>(lcn * 4096)) ==
-                   static_cast<ssize_t>(count * 4096);
-        }
-    } volume;
-    volume.fd = ::open(testing_support::gunzip_to(data / "extract.img.gz", dir).c_str(), O_RDONLY);
-    ASSERT_GE(volume.fd, 0);
-
-    std::ifstream list(data / "extract.streams.txt");
-    int checked = 0;
-    for (std::string line; std::getline(list, line);) {
-        // entry attr state path stream kind data init alloc comp sparse icat_h runs md5 sha1 sha256
-        std::vector<std::string> c;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, '\t');) c.push_back(cell);
-        if (c.size() != 16 || c[0] == "entry" || c[5] == "resident") continue;
-        std::vector<compact_run> runs;
-        std::istringstream r(c[12]);
-        for (std::string run; r >> run;) {
-            const bool hole = run[0] == '-';
-            runs.push_back({hole ? 0 : std::stoull(run), runs.empty() ? 0 : runs.back().vcn + runs.back().count, hole,
-                            static_cast<std::uint32_t>(std::stoul(run.substr(run.find(':') + 1)))});
-        }
-        const stream_geometry g{runs, 4096, std::stoull(c[6]), std::stoull(c[7]), std::stoull(c[8]),
-                                c[5].find("compressed") != std::string::npos ? 16u : 0u};
-        const auto length = [&](stream_bytes_options o, digest_set* d = nullptr) {
-            std::uint64_t n = 0;
-            const auto result = produce_stream_bytes(volume, g, o, [&](std::span<const std::uint8_t> b) {
-                if (d) d->update(b);
-                n += b.size();
-                return true;
-            });
-            EXPECT_EQ(result.status, stream_bytes_status::complete) << c[3] << ": " << result.message;
-            return n;
-        };
-        digest_set d({true, true, true});
-        length({}, &d);
-        const digest_texts t = d.finish();
-        EXPECT_EQ(t.md5 + t.sha1 + t.sha256, c[13] + c[14] + c[15]) << c[3];
-        EXPECT_EQ(length({.raw = true}), g.allocated_size) << c[3];
-        if (c[5] == "nonresident,sparse") {  // skipping leaves out exactly the holes
-            EXPECT_EQ(length({.skip_sparse = true}), g.data_size - std::stoull(c[10])) << c[3];
-        }
-        ++checked;
-    }
-    EXPECT_EQ(checked, 11);
-    ::close(volume.fd);
-    std::filesystem::remove_all(dir);
 }

@@ -29,16 +29,6 @@ struct disk_image {
         put(e + 8, start, 4);
         put(e + 12, count, 4);
     }
-    // A minimal NTFS boot sector at byte `offset`.
-    void ntfs_boot(std::size_t offset, std::uint16_t bytes_per_sector, std::uint8_t sectors_per_cluster,
-                   std::uint64_t total_sectors, std::uint64_t serial = 0x1122334455667788ull) {
-        text(offset + 3, "NTFS    ");
-        put(offset + 11, bytes_per_sector, 2);
-        bytes.at(offset + 13) = sectors_per_cluster;
-        put(offset + 0x28, total_sectors, 8);
-        put(offset + 72, serial, 8);
-        put(offset + 510, 0xAA55, 2);
-    }
 };
 
 }  // namespace volume_test
