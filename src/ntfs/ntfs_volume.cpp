@@ -362,20 +362,6 @@ void ntfs_volume::load_mft_runs() {
                      static_cast<ull>(map_.front().lcn), static_cast<ull>(geometry_.mft_cluster));
 }
 
-void ntfs_volume::load_bitmap_runs() {
-    bitmap_runs_.clear();
-    std::vector<std::uint8_t> rec;
-    if (!read_record(6, rec)) {
-        if (diags_) diags_->line("err: $Bitmap record unreadable");
-        return;
-    }
-    for_each_attribute(kavo::binary_data(rec), [&](const attribute_view& attr) {
-        if (!unnamed_non_resident_data(attr)) return true;
-        decode_compact_runs(attr.bytes, bitmap_runs_);
-        return false;
-    });
-}
-
 void ntfs_volume::use_rebuilt_mft(std::unique_ptr<memory_mft_source> mft, std::uint32_t record_size,
                                   const boot_geometry& geometry) {
     if (geometry_.cluster_size == 0) geometry_ = geometry;
@@ -401,7 +387,6 @@ status open_volume(ntfs_volume& v, std::uint64_t& mft_offset) {
     v.ready_ = true;  // record reads through the map need it from here on
     v.load_mft_runs();
     v.entry_count_ = v.mft_mapped_bytes_ / v.record_size_;
-    v.load_bitmap_runs();
     mft_offset = v.geometry_.mft_offset;
     return {};
 }

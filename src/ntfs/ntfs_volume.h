@@ -52,8 +52,6 @@ public:
     const std::vector<compact_run>& mft_runs() const { return mft_runs_; }
     // Bytes of the $MFT that its runs map (after dropping runs outside the volume).
     std::uint64_t mft_mapped_bytes() const { return mft_mapped_bytes_; }
-    // Runs of $Bitmap (entry 6) for the unallocated-cluster scan; empty when unreadable.
-    const std::vector<compact_run>& bitmap_runs() const { return bitmap_runs_; }
     const std::vector<std::uint8_t>& record0() const { return record0_; }
     memory_mft_source* memory_mft() { return memory_mft_.get(); }
 
@@ -95,7 +93,6 @@ private:
     void load_mft_runs();
     void add_list_extents(kavo::binary_data record0);
     void set_mft_map(std::vector<compact_run> runs);
-    void load_bitmap_runs();
     // Reads record `entry` through the $MFT map and applies its fixups.
     bool read_record(std::uint64_t entry, std::vector<std::uint8_t>& out);
     // Index into map_ of the run holding $MFT cluster `vcn`; npos when none.
@@ -117,7 +114,6 @@ private:
     std::vector<compact_run> map_by_lcn_;  // the same sorted by cluster
     std::uint64_t mft_mapped_bytes_ = 0;
     std::uint64_t entry_count_ = 0;
-    std::vector<compact_run> bitmap_runs_;
 
     bool in_memory_ = false;
     std::unique_ptr<memory_mft_source> memory_mft_;
