@@ -95,14 +95,18 @@ if "$bin" -mftfile "$root/samples/basic.mft" -cpu 2 -quiet -out "$probe" 2>&1 | 
     echo "-cpu 2: not offered by this build"
 else
     one="$work/single.$$.txt" two="$work/cpu2.$$.txt"
-    echo "-cpu 2 on $first_mft (default timeline into files, back to back; load $(load))"
-    read -r wall1 cpu1 _ <<<"$(measure "$one" -mftfile "$first_mft")"
-    read -r wall2 cpu2 _ <<<"$(measure "$two" -mftfile "$first_mft" -cpu 2)"
-    lines1=$(($(wc -l <"$one") - 1)) lines2=$(($(wc -l <"$two") - 1))
-    awk -v w1="$wall1" -v w2="$wall2" -v c1="$cpu1" -v c2="$cpu2" -v l1="$lines1" -v l2="$lines2" 'BEGIN {
-        printf "single: %.2f s wall %.2f s cpu, %d lines; -cpu 2: %.2f s wall %.2f s cpu, %d lines; wall ratio %.2f\n",
-               w1, c1, l1, w2, c2, l2, (w1 > 0 ? w2 / w1 : 0)
-    }'
+    echo "-cpu 2 on $first_mft: results into files, the single run and -cpu 2 back to back (load $(load))"
+    printf '%-10s %12s %12s %12s %12s %8s\n' layout "single wall" "single cpu" "-cpu 2 wall" "-cpu 2 cpu" "wall ratio"
+    for entry in "timeline:" "csv:-csv"; do
+        label=${entry%%:*} opt=${entry#*:}
+        read -r wall1 cpu1 _ <<<"$(measure "$one" -mftfile "$first_mft" $opt)"
+        read -r wall2 cpu2 _ <<<"$(measure "$two" -mftfile "$first_mft" $opt -cpu 2)"
+        # The merged lines equal the single run's, the header line aside.
+        cmp -s <(tail -n +2 "$one") <(tail -n +2 "$two") || echo "run_bench: -cpu 2 $label lines differ from the single run" >&2
+        awk -v l="$label" -v w1="$wall1" -v w2="$wall2" -v c1="$cpu1" -v c2="$cpu2" 'BEGIN {
+            printf "%-10s %12.2f %12.2f %12.2f %12.2f %8.2f\n", l, w1, c1, w2, c2, (w1 > 0 ? w2 / w1 : 0)
+        }'
+    done
     rm -f "$one" "$two"
 fi
 rm -f "$probe"

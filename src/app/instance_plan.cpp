@@ -60,7 +60,7 @@ std::vector<std::string> instance_base_args(const std::vector<std::string>& type
     for (const char* option : {"-cpu", "-out", "-outfile", "-tempdir", "-cpuinst", "-mftstart", "-mftrange", "-signal"})
         while (args.take_value(option)) {
         }
-    for (const char* flag : {"-profile", "-separate_files", "-fragment_files", "-quiet"})
+    for (const char* flag : {"-profile", "-separate_files", "-fragment_files", "-quiet", "-append"})
         while (args.take_flag(flag)) {
         }
     return args.items();

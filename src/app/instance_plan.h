@@ -29,7 +29,7 @@ std::vector<instance_slice> plan_slices(unsigned instances, std::uint64_t start,
 // option removed that the children get their own value for (-out, -outfile,
 // -mftstart, -mftrange, -quiet, -cpuinst), that would start instances again
 // (-cpu, -tempdir, -separate_files, -fragment_files, -script) or that belongs to
-// the parent alone (-profile, -signal).
+// the parent alone (-profile, -signal, -append).
 std::vector<std::string> instance_base_args(const std::vector<std::string>& typed);
 
 // Base arguments + "-mftstart 0x.. -mftrange 0x.. -quiet -cpuinst <index> -out

@@ -1,5 +1,6 @@
 #include "app/multi_instance.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -28,6 +29,12 @@ struct instance_run {
     child_outcome outcome;
     std::unique_ptr<portable_thread> thread;
 };
+
+std::uint64_t file_size(const std::string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : static_cast<std::uint64_t>(size);
+}
 
 instance_status failure(const std::string& message) {
     console::message("%s", message.c_str());
@@ -82,11 +89,17 @@ instance_status run_instances(const instance_settings& s) {
 
     const std::vector<std::string> base = instance_base_args(s.args);
     const std::vector<instance_slice> slices = plan_slices(s.instances, s.mft_start, total, s.mft_range != 0);
-    // Filled before any thread starts: each worker holds a reference to its entry.
+    // Filled before any thread starts: each worker holds a reference to its entry. The first
+    // instance appends straight to the merge target after its header (a child appending writes
+    // no header block of its own), so its data, about a share of the whole, is never copied.
     std::vector<instance_run> runs(slices.size());
     for (unsigned k = 0; k < runs.size(); ++k) {
-        runs[k].file = s.separate_files ? separate_file_path(folder, s.out_path, k) : temp_file_path(folder, k);
+        const bool direct = k == 0 && !s.separate_files;
+        runs[k].file = s.separate_files ? separate_file_path(folder, s.out_path, k)
+                       : direct         ? s.out_path
+                                        : temp_file_path(folder, k);
         runs[k].argv = child_args(base, slices[k], k, runs[k].file);
+        if (direct) runs[k].argv.emplace_back("-append");
     }
     for (instance_run& run : runs) start_instance(s, run);
     console::message("%2d instances spawned\n", static_cast<int>(runs.size()));
@@ -102,6 +115,12 @@ instance_status run_instances(const instance_settings& s) {
         if (!run.outcome.started)
             console::message("prob starting instance %d: %s\n", static_cast<int>(k), run.outcome.problem.c_str());
         if (s.separate_files) continue;
+        if (k == 0) {
+            // Written in place: the data of the next ones go after what it left.
+            at = std::max(at, file_size(s.out_path));
+            have_column_line = at > header_size;
+            continue;
+        }
         // Until a file has given the column line, the next one keeps its own.
         if (const auto data = locate_instance_data(run.file, have_column_line && s.column_line, s.log)) {
             have_column_line = true;

@@ -1,5 +1,9 @@
 #include "app/option_driver.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -17,18 +21,30 @@ namespace skelvar {
 
 namespace {
 
-// Opens the results file once so that an unusable path stops the run before
-// anything is read. Nothing is left behind: a file that did not exist is
-// removed again, an existing one (even one that cannot be read) is opened for
-// appending and so not altered.
+// Tells whether the results file can be written, so that an unusable path
+// stops the run before anything is read, without leaving a trace: an existing
+// file (even one that cannot be read) is opened for appending and not altered;
+// for a missing one, and for a dangling symlink, whose target the real open
+// would create, only the folder that would hold it is tested.
 bool test_open_output(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return false;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::close(fd);
+        return true;
+    }
+    std::filesystem::path target(path);
     std::error_code ec;
-    const bool existed = std::filesystem::exists(path, ec);
-    std::FILE* f = std::fopen(path.c_str(), existed ? "ab" : "wb");
-    if (!f) return false;
-    std::fclose(f);
-    if (!existed) std::remove(path.c_str());
-    return true;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(target, ec))) {
+        const std::filesystem::path link = std::filesystem::read_symlink(target, ec);
+        if (ec) return false;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 bool readable(const std::string& path) {
@@ -60,6 +76,8 @@ void derive_layer_settings(mft_entries_ctx& ctx) {
     ctx.walk.progress_interval = ctx.header.wanted ? 13 : 53;
     ctx.walk.record_offsets = o.filerecord_offset;
     ctx.walk.keep_record_bytes = o.record_dump;
+    // A child of a -cpu run reports only the listed entries of its own slice.
+    ctx.walk.list_in_range = ctx.instance_index >= 0;
     extraction_settings& x = ctx.extraction;
     x.show_progress = ctx.show_progress;
     if (ctx.instance_index >= 0) {

@@ -151,9 +151,10 @@ constexpr option_desc driver_rows[] = {
 
 // ---- generic ----
 
+// The file is created once the run knows it is not the evidence; the lines come before are kept.
 int on_diags(option_state& s, const std::string& v) {
-    s.ctx.diags.open(v, s.command_line);
-    s.ctx.diags_path = s.ctx.diags.active() ? v : std::string();
+    s.ctx.diags.hold(s.command_line);
+    s.ctx.diags_path = v;
     return 0;
 }
 
@@ -244,7 +245,7 @@ constexpr option_desc generic_rows[] = {
     {"-csvl2t", "", "log2timeline CSV layout", on_csvl2t},
     {"-bodyfile", "", "body-file layout (\"|\" separated, times in seconds since 1970)", on_bodyfile},
     {"-hostname", "<name>", "host name written into the output", set_text<&C::output, &R::hostname>},
-    {"-cpu", "<count>", "split the run over this many instances merged into -out (not built yet)", on_cpu},
+    {"-cpu", "<count>", "split the run over this many instances merged into -out", on_cpu},
     {"-separate_files", "", "with -cpu: keep one results file per instance", set_flag<&C::separate_files>},
     {"-profile", "", "print the elapsed time at exit", set_flag<&C::profile>},
     {"-pipe", "", "the header shows the command line as fed by a file list", ignore},
@@ -583,6 +584,13 @@ constexpr option_desc main_rows[] = {
 std::span<const option_desc> driver_options() { return driver_rows; }
 std::span<const option_desc> generic_options() { return generic_rows; }
 std::span<const option_desc> main_options() { return main_rows; }
+
+bool names_value_option(std::string_view argument) {
+    for (const auto table : {driver_options(), generic_options(), main_options()})
+        for (const option_desc& row : table)
+            if (row.takes_value() && option_matches(argument, row.name)) return true;
+    return false;
+}
 
 int apply_options(std::span<const option_desc> table, option_state& state) {
     for (const option_desc& row : table) {

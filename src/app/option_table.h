@@ -37,6 +37,9 @@ std::span<const option_desc> driver_options();
 std::span<const option_desc> generic_options();
 std::span<const option_desc> main_options();
 
+// True when `argument` names an option that takes a value (in any table).
+bool names_value_option(std::string_view argument);
+
 // Applies every row of a table in row order; each occurrence of an option is
 // consumed and handled. Returns the first non-zero handler result, else 0.
 int apply_options(std::span<const option_desc> table, option_state& state);

@@ -19,6 +19,9 @@ public:
     virtual bool select(mft_entry_info& entry, bool preselected) = 0;
     // A selected entry with its paths resolved.
     virtual void write(mft_entry_info& entry) = 0;
+    // At every progress step, between entries: what was written so far may be
+    // made durable, so an interrupted run keeps it.
+    virtual void checkpoint() {}
 };
 
 }  // namespace skelvar

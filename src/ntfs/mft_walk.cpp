@@ -22,13 +22,12 @@ constexpr std::uint64_t carve_progress_interval = 153;
 
 }  // namespace
 
-// Learns the record size and the entry count from entry 0.
-status mft_walk::begin() {
-    mft_reader& records = entries_.records();
+status count_mft_entries(const entry_reader& entries, std::uint64_t& count) {
+    mft_reader& records = entries.records();
     if (!records.ready()) return status::failure("no source is open");
-    paths_.clear();
     if (status learned = records.learn_record_size(); !learned) return learned;
-    const record_status s = records.read_record(0, record_);
+    std::vector<std::uint8_t> record;
+    const record_status s = records.read_record(0, record);
     if (s == record_status::unreadable) {
         records.log().line("err: mftfixup %llx", 0ull);
         return status::failure("record 0 is unreadable: " + records.explain_unreadable(0));
@@ -37,10 +36,11 @@ status mft_walk::begin() {
         records.log().line("err: recd bad %llx", 0ull);
         return status::failure("record 0 is marked BAAD");
     }
-    if (!entries_.parse(record_, 0, entry_)) return status::failure("record 0 holds no attribute");
+    mft_entry_info entry;
+    if (!entries.parse(record, 0, entry)) return status::failure("record 0 holds no attribute");
     std::uint64_t data_size = 0;
     bool found = false;
-    for (const auto& [key, row] : entry_.catalogue) {
+    for (const auto& [key, row] : entry.catalogue) {
         if (row.type == at_data && row.name.empty()) {
             data_size = row.stream_size();
             found = true;
@@ -50,10 +50,16 @@ status mft_walk::begin() {
     if (!found) return status::failure("record 0 has no unnamed $DATA attribute");
     const std::uint32_t rs = records.record_size() ? records.record_size() : 1024;
     mft_source& src = *records.source();
-    count_ = src.entry_count() ? src.entry_count() : data_size / rs;
-    if (src.is_extracted_file()) count_ = std::min<std::uint64_t>(count_, src.size_bytes() / rs);
-    records.set_entry_count(count_);
+    count = src.entry_count() ? src.entry_count() : data_size / rs;
+    if (src.is_extracted_file()) count = std::min<std::uint64_t>(count, src.size_bytes() / rs);
+    records.set_entry_count(count);
     return {};
+}
+
+status mft_walk::begin() {
+    if (!entries_.records().ready()) return status::failure("no source is open");
+    paths_.clear();
+    return count_mft_entries(entries_, count_);
 }
 
 bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry) {
@@ -84,6 +90,14 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
 
 void mft_walk::report(std::uint64_t n) { process(record_, n, entry_); }
 
+// Progress steps come every `progress_interval` entries, shown or not.
+void mft_walk::step(std::uint64_t n) {
+    const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
+    if (n % interval != 0) return;
+    visitor_.checkpoint();
+    if (settings_.show_progress) console::status_line("analyzing entry %llu of %llu", n, count_);
+}
+
 status mft_walk::walk_range() {
     if (status s = begin(); !s) return s;
     mft_reader& records = entries_.records();
@@ -91,12 +105,10 @@ status mft_walk::walk_range() {
     const std::uint64_t start = settings_.start;
     const std::uint64_t end = settings_.range ? start + settings_.range : count_;
     log.line("range of inodes to analyze: %llu -> %llu", static_cast<ull>(start), static_cast<ull>(end));
-    const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
     const bool logging = log.active();
     for (std::uint64_t n = start; n < end; ++n) {
         if (logging) log.text("-------------------------------");
-        if (settings_.show_progress && n % interval == 0)
-            console::status_line("analyzing entry %llu of %llu", n, count_);
+        step(n);
         const record_status s = records.read_record(n, record_);
         if (s == record_status::unreadable) continue;
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
@@ -109,10 +121,13 @@ status mft_walk::walk_range() {
 status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
     if (status s = begin(); !s) return s;
     mft_reader& records = entries_.records();
-    const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
+    const bool ranged = settings_.list_in_range;
+    const std::uint64_t start = settings_.start;
+    const std::uint64_t range = settings_.range ? settings_.range : count_;
+    const std::uint64_t end = start > ~0ull - range ? ~0ull : start + range;
     for (std::uint64_t n : entries) {
-        if (settings_.show_progress && n % interval == 0)
-            console::status_line("analyzing entry %llu of %llu", n, count_);
+        if (ranged && (n < start || n >= end)) continue;
+        step(n);
         if (records.read_record(n, record_) == record_status::unreadable) continue;
         report(n);
     }
@@ -166,7 +181,8 @@ status mft_walk::walk_unallocated() {
     const slot_scan_counts counts = scan_free_slots(
         *volume->reader(), geometry, bitmap, scan,
         [this](std::uint64_t offset, std::span<const std::uint8_t> slot) { report_carved(slot, offset); },
-        [progress, clusters](std::uint64_t c) {
+        [this, progress, clusters](std::uint64_t c) {
+            visitor_.checkpoint();
             if (progress) console::status_line("analyzing entry %llu of %llu", c, clusters);
         });
     carved_.free_clusters = counts.free_clusters;

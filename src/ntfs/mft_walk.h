@@ -18,6 +18,7 @@ struct walk_settings {
     std::u16string source_label = u"NTFS$MFT";  // copied into every entry
     std::uint64_t start = 0;                    // -mftstart
     std::uint64_t range = 0;                    // -mftrange; 0 = to the last entry
+    bool list_in_range = false;                 // the entry-list walk keeps only entries in the range
     bool show_progress = true;
     std::uint64_t progress_interval = 53;       // entries between progress lines
     bool check_times = true;
@@ -36,6 +37,12 @@ struct carve_counts {
     std::uint64_t reported = 0;
 };
 
+// Reads record 0 of the open source: the reader learns the record size and the
+// entry count the range walk uses (the source's, else record 0's unnamed $DATA
+// size over the record size, capped by the size of an extracted file). Fails,
+// with the reason, when no source is open or record 0 cannot be used.
+status count_mft_entries(const entry_reader& entries, std::uint64_t& count);
+
 class mft_walk {
 public:
     mft_walk(const entry_reader& entries, path_resolver& paths, const walk_settings& settings, entry_visitor& visitor)
@@ -44,7 +51,8 @@ public:
     // Every entry from the start entry through the range. Fails, with the reason,
     // when no source is open or record 0 cannot be read.
     status walk_range();
-    // Only the listed entry numbers, in the order given.
+    // Only the listed entry numbers, in the order given (with `list_in_range`
+    // only those from the start entry through the range).
     status walk_list(std::span<const std::uint64_t> entries);
     // The records left in the volume's free clusters ($Bitmap), each marked as
     // carved. Fails, with the reason, without a volume or a readable $Bitmap.
@@ -60,6 +68,7 @@ public:
 private:
     status begin();
     void report(std::uint64_t n);
+    void step(std::uint64_t n);
     // A record found in free clusters at byte `offset` of the volume.
     void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);
     bool run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,

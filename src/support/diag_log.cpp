@@ -8,32 +8,61 @@ namespace skelvar {
 
 namespace {
 
-// "->" + text + LF (unless the text brings its own), flushed so the log
-// survives a crash of the run.
-void write_line(std::FILE* f, const char* text, std::size_t len) {
-    std::fputs("->", f);
-    std::fwrite(text, 1, len, f);
-    if (len == 0 || text[len - 1] != '\n') std::fputc('\n', f);
-    std::fflush(f);
-}
+// What is held in memory before the file is named; beyond it lines are dropped.
+constexpr std::size_t max_held_bytes = 4u << 20;
+
+bool ends_line(const char* text, std::size_t len) { return len != 0 && text[len - 1] == '\n'; }
 
 }  // namespace
 
 diag_log::~diag_log() { close(); }
 
+// "->" + text + LF (unless the text brings its own), flushed so the log
+// survives a crash of the run.
+void diag_log::put(const char* text, std::size_t len) {
+    if (file_) {
+        std::fputs("->", file_);
+        std::fwrite(text, 1, len, file_);
+        if (!ends_line(text, len)) std::fputc('\n', file_);
+        std::fflush(file_);
+    } else if (holding_ && held_.size() < max_held_bytes) {
+        held_ += "->";
+        held_.append(text, len);
+        if (!ends_line(text, len)) held_ += '\n';
+    }
+}
+
 bool diag_log::open(const std::string& path, const std::string& command_line) {
+    hold(command_line);
+    return write_to(path);
+}
+
+void diag_log::hold(const std::string& command_line) {
+    close();
+    held_.clear();
+    holding_ = true;
+    put(command_line.data(), command_line.size());
+}
+
+bool diag_log::write_to(const std::string& path) {
     close();
     file_ = std::fopen(path.c_str(), "wb");
+    holding_ = false;
     if (!file_) {
         path_.clear();
+        held_.clear();
         return false;
     }
     path_ = path;
-    write_line(file_, command_line.data(), command_line.size());
+    std::fwrite(held_.data(), 1, held_.size(), file_);
+    std::fflush(file_);
+    held_.clear();
+    held_.shrink_to_fit();
     return true;
 }
 
 void diag_log::close() {
+    holding_ = false;
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
@@ -41,7 +70,7 @@ void diag_log::close() {
 }
 
 void diag_log::line(const char* format, ...) {
-    if (!file_) return;
+    if (!active()) return;
     // Most lines fit on the stack; longer ones are sized from the first attempt.
     char small[1024];
     va_list ap;
@@ -51,18 +80,17 @@ void diag_log::line(const char* format, ...) {
     const int n = std::vsnprintf(small, sizeof small, format, ap);
     va_end(ap);
     if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
-        write_line(file_, small, static_cast<std::size_t>(n));
+        put(small, static_cast<std::size_t>(n));
     } else if (n >= 0) {
         std::vector<char> big(static_cast<std::size_t>(n) + 1);
         std::vsnprintf(big.data(), big.size(), format, again);
-        write_line(file_, big.data(), static_cast<std::size_t>(n));
+        put(big.data(), static_cast<std::size_t>(n));
     }
     va_end(again);
 }
 
 void diag_log::text(const std::string& text) {
-    if (!file_) return;
-    write_line(file_, text.data(), text.size());
+    if (active()) put(text.data(), text.size());
 }
 
 }  // namespace skelvar

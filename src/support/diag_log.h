@@ -16,8 +16,13 @@ public:
     // Creates (truncates) the file and writes "->" + command line as its first line.
     // On failure the log stays inactive and the name is cleared.
     bool open(const std::string& path, const std::string& command_line);
+    // Logs into memory, from the command line on, until write_to() names the
+    // file: nothing is written before the run knows the file is not its evidence.
+    void hold(const std::string& command_line);
+    // Creates the file with what was held; false (and inactive) when it cannot be created.
+    bool write_to(const std::string& path);
     void close();
-    bool active() const { return file_ != nullptr; }
+    bool active() const { return file_ != nullptr || holding_; }
     const std::string& path() const { return path_; }
 
     // printf-style diagnostics line; a cheap no-op when inactive.
@@ -25,7 +30,11 @@ public:
     void text(const std::string& text);
 
 private:
+    void put(const char* text, std::size_t len);
+
     std::FILE* file_ = nullptr;
+    bool holding_ = false;
+    std::string held_;
     std::string path_;
 };
 

@@ -44,7 +44,7 @@ TEST(InstanceArguments, ChildGetsTheRunWithoutInstanceOptionsPlusItsSlice) {
     const std::string script = (testing_support::scratch_dir("instance_args") / "opts.txt").string();
     std::ofstream(script) << "-csv -cpu 4\n-filter_name \"my file\"\n";
     const args typed = {"skelvar", "-mftfile", "/cases/a b/$MFT", "-script", script, "-CPU", "3", "-out", "r.csv",
-                        "-tempdir", "t", "-cpuinst", "9", "-profile", "-separate_files", "-outfile", "x",
+                        "-tempdir", "t", "-cpuinst", "9", "-profile", "-append", "-separate_files", "-outfile", "x",
                         "-mftstart", "5", "-mftrange", "9", "-quiet", "-signal", "done", "-hostname", "",
                         "-diags", "log.txt"};
     const args base = instance_base_args(typed);

@@ -11,8 +11,11 @@ TEST(DiagLog, WritesPrefixedFlushedLines) {
     const std::string path = (dir / "diags.txt").string();
     {
         diag_log log;
-        ASSERT_TRUE(log.open(path, "skelvar -mftfile x -diags diags.txt"));
+        // Lines logged before the file is named wait in memory and come first.
+        log.hold("skelvar -mftfile x -diags diags.txt");
         log.line("err: entry 0x%llx bad", 0x2aULL);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        ASSERT_TRUE(log.write_to(path));
         log.line("info: already ended\n");
         log.text("plain");
         const std::string long_arg(3000, 'L');  // past the first attempt's buffer
