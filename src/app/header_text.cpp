@@ -5,6 +5,14 @@
 
 namespace skelvar {
 
+std::string executable_base_name(std::string_view argv0) {
+    const std::size_t slash = argv0.find_last_of("/\\");
+    if (slash != std::string_view::npos) argv0.remove_prefix(slash + 1);
+    const std::size_t dot = argv0.rfind('.');
+    if (dot != std::string_view::npos && dot > 0) argv0 = argv0.substr(0, dot);
+    return argv0.empty() ? std::string(program_name) : std::string(argv0);
+}
+
 std::string banner_text() { return std::string(program_name) + " " + std::string(version_text); }
 
 std::string compose_header(const std::vector<std::string>& args, std::uint64_t now_filetime) {

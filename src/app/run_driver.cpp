@@ -248,6 +248,7 @@ int run_program(int argc, char** argv) {
     // A run without a source stops here too: there is nothing to walk.
     if (rc != options_ok) return run_failed;
     warn_leftovers(args);
+    ctx->output.program_base_name = executable_base_name(args.items().empty() ? "" : args.items().front());
 
     const bool several = ctx->instances >= 2 && ctx->instance_index < 0;
     if (several && !check_instances(*ctx)) return run_failed;

@@ -11,30 +11,16 @@ constexpr std::uint64_t min_growth = 1u << 16;
 
 }  // namespace
 
-directory_node* directory_cache::find(std::uint64_t ref) {
-    const std::uint64_t entry = ref_entry(ref);
-    std::uint32_t head = entry < first_.size() ? first_[entry] : 0;
-    if (head == 0 && !far_first_.empty()) {
-        auto it = far_first_.find(entry);
-        if (it != far_first_.end()) head = it->second;
-    }
-    const std::uint16_t seq = ref_seq(ref);
-    for (std::uint32_t i = head; i != 0; i = nodes_[i - 1].next) {
-        directory_node& n = nodes_[i - 1].node;
-        if (n.sequence == seq) return &n;
-    }
-    return nullptr;
+bool directory_node::matches(std::uint16_t seq) const {
+    if (seq == 0 || seq == sequence) return true;
+    return !(flags & record_in_use) && sequence != 0 && seq == sequence - 1;
 }
 
-directory_node& directory_cache::insert_or_assign(std::uint64_t ref, directory_node node) {
-    // The key decides where a node is found, whatever the node says of itself.
-    node.entry = ref_entry(ref);
-    node.sequence = ref_seq(ref);
-    if (directory_node* old = find(ref)) return *old = std::move(node);
-    std::uint32_t& head = first_of(node.entry);
-    nodes_.push_back({std::move(node), head});
-    head = static_cast<std::uint32_t>(nodes_.size());
-    return nodes_.back().node;
+std::uint32_t directory_cache::head(std::uint64_t entry) const {
+    if (entry < first_.size() && first_[entry] != 0) return first_[entry];
+    if (far_first_.empty()) return 0;
+    auto it = far_first_.find(entry);
+    return it == far_first_.end() ? 0 : it->second;
 }
 
 std::uint32_t& directory_cache::first_of(std::uint64_t entry) {
@@ -45,6 +31,46 @@ std::uint32_t& directory_cache::first_of(std::uint64_t entry) {
         return first_[entry];
     }
     return far_first_[entry];
+}
+
+directory_node* directory_cache::primary(std::uint64_t entry) {
+    const std::uint32_t first = head(entry);
+    if (first == 0) return nullptr;
+    directory_node& n = nodes_[first - 1].node;
+    return n.carved ? nullptr : &n;
+}
+
+directory_node* directory_cache::find(std::uint64_t entry, std::uint16_t seq) {
+    for (std::uint32_t i = head(entry); i != 0; i = nodes_[i - 1].next) {
+        directory_node& n = nodes_[i - 1].node;
+        if (n.kind == node_kind::directory && n.matches(seq)) return &n;
+    }
+    return nullptr;
+}
+
+bool directory_cache::contains(std::uint64_t ref) { return find(ref_entry(ref), ref_seq(ref)) != nullptr; }
+
+directory_node& directory_cache::insert(directory_node node) {
+    const std::uint64_t entry = node.entry;
+    for (std::uint32_t i = head(entry); i != 0; i = nodes_[i - 1].next) {
+        directory_node& old = nodes_[i - 1].node;
+        // One $MFT record per number; a carved copy once per sequence number.
+        if (old.carved == node.carved && (!node.carved || old.sequence == node.sequence)) return old;
+    }
+    std::uint32_t& first = first_of(entry);
+    const auto index = static_cast<std::uint32_t>(nodes_.size() + 1);
+    if (node.carved || first == 0) {
+        // Behind the nodes already there.
+        std::uint32_t* link = &first;
+        while (*link != 0) link = &nodes_[*link - 1].next;
+        *link = index;
+        nodes_.push_back({std::move(node), 0});
+    } else {
+        // The $MFT's record goes first, ahead of carved copies met before it.
+        nodes_.push_back({std::move(node), first});
+        first = index;
+    }
+    return nodes_.back().node;
 }
 
 void directory_cache::clear() {

@@ -24,7 +24,6 @@ void mft_entry_info::clear() {
     has_unnamed_data = false;
     zone_texts.clear();
     path_names.clear();
-    resolved_paths.clear();
     marks = selection_marks{};
     actions_done = false;
     owner_sid.clear();

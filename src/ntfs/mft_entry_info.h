@@ -102,7 +102,6 @@ struct mft_entry_info {
     bool has_unnamed_data = false;
     std::vector<std::vector<std::uint8_t>> zone_texts;
     std::map<attr_key, file_name_info> path_names;
-    std::map<attr_key, std::u16string> resolved_paths;  // directory part, ends with '\'
 
     selection_marks marks;
     // Results of the per-entry actions, filled just before the entry is written.

@@ -75,13 +75,9 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     if (pre == preselection::drop) return false;
     if (entry.header.first_attribute + min_attribute_room > record.size()) return false;
     if (!entries_.parse_attributes(record, entry_number, entry, false)) return false;
-    if (entry.is_directory()) paths_.add_directory(entry, carved);
+    if (entry.is_directory()) paths_.add_directory(entry);
     if (!visitor_.select(entry, pre == preselection::preselected)) return false;
     if (settings_.check_times) check_times(entry);
-    for (const auto& [key, fn] : entry.path_names) {
-        parent_path p = paths_.resolve_parent(fn.parent_ref);
-        if (p.ok) entry.resolved_paths.emplace(key, std::move(p.path));
-    }
     if (settings_.keep_record_bytes) entry.record_bytes.assign(record.begin(), record.end());
     entry.source_offset = settings_.record_offsets ? offset : 0;
     visitor_.write(entry);

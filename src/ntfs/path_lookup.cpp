@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "ntfs/attribute_iterator.h"
 #include "ntfs/directory_index.h"
 #include "ntfs/entry_reader.h"
+#include "ntfs/file_name_attribute.h"
 #include "ntfs/name_case.h"
 #include "ntfs/record_header.h"
 #include "support/binary_data.h"
@@ -147,31 +149,74 @@ std::optional<path_lookup::child> path_lookup::read_child(std::uint64_t dir, std
     return c;
 }
 
-void path_lookup::add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out) {
-    if (!parent_refs_built_) {
-        parent_refs_built_ = true;
-        mft_reader& records = entries_.records();
-        std::vector<std::uint8_t> record;
-        // The first read teaches the record size.
-        if (records.read_record(0, record) == record_status::unreadable || records.record_size() == 0) return;
-        const std::uint64_t count = records.source()->size_bytes() / records.record_size();
-        for (std::uint64_t n = 0; n < count; ++n) {
-            if (records.read_record(n, record) != record_status::ok) continue;
-            const kavo::binary_data rec(record);
-            const file_record_header h = read_record_header(rec);
-            if (h.signature != record_signature::file || !h.in_use()) continue;
-            const std::uint64_t base = ref_entry(h.base_ref);
-            const std::uint64_t holder = base ? base : n;
-            attribute_iterator it(rec, h.first_attribute);
-            for (attribute_view a; it.next(a);) {
-                if (a.type != at_file_name || a.non_resident) continue;
-                const kavo::binary_data value = a.bytes.from(a.value_offset);
-                if (a.value_length >= 8 && value.has(0, 8)) parent_refs_.emplace_back(ref_entry(value.u64(0)), holder);
+void path_lookup::scan_parent_refs() {
+    if (scanned_) return;
+    scanned_ = true;
+    mft_reader& records = entries_.records();
+    std::vector<std::uint8_t> record;
+    // The first read teaches the record size.
+    if (records.read_record(0, record) == record_status::unreadable || records.record_size() == 0) return;
+    struct directory_record {
+        std::uint64_t entry;
+        std::uint16_t sequence;
+        bool in_use, is_link;
+    };
+    struct long_name {
+        std::uint64_t holder, parent_ref;
+        std::u16string name;
+    };
+    std::vector<directory_record> dirs;
+    std::vector<long_name> names;  // first long name of each directory or extension record
+    const std::uint64_t count = records.source()->size_bytes() / records.record_size();
+    for (std::uint64_t n = 0; n < count; ++n) {
+        if (records.read_record(n, record) != record_status::ok) continue;
+        const kavo::binary_data rec(record);
+        const file_record_header h = read_record_header(rec);
+        if (h.signature != record_signature::file) continue;
+        const std::uint64_t base = ref_entry(h.base_ref);
+        const std::uint64_t holder = base ? base : n;
+        const bool directory = h.is_directory();
+        bool named = false, link = false;
+        attribute_iterator it(rec, h.first_attribute);
+        for (attribute_view a; it.next(a);) {
+            link = link || a.type == at_reparse_point;
+            if (a.type != at_file_name || a.non_resident) continue;
+            file_name_info fn;
+            if (!read_file_name(a.value, 0, fn)) continue;
+            if (h.in_use()) parent_refs_.emplace_back(ref_entry(fn.parent_ref), holder);
+            // An extension record's name may be a directory's: kept until the directories are known.
+            if ((directory || base) && !named && fn.name_space != ns_dos) {
+                names.push_back({holder, fn.parent_ref, std::move(fn.name)});
+                named = true;
             }
         }
-        std::sort(parent_refs_.begin(), parent_refs_.end());
-        parent_refs_.erase(std::unique(parent_refs_.begin(), parent_refs_.end()), parent_refs_.end());
+        if (directory && !base) dirs.push_back({n, h.sequence, h.in_use(), link});
     }
+    std::sort(parent_refs_.begin(), parent_refs_.end());
+    parent_refs_.erase(std::unique(parent_refs_.begin(), parent_refs_.end()), parent_refs_.end());
+
+    // A directory hangs below its parent when the reference names that directory record:
+    // its sequence number, or one less for a deleted record (the number moved on when it was freed).
+    auto dir_at = [&](std::uint64_t entry) -> const directory_record* {
+        auto d = std::lower_bound(dirs.begin(), dirs.end(), entry,
+                                  [](const directory_record& r, std::uint64_t e) { return r.entry < e; });
+        return d != dirs.end() && d->entry == entry ? &*d : nullptr;
+    };
+    for (long_name& ln : names) {
+        const directory_record* below = dir_at(ln.holder);
+        const directory_record* parent = dir_at(ref_entry(ln.parent_ref));
+        if (!below || below->is_link || !parent || below->entry == parent->entry) continue;
+        const std::uint16_t seq = ref_seq(ln.parent_ref);
+        const bool same = seq == 0 || seq == parent->sequence ||
+                          (!parent->in_use && parent->sequence != 0 && seq == parent->sequence - 1);
+        if (same) subdirs_.push_back({parent->entry, below->entry, std::move(ln.name)});
+    }
+    std::sort(subdirs_.begin(), subdirs_.end(),
+              [](const subdir& a, const subdir& b) { return std::tie(a.parent, a.entry) < std::tie(b.parent, b.entry); });
+}
+
+void path_lookup::add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out) {
+    scan_parent_refs();
     auto it = std::lower_bound(parent_refs_.begin(), parent_refs_.end(), std::make_pair(dir, std::uint64_t{0}));
     for (; it != parent_refs_.end() && it->first == dir; ++it) out.push_back(it->second);
 }
@@ -289,21 +334,28 @@ std::optional<std::uint64_t> path_lookup::lookup_path(std::u16string_view path, 
 
 std::vector<std::pair<std::uint64_t, std::u16string>> path_lookup::directories_below(std::uint64_t dir,
                                                                                      const std::u16string& dir_path) {
+    // Deleted subdirectories have left the index: their names' parent references still lead to them.
+    scan_parent_refs();
     std::vector<std::pair<std::uint64_t, std::u16string>> out;
     std::set<std::uint64_t> seen{dir};
     std::vector<std::pair<std::uint64_t, std::u16string>> pending{{dir, dir_path}};
+    auto add = [&](std::uint64_t entry, const std::u16string& name, const std::u16string& under) {
+        if (!seen.insert(entry).second) return;
+        std::u16string p = under;
+        if (!p.empty() && p.back() != u'\\') p += u'\\';
+        p += name;
+        out.emplace_back(entry, p);
+        pending.emplace_back(entry, std::move(p));
+    };
     while (!pending.empty()) {
         auto [current, current_path] = std::move(pending.back());
         pending.pop_back();
         // Listings live in a map and are never changed once made: the reference stays valid.
-        for (const child& c : children_of(current).children) {
-            if (!c.is_directory || c.is_link || !seen.insert(c.entry).second) continue;
-            std::u16string p = current_path;
-            if (!p.empty() && p.back() != u'\\') p += u'\\';
-            p += c.shown_name;
-            out.emplace_back(c.entry, p);
-            pending.emplace_back(c.entry, std::move(p));
-        }
+        for (const child& c : children_of(current).children)
+            if (c.is_directory && !c.is_link) add(c.entry, c.shown_name, current_path);
+        auto it = std::lower_bound(subdirs_.begin(), subdirs_.end(), current,
+                                   [](const subdir& s, std::uint64_t e) { return s.parent < e; });
+        for (; it != subdirs_.end() && it->parent == current; ++it) add(it->entry, it->name, current_path);
     }
     return out;
 }

@@ -25,8 +25,8 @@ public:
     // named by the last segment only with `follow_final_link`.
     std::optional<std::uint64_t> lookup_path(std::u16string_view path, bool follow_final_link = false);
 
-    // Every directory below `dir` (not `dir` itself), with its path: `dir_path`
-    // followed by the names on the way. Links are not descended into.
+    // Every directory below `dir` (not `dir` itself), deleted ones too, with its path:
+    // `dir_path` followed by the names on the way. Links are not descended into.
     std::vector<std::pair<std::uint64_t, std::u16string>> directories_below(std::uint64_t dir,
                                                                             const std::u16string& dir_path);
 
@@ -50,14 +50,23 @@ public:
 private:
     std::optional<child> read_child(std::uint64_t dir, std::uint64_t entry, const std::vector<std::u16string>* key_names);
     void add_children_from_parent_refs(std::uint64_t dir, std::vector<std::uint64_t>& out);
+    // One pass over every record for the parent references of the names.
+    void scan_parent_refs();
 
     diag_log& log() const;
 
     const entry_reader& entries_;
     std::map<std::uint64_t, listing> cache_;
-    // Extracted $MFT only: (parent, child) pairs from every in-use name, sorted; built on first need.
+    // Built on first need by one pass over every record: (parent, child) pairs from every
+    // in-use name, and every directory record (deleted ones too) under the directory its
+    // first long name names, both sorted by parent.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> parent_refs_;
-    bool parent_refs_built_ = false;
+    struct subdir {
+        std::uint64_t parent, entry;
+        std::u16string name;
+    };
+    std::vector<subdir> subdirs_;
+    bool scanned_ = false;
 };
 
 // The segments of a user path: device prefixes, a drive letter and "[root]" dropped,

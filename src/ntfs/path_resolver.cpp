@@ -1,6 +1,6 @@
 #include "ntfs/path_resolver.h"
 
-#include <set>
+#include <algorithm>
 
 #include "ntfs/entry_reader.h"
 #include "support/diag_log.h"
@@ -9,18 +9,31 @@ namespace skelvar {
 
 namespace {
 
-const std::u16string root_text = u"[root]";
-const std::u16string corrupted_text = u"<path corrupted>";
+constexpr std::u16string_view root_text = u"[root]\\";
+constexpr std::u16string_view broken_text = u"[root]\\<path corrupted>\\";
 
-struct segment {
-    const std::u16string* text;  // points into the cache or at a literal
-    directory_node* node;        // the directory the segment names, or null
-};
+// UTF-16 units the node adds to a path: its name and a separator; nothing for
+// an empty name or the root's own ".".
+std::uint32_t segment_units(const directory_node& n) {
+    if (n.name.empty() || n.name == u".") return 0;
+    return static_cast<std::uint32_t>(n.name.size() + 1);
+}
 
-void append_segment(std::u16string& out, const std::u16string& s) {
-    if (s.empty() || s == u".") return;
-    out += s;
-    out += u'\\';
+directory_node node_of(const mft_entry_info& e, bool carved) {
+    directory_node n;
+    n.entry = e.entry_number;
+    n.sequence = e.sequence_number;
+    n.flags = e.flags();
+    n.carved = carved;
+    n.kind = e.is_directory() ? node_kind::directory : node_kind::not_directory;
+    if (n.kind != node_kind::directory) return n;
+    n.name = choose_name(e.file_names, e.entry_number);
+    for (const auto& [key, fn] : e.path_names) {
+        if (n.has_parent && fn.parent_ref >= n.parent_ref) continue;
+        n.parent_ref = fn.parent_ref;
+        n.has_parent = true;
+    }
+    return n;
 }
 
 }  // namespace
@@ -38,115 +51,141 @@ std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std:
     return fallback ? fallback->name : std::u16string();
 }
 
-void path_resolver::add_directory(const mft_entry_info& entry, bool before_deletion) {
-    std::uint16_t seq = entry.sequence_number;
-    if (before_deletion && !entry.in_use() && seq != 0) --seq;
-    const std::uint64_t ref = make_ref(entry.entry_number, seq);
-    if (cache_.contains(ref)) return;
-    directory_node node;
-    node.name = choose_name(entry.file_names, entry.entry_number);
-    for (const auto& [key, fn] : entry.path_names) node.parents.insert(fn.parent_ref);
-    node.flags = entry.flags();
-    cache_.insert_or_assign(ref, std::move(node));
+namespace {
+
+// Entries the source can hold: failures below it are memoised, above it only read.
+std::uint64_t source_entries(const mft_reader& records) {
+    const mft_source* src = records.source();
+    return src && records.record_size() ? src->size_bytes() / records.record_size() : 0;
 }
 
-parent_path path_resolver::resolve_parent(std::uint64_t parent_ref) {
-    parent_path result;
-    if (!entries_.records().ready() || parent_ref == ~0ull) return result;
+}  // namespace
 
-    std::vector<segment> segments;
-    std::set<std::uint64_t> visited;
-    const std::u16string* prefix = nullptr;  // a memoised ancestor path ends the climb early
-    bool clean = true;                       // reached the root without a broken link
-    bool failed_first = false;
-    bool first = true;
-    std::uint64_t current = parent_ref;
+void path_resolver::add_directory(const mft_entry_info& entry) {
+    if (!entry.is_directory()) return;
+    const std::uint64_t n = entry.entry_number;
+    if (!entry.from_unallocated && cache_.primary(n)) return;
+    cache_.insert(node_of(entry, entry.from_unallocated));
+}
 
-    auto stop_corrupted = [&] {
-        segments.push_back({&corrupted_text, nullptr});
-        clean = false;
-    };
+directory_node* path_resolver::load(std::uint64_t entry) {
+    mft_reader& records = entries_.records();
+    records.log().text("... trying to resolve [next] parent subdir ...");
+    mft_entry_info record;
+    if (entries_.read_and_parse(entry, record)) return &cache_.insert(node_of(record, false));
+    if (entry >= cache_.table_size() && entry >= source_entries(records)) return nullptr;
+    directory_node unreadable;
+    unreadable.entry = entry;
+    return &cache_.insert(std::move(unreadable));
+}
 
-    if (ref_entry(current) == root_entry) {
-        if (const directory_node* root = cache_.find(current)) result.first_parent_flags = root->flags;
+directory_node* path_resolver::node_for(std::uint64_t ref) {
+    const std::uint64_t entry = ref_entry(ref);
+    if (!cache_.primary(entry)) load(entry);
+    return cache_.find(entry, ref_seq(ref));
+}
+
+// Settles every node from `start` up to the first one already settled, the root or a
+// break. Each node is climbed through once per walk, so chains cost linear time.
+void path_resolver::settle(directory_node& start) {
+    if (start.state == directory_node::climb::done) return;
+    climb_.clear();
+    directory_node* cur = &start;
+    directory_node* above = nullptr;  // the settled node the climb ended on
+    bool broken = false;
+    std::size_t loop_from = climb_.size();
+    bool looped = false;
+    for (;;) {
+        if (cur->state == directory_node::climb::done) {
+            above = cur;
+            break;
+        }
+        if (cur->state == directory_node::climb::climbing) {
+            loop_from = static_cast<std::size_t>(std::find(climb_.begin(), climb_.end(), cur) - climb_.begin());
+            looped = true;
+            break;
+        }
+        cur->state = directory_node::climb::climbing;
+        climb_.push_back(cur);
+        if (!cur->has_parent) {
+            broken = true;
+            break;
+        }
+        if (ref_entry(cur->parent_ref) == root_entry) break;
+        directory_node* next = node_for(cur->parent_ref);
+        if (!next) {
+            broken = true;
+            break;
+        }
+        cur->up = next;
+        cur = next;
     }
-    while (ref_entry(current) != root_entry) {
-        directory_node* node = cache_.find(current);
-        if (node) {
-            if (first) {
-                result.first_parent_flags = node->flags;
-                result.first_parent_sequence = node->sequence;
-            }
-            if (node->path_known) {
-                prefix = &node->path;
-                break;
-            }
+
+    std::size_t end = climb_.size();
+    if (looped) {
+        // Each member of a loop shows the loop once, itself last, under the corrupted mark.
+        std::uint64_t units = 0;
+        for (std::size_t i = loop_from; i < end; ++i) units += segment_units(*climb_[i]);
+        const std::size_t length = end - loop_from;
+        const bool fits = units <= max_path_units && length <= max_path_depth;
+        for (std::size_t i = loop_from; i < end; ++i) {
+            directory_node& n = *climb_[i];
+            n.broken_top = true;
+            n.state = directory_node::climb::done;
+            n.depth = fits ? static_cast<std::uint32_t>(length) : 1;
+            n.units = fits ? static_cast<std::uint32_t>(units) : segment_units(n);
+            n.cut = !fits;
+            if (!fits) n.up = nullptr;
+        }
+        above = climb_[loop_from];
+        end = loop_from;
+    }
+    for (std::size_t i = end; i-- > 0;) {
+        directory_node& n = *climb_[i];
+        directory_node* over = i + 1 < end ? climb_[i + 1] : above;
+        const std::uint32_t seg = segment_units(n);
+        if (over && !over->cut && over->depth < max_path_depth && over->units + seg <= max_path_units) {
+            n.up = over;
+            n.depth = over->depth + 1;
+            n.units = over->units + seg;
+            n.broken_top = over->broken_top;
         } else {
-            entries_.records().log().text("... trying to resolve [next] parent subdir ...");
-            mft_entry_info dir;
-            if (!entries_.read_and_parse(ref_entry(current), dir) || dir.path_names.empty()) {
-                clean = false;
-                failed_first = first;
-                break;
-            }
-            const std::uint16_t flags = dir.flags();
-            if (first) result.first_parent_flags = flags;
-            if (!(flags & record_is_directory)) {
-                stop_corrupted();
-                break;
-            }
-            // A deleted record's sequence number has already moved on.
-            std::uint16_t seq = dir.sequence_number;
-            if (!(flags & record_in_use) && seq != 0) --seq;
-            if (ref_seq(current) == 0) {
-                current = make_ref(current, seq);
-            } else if (ref_seq(current) != seq) {
-                stop_corrupted();
-                break;
-            }
-            directory_node fresh;
-            fresh.name = choose_name(dir.file_names, ref_entry(current));
-            for (const auto& [key, fn] : dir.path_names) fresh.parents.insert(fn.parent_ref);
-            fresh.flags = flags;
-            node = &cache_.insert_or_assign(current, std::move(fresh));
-            if (first) result.first_parent_sequence = seq;
+            // Top of its chain: the root, a break, or past the cut of a chain too deep or long,
+            // where each directory shows itself alone, so that hostile chains cannot make every
+            // row tens of thousands of units long.
+            n.up = nullptr;
+            n.cut = over != nullptr;
+            n.depth = 1;
+            n.units = seg;
+            n.broken_top = over != nullptr || broken;
         }
-        segments.push_back({&node->name, node});
-        if (node->parents.empty()) {
-            clean = false;
-            break;
-        }
-        const std::uint64_t next = *node->parents.begin();
-        if (!visited.insert(next).second) {
-            stop_corrupted();
-            break;
-        }
-        if (next == current) {
-            stop_corrupted();
-            break;
-        }
-        current = next;
-        first = false;
+        n.state = directory_node::climb::done;
     }
+}
 
-    std::u16string& path = result.path;
-    if (prefix) {
-        path = *prefix;
-    } else {
-        path = root_text;
-        path += u'\\';
+std::u16string_view path_resolver::write_path(const directory_node* last, bool broken) {
+    const std::u16string_view top = broken ? broken_text : root_text;
+    const std::size_t total = top.size() + (last ? last->units : 0);
+    path_.resize(total);
+    std::copy(top.begin(), top.end(), path_.begin());
+    std::size_t pos = total;
+    const directory_node* n = last;
+    for (std::uint32_t d = last ? last->depth : 0; d > 0; --d, n = n->up) {
+        if (!segment_units(*n)) continue;
+        path_[--pos] = u'\\';
+        pos -= n->name.size();
+        std::copy(n->name.begin(), n->name.end(), path_.begin() + static_cast<std::ptrdiff_t>(pos));
     }
-    // Segments were collected from the parent upwards; join them from the top down.
-    for (auto s = segments.rbegin(); s != segments.rend(); ++s) {
-        append_segment(path, *s->text);
-        // Only a clean climb gives each directory on it a path that can be reused.
-        if (clean && s->node && !s->node->path_known) {
-            s->node->path = path;
-            s->node->path_known = true;
-        }
-    }
-    result.ok = !failed_first;
-    return result;
+    return path_;
+}
+
+std::u16string_view path_resolver::resolve_parent(std::uint64_t parent_ref) {
+    if (ref_entry(parent_ref) == root_entry) return write_path(nullptr, false);
+    if (!entries_.records().ready() || parent_ref == ~0ull) return write_path(nullptr, true);
+    directory_node* node = node_for(parent_ref);
+    if (!node) return write_path(nullptr, true);
+    settle(*node);
+    return write_path(node, node->broken_top);
 }
 
 }  // namespace skelvar

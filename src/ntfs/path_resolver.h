@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ntfs/directory_cache.h"
 #include "ntfs/mft_entry_info.h"
@@ -12,35 +14,43 @@ namespace skelvar {
 
 class entry_reader;
 
-struct parent_path {
-    std::u16string path;  // starts with "[root]" and ends with '\'
-    std::uint16_t first_parent_flags = 0;
-    std::uint16_t first_parent_sequence = 0;
-    bool ok = false;
-};
+// Deeper or longer chains are cut there: no NTFS path holds more than 32,767
+// UTF-16 units, so none has more levels than half that. Every directory past
+// the cut reads "[root]\<path corrupted>\" and its own name.
+constexpr std::uint32_t max_path_units = 32767;
+constexpr std::uint32_t max_path_depth = 16384;
 
-// Climbs parent references to the root through the directory cache, reading
-// the directories it has not met through the source. Each directory's finished
-// path is memoised in its node, so a path costs one lookup once its parent has been seen.
+// Climbs parent references to the root through the directory cache, reading the
+// records it has not met through the source, so a path does not depend on what
+// the walk met before. Each directory's place in the chain is memoised once
+// (broken chains too): a path costs one climb over cached nodes, written into a
+// reused buffer, and the memory stays linear in the number of directories.
 class path_resolver {
 public:
     explicit path_resolver(const entry_reader& entries) : entries_(entries) {}
 
     // Empties the cache (the start of a walk).
     void clear() { cache_.clear(); }
-    // A directory record met by the walk, unless the cache holds its exact reference.
-    // `before_deletion`: keyed by the sequence number its children name, which
-    // the deletion moved on by one (a record carved from free clusters has no
-    // $MFT slot to be read from again).
-    void add_directory(const mft_entry_info& entry, bool before_deletion = false);
-    // Directory part of a path for a name whose parent is `parent_ref`.
-    parent_path resolve_parent(std::uint64_t parent_ref);
+    // A record the walk parsed: saves reading it again when it is a parent.
+    void add_directory(const mft_entry_info& entry);
+    // Directory part of the path of a name whose parent is `parent_ref`: "[root]\a\b\".
+    // A chain that cannot be completed (unreadable, non-directory or reused parent,
+    // no long name, a loop, too deep) reads "[root]\<path corrupted>\" and the part
+    // below the break. Valid until the next call.
+    std::u16string_view resolve_parent(std::uint64_t parent_ref);
 
     directory_cache& cache() { return cache_; }
 
 private:
+    directory_node* node_for(std::uint64_t ref);
+    directory_node* load(std::uint64_t entry);
+    void settle(directory_node& start);
+    std::u16string_view write_path(const directory_node* last, bool broken);
+
     const entry_reader& entries_;
     directory_cache cache_;
+    std::vector<directory_node*> climb_;
+    std::u16string path_;
 };
 
 // The name a record is shown by (POSIX/Win32 preferred, held by `entry_number`).

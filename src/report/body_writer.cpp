@@ -1,8 +1,11 @@
 #include "report/body_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "report/number_text.h"
 #include "report/other_info.h"
@@ -32,7 +35,7 @@ body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modifie
 class body_writer final : public layout_writer {
 public:
     body_writer(const report_context& c, std::ostream& o)
-        : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, true)) {
+        : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, false)) {
         md5 = row.add(kind_text, 0, 0, "md5");
         name = row.add(kind_text, 0, 0, "name");
         inode = row.add(kind_u64, col_decimal, 0, "inode");
@@ -120,26 +123,58 @@ private:
             return;
         }
         build_items(entry);
+        if (stream_name.empty()) collect_streams(entry);
         for (const name_item& n : rec.names) {
             if (!n.fn) continue;
-            cell.clear();
-            cell += rec.path(n);
-            cell += rec.name(n);
-            if (!stream_name.empty()) {
-                cell += ':';
-                uni::append_utf8(stream_name, cell);
-            }
-            cell += " (";
-            cell += items;
-            cell_base = cell.size();
+            start_cell(n, stream_name);
             const body_times fn = fn_times(*n.fn);
+            set_number(row, size, rec.size, 8);
             if (fn == si) {
                 write_line("SI & FN times match)", si);
             } else {
                 write_line("SI times)", si);
                 write_line("FN times)", fn);
             }
+            // Named streams under the file's long names (a DOS name only when it stands alone),
+            // each with the file's SI times, as `fls -m` lists them.
+            if (!stream_name.empty() || (n.dos && has_long_partner(n))) continue;
+            for (const auto& [stream, bytes] : streams) {
+                start_cell(n, stream);
+                set_number(row, size, bytes, 8);
+                write_line("SI times)", si);
+            }
         }
+    }
+
+    void start_cell(const name_item& n, std::u16string_view stream) {
+        cell.clear();
+        cell += rec.path(n);
+        cell += rec.name(n);
+        if (!stream.empty()) {
+            cell += ':';
+            uni::append_utf8(stream, cell);
+        }
+        cell += " (";
+        cell += items;
+        cell_base = cell.size();
+    }
+
+    // Each named data stream once, with its size (a stream split over records is catalogued in pieces).
+    void collect_streams(const mft_entry_info& entry) {
+        streams.clear();
+        for (const auto& [key, row_] : entry.catalogue) {
+            (void)key;
+            if (!row_.is_data || row_.name.empty()) continue;
+            auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == row_.name; });
+            if (same == streams.end()) streams.emplace_back(row_.name, row_.stream_size());
+            else if (row_.start_vcn == 0) same->second = row_.stream_size();
+        }
+    }
+
+    bool has_long_partner(const name_item& d) const {
+        for (const name_item& n : rec.names)
+            if (!n.dos && n.parent_ref == d.parent_ref) return true;
+        return false;
     }
 
     const report_context context;  // a copy: it names the settings, it owns nothing
@@ -152,6 +187,7 @@ private:
     std::array<std::array<char, 24>, 4> time_text{};
     std::string items, cell;
     std::size_t cell_base = 0;
+    std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
 };
 
 }  // namespace

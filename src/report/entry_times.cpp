@@ -30,57 +30,24 @@ span_ref append_text(std::string& texts, std::string_view narrow) {
     return s;
 }
 
-// The directory part of a name's path, converted once per parent. False when
-// the parent directory cannot be read.
+// The directory part of a name's path, resolved and converted once per parent.
 class path_finder {
 public:
-    path_finder(const mft_entry_info& entry, path_resolver* paths, result_record& rec)
-        : entry_(entry), paths_(paths), rec_(rec) {}
+    path_finder(path_resolver* paths, result_record& rec) : paths_(paths), rec_(rec) {}
 
-    bool find(attr_key key, std::uint64_t parent_ref, span_ref& out) {
-        for (const name_item& n : rec_.names) {
-            if (n.parent_ref == parent_ref) {
-                out = {n.path_off, n.path_len};
-                return true;
-            }
-        }
-        for (std::uint64_t f : failed_)
-            if (f == parent_ref) return false;
-        if (const std::u16string* p = known_path(key, parent_ref)) {
-            out = append_text(rec_.texts, *p);
-            return true;
-        }
-        if (paths_) {
-            parent_path resolved = paths_->resolve_parent(parent_ref);
-            if (resolved.ok) {
-                out = append_text(rec_.texts, resolved.path);
-                return true;
-            }
-        }
-        failed_.push_back(parent_ref);
-        return false;
+    span_ref find(std::uint64_t parent_ref) {
+        for (const name_item& n : rec_.names)
+            if (n.parent_ref == parent_ref) return {n.path_off, n.path_len};
+        if (paths_) return append_text(rec_.texts, paths_->resolve_parent(parent_ref));
+        // Without a source only the root is known.
+        return append_text(rec_.texts, std::string_view(ref_entry(parent_ref) == root_entry
+                                                            ? "[root]\\"
+                                                            : "[root]\\<path corrupted>\\"));
     }
 
 private:
-    // A path the walk already resolved: this name's own, or that of a name with the same parent.
-    const std::u16string* known_path(attr_key key, std::uint64_t parent_ref) const {
-        auto own = entry_.resolved_paths.find(key);
-        if (own != entry_.resolved_paths.end()) return &own->second;
-        for (const auto& [k, path] : entry_.resolved_paths) {
-            auto fn = entry_.file_names.find(k);
-            if (fn == entry_.file_names.end()) {
-                fn = entry_.path_names.find(k);
-                if (fn == entry_.path_names.end()) continue;
-            }
-            if (fn->second.parent_ref == parent_ref) return &path;
-        }
-        return nullptr;
-    }
-
-    const mft_entry_info& entry_;
     path_resolver* paths_;
     result_record& rec_;
-    std::vector<std::uint64_t> failed_;
 };
 
 // Index of the name in the table; an identical name (same text, parent, kind) is shared.
@@ -122,11 +89,10 @@ void collect_names_and_times(const mft_entry_info& entry, const report_context& 
         return;
     }
 
-    path_finder paths(entry, context.paths, rec);
+    path_finder paths(context.paths, rec);
     for (const auto& [key, fn] : entry.file_names) {
         if (fn.is_dos && context.options.hide_dos_fntimes) continue;
-        span_ref path;
-        if (!paths.find(key, fn.parent_ref, path)) continue;
+        const span_ref path = paths.find(fn.parent_ref);
         span_ref name = append_text(rec.texts, fn.name);
         const std::size_t before = rec.names.size();
         const std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos, &fn);

@@ -73,7 +73,7 @@ public:
     l2t_writer(const report_context& c, std::ostream& o)
         : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, true)) {
         cols = build_l2t_columns(opt, row);
-        format_text = program_name;
+        format_text = opt.program_base_name.empty() ? std::string(program_name) : opt.program_base_name;
         format_text += " (brantel)";
         set_text(row, cols.zone, "UTC");
         set_text(row, cols.source, "FILE");

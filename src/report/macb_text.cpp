@@ -2,18 +2,17 @@
 
 namespace skelvar {
 
-void append_macb_text(const macb_cell& cell, bool with_fn, bool with_fn83, std::string& out) {
-    bool first = true;
-    auto part = [&](const char* label, time_source s) {
-        if (!first) out += "; ";
-        first = false;
-        out += label;
-        out.append(cell.letters[s].data(), 4);
+void append_macb_text(const macb_cell& cell, const cell_name& name, bool dos, std::string& out) {
+    if (cell.any_si) {
+        out += "si:[";
+        out.append(cell.si.data(), 4);
         out += ']';
-    };
-    if (cell.any[src_si]) part("si:[", src_si);
-    if (with_fn && cell.any[src_fn]) part("fn:[", src_fn);
-    if (with_fn83 && cell.any[src_fn83]) part("fn8.3[", src_fn83);
+    }
+    if (!name.any) return;
+    if (cell.any_si) out += "; ";
+    out += dos ? "fn8.3[" : "fn:[";
+    out.append(name.letters.data(), 4);
+    out += ']';
 }
 
 }  // namespace skelvar

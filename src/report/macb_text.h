@@ -7,8 +7,8 @@
 
 namespace skelvar {
 
-// Appends "si:[....]", "fn:[....]" (when `with_fn`) and "fn8.3[....]" (when `with_fn83`)
-// for the sources that have a letter set, joined by "; ".
-void append_macb_text(const macb_cell& cell, bool with_fn, bool with_fn83, std::string& out);
+// Appends "si:[....]" when an SI letter is set, then the name's own letters as "fn:[....]"
+// (a long name) or "fn8.3[....]" (a DOS name) when one is set, joined by "; ".
+void append_macb_text(const macb_cell& cell, const cell_name& name, bool dos, std::string& out);
 
 }  // namespace skelvar

@@ -13,7 +13,7 @@ namespace {
 
 // One cell, nothing to separate; a line break inside a name must not split the path.
 row_format path_format(const report_options& options) {
-    row_format f = make_row_format(options, true);
+    row_format f = make_row_format(options, false);
     f.separator.clear();
     f.sep_char = 0;
     f.padding = false;

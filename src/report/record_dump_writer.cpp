@@ -6,6 +6,7 @@
 
 #include "ntfs/entry_reader.h"
 #include "ntfs/mft_entry_info.h"
+#include "ntfs/path_resolver.h"
 #include "ntfs/secure_table.h"
 #include "report/date_time.h"
 #include "report/number_text.h"
@@ -128,16 +129,10 @@ private:
         end_line();
     }
 
-    // The directory part of a name's path without its closing backslash; empty when unknown.
-    std::string parent_path(const mft_entry_info& e, attr_key key, std::uint64_t parent_ref) const {
-        auto it = e.resolved_paths.find(key);
-        if (it == e.resolved_paths.end()) {
-            // A DOS name is not resolved by itself: its long twin in the same directory is.
-            for (const auto& [k, fn] : e.path_names)
-                if (fn.parent_ref == parent_ref && (it = e.resolved_paths.find(k)) != e.resolved_paths.end()) break;
-        }
-        if (it == e.resolved_paths.end()) return {};
-        std::u16string_view path = it->second;
+    // The directory part of a name's path without its closing backslash; empty without a source.
+    std::string parent_path(std::uint64_t parent_ref) const {
+        if (!context_.paths) return {};
+        std::u16string_view path = context_.paths->resolve_parent(parent_ref);
         if (path.size() > 1 && path.back() == u'\\') path.remove_suffix(1);
         return uni::to_utf8(path);
     }
@@ -155,7 +150,7 @@ private:
             if (fn.indexed) text_ += ", (indexed)";
             text_ += "\n  parnt mft: 0x";
             append_hex(text_, ref_entry(fn.parent_ref), 8);
-            if (const std::string path = parent_path(e, key, fn.parent_ref); !path.empty()) text_ += " = " + path;
+            if (const std::string path = parent_path(fn.parent_ref); !path.empty()) text_ += " = " + path;
             text_ += "\n  parnt seq# ";
             id(ref_seq(fn.parent_ref), 4);
             end_line();

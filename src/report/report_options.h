@@ -39,6 +39,7 @@ struct report_options {
     bool md5 = false, sha1 = false, sha256 = false;
     std::string hostname;
     std::string username;
+    std::string program_base_name;  // the executable's, for the log2timeline "format" cell
     bool hide_dos_fntimes = false;
     bool filerecord_offset = false;
 

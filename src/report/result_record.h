@@ -68,9 +68,9 @@ struct result_record {
 void fill_result_record(const mft_entry_info& entry, const report_context& context, result_record& rec,
                         unsigned parts = part_all);
 
-// The entry's names with their paths, and the timestamp map over them. A name whose
-// parent directory cannot be read gets no place in either. Without `build_map` only the
-// names are collected.
+// The entry's names with their paths, and the timestamp map over them; a name whose
+// path cannot be completed keeps its place under "<path corrupted>". Without
+// `build_map` only the names are collected.
 void collect_names_and_times(const mft_entry_info& entry, const report_context& context, result_record& rec,
                              bool build_map = true);
 

@@ -4,7 +4,7 @@
 
 namespace skelvar {
 
-row_format make_row_format(const report_options& params, bool escape_line_breaks) {
+row_format make_row_format(const report_options& params, bool quote_cells_with_quotes) {
     row_format f;
     f.separator = params.separator;
     f.sep_char = params.sep_char;
@@ -12,7 +12,7 @@ row_format make_row_format(const report_options& params, bool escape_line_breaks
     f.padding = !params.no_padding;
     f.space_before_time = params.space_before_time;
     f.hex_numbers = params.hex_numbers;
-    f.escape_line_breaks = escape_line_breaks;
+    f.quote_cells_with_quotes = quote_cells_with_quotes;
     f.time_format = params.time_format;
     return f;
 }

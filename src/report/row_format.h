@@ -16,10 +16,12 @@ struct row_format {
     bool padding = true;
     bool space_before_time = true;
     bool hex_numbers = true;
-    bool escape_line_breaks = false;  // CSV-like layouts: CR/LF inside text become [CRLF], [LF], ...
+    bool escape_line_breaks = true;  // CR/LF inside text become [CRLF], [LF], ...
+    // Comma layouts: a cell holding a double quote is quoted (RFC 4180) even when quoting is off.
+    bool quote_cells_with_quotes = false;
     date_time_format time_format{};
 };
 
-row_format make_row_format(const report_options& options, bool escape_line_breaks);
+row_format make_row_format(const report_options& options, bool quote_cells_with_quotes);
 
 }  // namespace skelvar

@@ -92,22 +92,25 @@ void row_writer::append_number(const output_column& c) {
 void row_writer::append_text(const output_column& c) {
     std::string_view text = c.text;
     if ((c.flags & col_cut) && c.max_length) text = text.substr(0, utf8_prefix(text, c.max_length));
-    const bool quote = (c.flags & col_quoted) && !text.starts_with("{\"");
+    bool quote = (c.flags & col_quoted) && !text.starts_with("{\"");
+    // Without the quote flag a cell is quoted only when a double quote turns up in it.
+    const bool quote_on_sight = !quote && format_.quote_cells_with_quotes;
 
     std::size_t start = line_.size();
     if (quote) line_ += '"';
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     const std::uint64_t quote_mask = low_bits * '"';
-    auto is_special = [&](unsigned char ch) { return special_[ch] || (quote && ch == '"'); };
+    const bool scan_quotes = quote || quote_on_sight;
+    auto is_special = [&](unsigned char ch) { return special_[ch] || (scan_quotes && ch == '"'); };
     // A hit may be a control byte other than CR or LF: the byte loop below passes over it.
     auto word_special = [&](std::uint64_t w) {
         // Bitwise on purpose: the three tests are cheap, a mispredicted branch is not.
-        return (static_cast<unsigned>(quote && word_has(w, quote_mask)) |
+        return (static_cast<unsigned>(scan_quotes && word_has(w, quote_mask)) |
                 static_cast<unsigned>(scan_sep_ && word_has(w, sep_mask_)) |
                 static_cast<unsigned>(scan_controls_ && word_has_control(w))) != 0;
     };
-    const bool scan = quote || scan_sep_ || scan_controls_;
+    const bool scan = scan_quotes || scan_sep_ || scan_controls_;
     std::size_t chunk = 0;
     for (std::size_t i = 0; scan; ++i) {
         // Whole words without a special byte go by in one step.
@@ -119,12 +122,16 @@ void row_writer::append_text(const output_column& c) {
         if (i >= n) break;
         const unsigned char ch = p[i];
         line_.append(text.data() + chunk, i - chunk);
-        if (quote && ch == '"') {
+        if (ch == '"' && scan_quotes) {
+            if (!quote) {
+                line_.insert(start, 1, '"');
+                quote = true;
+            }
             line_ += "\"\"";
         } else if (ch == static_cast<unsigned char>(format_.sep_char)) {
             line_ += format_.sub_char;
         } else {
-            // Escaped line breaks (CSV-like layouts only reach here with CR or LF).
+            // Escaped line breaks (only CR or LF reach here).
             const unsigned char next = i + 1 < n ? p[i + 1] : 0;
             if (ch == '\r' && next == '\n') {
                 line_ += "[CRLF]";
@@ -139,10 +146,13 @@ void row_writer::append_text(const output_column& c) {
         chunk = i + 1;
     }
     line_.append(text.data() + chunk, n - chunk);
-    if (quote) line_ += '"';
+    // A quoted cell is padded inside its quotes, so that it still reads as one quoted value.
+    const std::size_t quotes = quote ? 2 : 0;
+    const std::size_t content = start + quotes / 2;
     // Characters never outnumber bytes: long cells need no count.
-    if (format_.padding && c.width > 0 && line_.size() - start < static_cast<std::size_t>(c.width))
-        pad_from(start, utf8_chars(std::string_view(line_).substr(start)), c);
+    if (format_.padding && c.width > 0 && line_.size() - content + quotes < static_cast<std::size_t>(c.width))
+        pad_from(content, utf8_chars(std::string_view(line_).substr(content)) + quotes, c);
+    if (quote) line_ += '"';
 }
 
 bool row_writer::load_time(std::uint64_t filetime) {

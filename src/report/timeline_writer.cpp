@@ -36,10 +36,10 @@ private:
         set_text(row_, cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
     }
 
-    void write_name_line(const macb_cell& cell, std::uint32_t index, bool dos) {
-        const name_item& n = rec_.names[index];
+    void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
+        const name_item& n = rec_.names[named.name];
         macb_.clear();
-        append_macb_text(cell, !dos, dos, macb_);
+        append_macb_text(cell, named, dos, macb_);
         set_text(row_, cols_.macb, macb_);
         set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
         set_number(row_, cols_.parent, ref_entry(n.parent_ref), 8);
@@ -57,8 +57,8 @@ private:
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
             set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
-            for (std::uint32_t n : cell.long_names) write_name_line(cell, n, false);
-            for (std::uint32_t n : cell.dos_names) write_name_line(cell, n, true);
+            for (const cell_name& n : cell.long_names) write_name_line(cell, n, false);
+            for (const cell_name& n : cell.dos_names) write_name_line(cell, n, true);
         }
     }
 

@@ -6,8 +6,8 @@ namespace skelvar {
 
 void macb_cell::reset(std::uint64_t v) {
     value = v;
-    for (auto& l : letters) l = {'.', '.', '.', '.'};
-    any = {};
+    si = {'.', '.', '.', '.'};
+    any_si = false;
     long_names.clear();
     dos_names.clear();
 }
@@ -44,11 +44,22 @@ void timestamp_map::enter(std::uint64_t value, time_source source, char letter, 
     int pos = macb_position(letter);
     if (pos < 0) return;
     macb_cell& c = find_or_insert(value);
-    c.letters[source][static_cast<std::size_t>(pos)] = letter;
-    c.any[source] = true;
+    const auto at = static_cast<std::size_t>(pos);
+    if (source == src_si) {
+        c.si[at] = letter;
+        c.any_si = true;
+    }
     auto& names = dos ? c.dos_names : c.long_names;
-    if (!names.empty() && names.back() == name) return;
-    if (name_is_new || std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    cell_name* n = !names.empty() && names.back().name == name ? &names.back() : nullptr;
+    if (!n && !name_is_new) {
+        auto it = std::find_if(names.begin(), names.end(), [&](const cell_name& x) { return x.name == name; });
+        if (it != names.end()) n = &*it;
+    }
+    if (!n) n = &names.emplace_back(cell_name{name});
+    if (source != src_si) {
+        n->letters[at] = letter;
+        n->any = true;
+    }
 }
 
 }  // namespace skelvar

@@ -1,6 +1,8 @@
-// The distinct timestamps of one entry in ascending order, each with its MACB
-// letters per source and the names that carry it. Cells are pooled and reused
-// from entry to entry, so building the map of a record does not allocate.
+// The distinct timestamps of one entry in ascending order, each with the MACB
+// letters of the $STANDARD_INFORMATION times that hold it and the names that
+// carry it, each name with the letters of its own $FILE_NAME times. Cells are
+// pooled and reused from entry to entry, so building the map of a record does
+// not allocate.
 #pragma once
 
 #include <array>
@@ -11,12 +13,21 @@ namespace skelvar {
 
 enum time_source : std::uint8_t { src_si = 0, src_fn = 1, src_fn83 = 2 };
 
+using macb_letters = std::array<char, 4>;  // "...." when unset
+
+// A name in a cell: the letters of its own $FILE_NAME times that hold the cell's value.
+struct cell_name {
+    std::uint32_t name = 0;  // index into the record's name table
+    macb_letters letters{'.', '.', '.', '.'};
+    bool any = false;
+};
+
 struct macb_cell {
     std::uint64_t value = 0;
-    std::array<std::array<char, 4>, 3> letters{};  // per source, "...." when unset
-    std::array<bool, 3> any{};
-    std::vector<std::uint32_t> long_names;  // indexes into the record's name table
-    std::vector<std::uint32_t> dos_names;
+    macb_letters si{'.', '.', '.', '.'};
+    bool any_si = false;
+    std::vector<cell_name> long_names;
+    std::vector<cell_name> dos_names;
 
     void reset(std::uint64_t v);
 };
@@ -27,7 +38,8 @@ int macb_position(char letter);
 class timestamp_map {
 public:
     void clear();
-    // Sets `letter` of `source` in the cell of `value` and adds the name to its long or DOS set.
+    // Sets `letter` of `source` in the cell of `value` and adds the name to its long or DOS
+    // set; an SI letter belongs to the cell, an FN or FN8.3 letter to the name.
     // `name_is_new`: the name has entered no time before except in the calls just made, so a
     // repeat can only be the last name of the set (this keeps records with many names linear).
     void enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos,

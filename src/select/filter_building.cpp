@@ -108,9 +108,8 @@ std::u16string directory_path(const entry_reader& entries, path_resolver& paths,
     if (n == root_entry) return u"[root]";
     mft_entry_info dir;
     if (!entries.read_and_parse(n, dir) || dir.path_names.empty()) return {};
-    parent_path parent = paths.resolve_parent(dir.path_names.begin()->second.parent_ref);
-    if (!parent.ok) return {};
-    return parent.path + choose_name(dir.file_names, n);
+    std::u16string path(paths.resolve_parent(dir.path_names.begin()->second.parent_ref));
+    return path + choose_name(dir.file_names, n);
 }
 
 }  // namespace

@@ -22,5 +22,11 @@ TEST(HeaderText, PipePrefixAndNoEarlyEmptyLine) {
     EXPECT_EQ(h.find("\n\n"), h.size() - 2);
 }
 
+TEST(HeaderText, ExecutableBaseName) {
+    for (const auto& [argv0, want] : {std::pair{"/opt/bin/skelvar", "skelvar"}, {"C:\\tools\\mft.v2.exe", "mft.v2"},
+                                      {"./.hidden", ".hidden"}, {"", "skelvar"}, {"dir/", "skelvar"}})
+        EXPECT_EQ(executable_base_name(argv0), want) << argv0;
+}
+
 }  // namespace
 }  // namespace skelvar

@@ -172,3 +172,46 @@ TEST_F(BodyFileOracle, SiAndFnTimesOfAllocatedEntriesMatchSleuthKit) {
     }
     EXPECT_GT(compared, 100);
 }
+
+// Every named data stream TSK lists ("file:stream", type 128) has its line: same entry, size and SI times.
+TEST(BodyFileStreams, EveryNamedStreamOfFlsHasItsLine) {
+    struct source {
+        const char* fixture;
+        const char* option;
+        const char* tsk;
+    };
+    for (const source& s : {source{"basic.mft.gz", "-mftfile", "basic.body.txt"},
+                            source{"basic.img.gz", "-image", "basic.body.txt"}}) {
+        SCOPED_TRACE(s.fixture);
+        const fs::path dir = scratch_dir("body-streams");
+        const fs::path body = dir / "body.txt";
+        const run_result r = run_skelvar(
+            {s.option, gunzip_to(fixture(s.fixture), dir).string(), "-bodyfile", "-quiet", "-out", body.string()});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        std::set<std::string> ours;  // "inode|name|size|times"
+        for (const auto& line : lines_of(read_file(body))) {
+            const auto f = split(line, '|');
+            if (f.size() != 11 || !f[1].ends_with(" SI times)")) continue;
+            const std::string name = f[1].substr(0, f[1].rfind(" ("));
+            ours.insert(f[2] + "|" + name + "|" + f[6] + "|" + f[7] + " " + f[8] + " " + f[9] + " " + f[10]);
+        }
+        int checked = 0;
+        for (const auto& line : lines_of(read_file(fixture(s.tsk)))) {
+            const auto b = parse_body_line(line);
+            if (line[0] == '#' || !b || b->cells != 11 || b->inode.find("-128-") == std::string::npos) continue;
+            const std::string& path = b->name;
+            if (path.find(':', path.rfind('/')) == std::string::npos || path.find("(deleted") != std::string::npos ||
+                path.starts_with("/$OrphanFiles"))
+                continue;
+            std::string name = "[root]" + path;
+            std::replace(name.begin(), name.end(), '/', '\\');
+            std::string times;
+            for (std::int64_t t : b->t) times += (times.empty() ? "" : " ") + std::to_string(t == tsk_zero_filetime ? 0 : t);
+            const std::string want = b->inode.substr(0, b->inode.find('-')) + "|" + name + "|" + split(line, '|')[6] + "|" + times;
+            EXPECT_TRUE(ours.count(want)) << want;
+            ++checked;
+        }
+        EXPECT_GE(checked, 5);
+        fs::remove_all(dir);
+    }
+}

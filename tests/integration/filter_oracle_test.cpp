@@ -158,6 +158,10 @@ TEST(FilterOracle, DirectoryFiltersSelectWhatFlsListsThere) {
 
     const auto tree = entries_where(names, [](const fls_name& n) { return n.path.rfind("dir1/", 0) == 0; });
     EXPECT_EQ(selected("basic", [](selection_settings& c) { c.dir_trees = {"c:/dir1"}; }), tree);
+    // Deleted subdirectories are descended into too (deleted_dir/child.txt).
+    auto everything = entries_where(names, [](const fls_name&) { return true; });
+    everything.insert(5);
+    EXPECT_EQ(selected("basic", [](selection_settings& c) { c.dir_trees = {"[root]"}; }), everything);
     // Two directories, one given by number.
     auto both = under("bigdir");
     for (auto n : under("unicode")) both.insert(n);

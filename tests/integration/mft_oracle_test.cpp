@@ -261,6 +261,109 @@ TEST_F(BasicVolume, SiFractionsMatchIstat) {
     EXPECT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
 }
 
+// Each name of a hard-linked file carries the letters of its own $FILE_NAME times: for every distinct
+// time of the entry (SI and that name's FN, to the 100 ns istat prints) in ascending order, the MACB
+// cell of that name's line.
+TEST_F(BasicVolume, HardLinksCarryTheirOwnFnLettersAsIstatShows) {
+    struct istat_entry {
+        std::uint64_t entry = 0;
+        int links = 0;
+        std::array<std::int64_t, 4> si{};
+        std::vector<std::pair<std::string, std::array<std::int64_t, 4>>> names;
+    };
+    std::vector<istat_entry> entries;
+    const std::map<std::string, int> letter = {{"File Modified", 0}, {"Accessed", 1}, {"MFT Modified", 2}, {"Created", 3}};
+    std::array<std::int64_t, 4>* times = nullptr;
+    for (const auto& line : lines_of(read_file(fixture("basic.istat.txt")))) {
+        if (line.starts_with("Entry:")) {
+            entries.emplace_back().entry = static_cast<std::uint64_t>(parse_int(trim(split(line.substr(6), 'S')[0])).value_or(0));
+            times = nullptr;
+        } else if (entries.empty()) {
+            continue;
+        } else if (line.starts_with("Links:")) {
+            entries.back().links = static_cast<int>(parse_int(trim(line.substr(6))).value_or(0));
+        } else if (line.starts_with("$STANDARD_INFORMATION")) {
+            times = &entries.back().si;
+        } else if (line.starts_with("$FILE_NAME")) {
+            times = &entries.back().names.emplace_back().second;
+        } else if (line.find("Attribute Values:") != std::string::npos || line.starts_with("Attributes:")) {
+            times = nullptr;
+        } else if (times && line.starts_with("Name: ")) {
+            entries.back().names.back().first = line.substr(6);
+        } else if (const auto colon = line.find(":\t"); times && colon != std::string::npos && letter.count(line.substr(0, colon))) {
+            const auto parts = split(trim(line.substr(colon + 2)), ' ');  // date, time with 9 digits, "(UTC)"
+            const auto ms = epoch_ms(parts[0], parts[1]);
+            ASSERT_TRUE(ms) << line;
+            (*times)[letter.at(line.substr(0, colon))] = *ms / 1000 * 10'000'000 + std::stoll(split(parts[1], '.')[1]) / 100;
+        }
+    }
+    int checked = 0;
+    for (const istat_entry& e : entries) {
+        if (e.links < 2) continue;
+        for (const auto& [name, fn] : e.names) {
+            std::set<std::int64_t> values(e.si.begin(), e.si.end());
+            values.insert(fn.begin(), fn.end());
+            std::vector<std::string> want;
+            for (std::int64_t v : values) {
+                std::string si = "....", own = "....";
+                for (int k = 0; k < 4; ++k) {
+                    if (e.si[k] == v) si[k] = "macb"[k];
+                    if (fn[k] == v) own[k] = "macb"[k];
+                }
+                std::string cell = si != "...." ? "si:[" + si + "]" : "";
+                if (own != "....") cell += (cell.empty() ? "fn:[" : "; fn:[") + own + "]";
+                want.push_back(cell);
+            }
+            std::vector<std::string> got;
+            for (const auto& row : csv_->table.rows)
+                if (parse_int(row[0]) == static_cast<std::int64_t>(e.entry) && csv_->table.cell(row, "name") == name) {
+                    std::string cell = csv_->table.cell(row, "MACB");
+                    if (const auto at = cell.find("fn8.3["); at != std::string::npos) cell.replace(at, 6, "fn:[");
+                    got.push_back(cell);
+                }
+            EXPECT_EQ(got, want) << "entry " << e.entry << " " << name;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 2);
+}
+
+// Zeroed directory records (dir1, entry 64; the deleted deleted_dir, 187) lose no file below them:
+// each name is written under "<path corrupted>" with the part of its path that is left, and the
+// same with filters that keep the walk from meeting its directories.
+TEST_F(BasicVolume, FilesBelowAZeroedDirectoryKeepTheirNames) {
+    const fs::path dir = scratch_dir("oracle-zeroed");
+    const fs::path mft = dir / "zeroed.mft";
+    fs::copy_file(*mft_, mft);
+    for (const char* entry : {"64", "187"})  // dir1 and the deleted deleted_dir
+        run_shell("dd if=/dev/zero of='" + mft.string() + "' bs=1024 seek=" + entry + " count=1 conv=notrunc 2>/dev/null");
+    std::map<std::uint64_t, std::string> want;  // entry -> path and name
+    for (const auto& t : *tsk_)
+        if (t.path.starts_with("dir1/") && t.entry != 78)
+            want[t.entry] = "[root]\\<path corrupted>\\" + skelvar_key(t).dir.substr(12) + skelvar_key(t).name;
+    ASSERT_EQ(want.size(), 5u);
+    want[188] = "[root]\\<path corrupted>\\child.txt";
+    auto rows_of = [&](std::vector<std::string> extra) {
+        extra.insert(extra.begin(), {"-csv", "-base10"});
+        const auto run = run_on_mft(mft, extra, "oracle-zeroed-run");
+        EXPECT_EQ(run.result.exit_code, 0) << run.result.err;
+        std::map<std::uint64_t, std::set<std::string>> rows;
+        for (const auto& [key, v] : index_by_name(run.table))
+            if (want.count(key.entry)) rows[key.entry].insert(key.dir + key.name + " " + *v.macb.begin());
+        return rows;
+    };
+    const auto all = rows_of({});
+    for (const auto& [entry, path] : want) {
+        ASSERT_EQ(all.count(entry), 1u) << path;
+        EXPECT_EQ(all.at(entry).begin()->substr(0, path.size() + 1), path + " ") << entry;
+    }
+    // Filters that skip the directories before they are parsed.
+    EXPECT_EQ(rows_of({"-filter_inode", "68 | 69"}), (decltype(all){{68, all.at(68)}, {69, all.at(69)}}));
+    EXPECT_EQ(rows_of({"-filter_ext", "txt"}), (decltype(all){{68, all.at(68)}, {69, all.at(69)}, {188, all.at(188)}}));
+    EXPECT_EQ(rows_of({"-filter_deleted_files"}), (decltype(all){{188, all.at(188)}}));
+    fs::remove_all(dir);
+}
+
 // Samples made on Windows (../shared/testdata; absent from a fresh clone).
 TEST(SharedSamples, OrphanMftMatchesSleuthKit) {
     const fs::path data = shared_testdata_dir();

@@ -1,23 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <chrono>
+#include <functional>
+
 #include "common/mft_fixture.h"
 
 using namespace skelvar;
 using testing_support::make_fn;
-using testing_support::record_builder;
 using testing_support::make_si;
+using testing_support::record_builder;
 
 namespace {
 
 constexpr std::uint64_t t = 132223104000000000ull;
 
 std::vector<std::uint8_t> dir(const std::u16string& name, std::uint64_t parent, std::uint16_t seq = 1,
-                              bool in_use = true) {
+                              bool in_use = true, std::uint8_t name_space = 1) {
     return record_builder()
         .flags(in_use ? 3 : 2)
         .sequence(seq)
         .resident(0x10, 0, make_si(t))
-        .resident(0x30, 1, make_fn(parent, name, 1, t))
+        .resident(0x30, 1, make_fn(parent, name, name_space, t))
         .build();
 }
 
@@ -25,45 +30,152 @@ std::vector<std::uint8_t> file(const std::u16string& name, std::uint64_t parent)
     return record_builder().resident(0x10, 0, make_si(t)).resident(0x30, 1, make_fn(parent, name, 3, t)).build();
 }
 
-// Entries 0..9; entry 5 is the root. Indices given in `extra` fill the rest.
-std::vector<std::vector<std::uint8_t>> volume(std::map<int, std::vector<std::uint8_t>> extra) {
-    std::vector<std::vector<std::uint8_t>> recs(12);
+// Entries 0..`count`-1; entry 5 is the root; an entry not given is a zeroed record.
+std::vector<std::vector<std::uint8_t>> volume(std::map<int, std::vector<std::uint8_t>> extra, int count = 24) {
+    std::vector<std::vector<std::uint8_t>> recs(static_cast<std::size_t>(count));
     recs[5] = dir(u".", make_ref(5, 5), 5);
-    for (auto& [i, r] : extra) recs[i] = r;
+    for (auto& [i, r] : extra) recs[static_cast<std::size_t>(i)] = r;
     return recs;
 }
 
 std::u16string path_of(testing_support::mft_fixture& f, std::uint64_t parent) {
-    return f.paths.resolve_parent(parent).path;
+    return std::u16string(f.paths.resolve_parent(parent));
+}
+
+// Parents that cannot be climbed through, and files below each of them.
+std::map<int, std::vector<std::uint8_t>> broken_parents() {
+    return {
+        {6, dir(u"reused", make_ref(5, 5), 4)},            // children still point at sequence 3
+        {7, file(u"not-a-dir", make_ref(5, 5))},
+        {8, dir(u"ping", make_ref(9, 1))},                  // 8 and 9 name each other
+        {9, dir(u"pong", make_ref(8, 1))},
+        {10, dir(u"deleted", make_ref(5, 5), 8, false)},    // deleted: children carry 7 (or 8)
+        {11, dir(u"self", make_ref(11, 1))},
+        // 12 is zeroed
+        {13, dir(u"orphan", make_ref(12, 1))},
+        {14, dir(u"DOSDIR~1", make_ref(5, 5), 1, true, 2)},  // a DOS name only: no way up
+        {15, dir(u"sub", make_ref(14, 1))},
+        {16, file(u"a.txt", make_ref(6, 3))},
+        {17, file(u"b.txt", make_ref(13, 1))},
+        {18, file(u"c.txt", make_ref(15, 1))},
+        {19, file(u"d.txt", make_ref(12, 1))},
+        {20, file(u"e.txt", make_ref(200, 1))},             // past the end of the $MFT
+        {21, file(u"f.txt", make_ref(7, 1))},
+        {22, file(u"g.txt", make_ref(10, 7))},
+        // 3: a file whose parent (23) comes after it in the $MFT
+        {3, file(u"early.txt", make_ref(23, 1))},
+        {23, dir(u"late", make_ref(13, 1))},
+    };
 }
 
 }  // namespace
 
 TEST(PathResolution, BrokenChainsAreMarked) {
-    testing_support::mft_fixture ctx(volume({
-        {6, dir(u"reused", make_ref(5, 5), 4)},        // children still point at sequence 3
-        {7, file(u"not-a-dir", make_ref(5, 5))},
-        {8, dir(u"ping", make_ref(9, 1))},              // 8 and 9 name each other
-        {9, dir(u"pong", make_ref(8, 1))},
-        {10, dir(u"deleted", make_ref(5, 5), 8, false)},  // deleted: children carry 7
-        {11, dir(u"self", make_ref(11, 1))},
-    }));
-    EXPECT_EQ(path_of(ctx, make_ref(6, 3)), u"[root]\\<path corrupted>\\");
-    EXPECT_EQ(path_of(ctx, make_ref(7, 1)), u"[root]\\<path corrupted>\\");
-    auto cycle = path_of(ctx, make_ref(8, 1));
-    EXPECT_NE(cycle.find(u"<path corrupted>"), std::u16string::npos);
-    EXPECT_EQ(cycle.rfind(u"[root]\\", 0), 0u);
-    EXPECT_EQ(path_of(ctx, make_ref(10, 7)), u"[root]\\deleted\\");
-    EXPECT_EQ(path_of(ctx, make_ref(10, 8)), u"[root]\\<path corrupted>\\");
-    // The walk caches the deleted directory under its own sequence number too: both stay.
-    mft_entry_info walked = ctx.parse(10);
-    ctx.paths.add_directory(walked);
-    EXPECT_TRUE(ctx.paths.cache().contains(make_ref(10, 7)));
-    EXPECT_TRUE(ctx.paths.cache().contains(make_ref(10, 8)));
-    EXPECT_EQ(path_of(ctx, make_ref(10, 8)), u"[root]\\deleted\\");
-    EXPECT_EQ(path_of(ctx, make_ref(11, 1)), u"[root]\\<path corrupted>\\self\\");
-    // An unreadable parent: the name gets no lines.
-    EXPECT_FALSE(ctx.paths.resolve_parent(make_ref(500, 1)).ok);
-    EXPECT_FALSE(ctx.paths.resolve_parent(~0ull).ok);
+    testing_support::mft_fixture ctx(volume(broken_parents()));
+    const std::u16string broken = u"[root]\\<path corrupted>\\";
+    const std::pair<std::uint64_t, std::u16string> cases[] = {
+        {make_ref(5, 5), u"[root]\\"},
+        {make_ref(6, 3), broken},
+        {make_ref(7, 1), broken},
+        {make_ref(8, 1), broken + u"pong\\ping\\"},  // a loop shows each member once, the start last
+        {make_ref(9, 1), broken + u"ping\\pong\\"},
+        {make_ref(10, 7), u"[root]\\deleted\\"},
+        {make_ref(10, 8), u"[root]\\deleted\\"},
+        {make_ref(10, 6), broken},
+        {make_ref(11, 1), broken + u"self\\"},
+        {make_ref(12, 1), broken},
+        {make_ref(13, 1), broken + u"orphan\\"},
+        {make_ref(14, 1), broken + u"DOSDIR~1\\"},
+        {make_ref(15, 1), broken + u"DOSDIR~1\\sub\\"},
+        {make_ref(23, 1), broken + u"orphan\\late\\"},
+        {make_ref(23, 0), broken + u"orphan\\late\\"},  // no sequence number: any will do
+        {make_ref(200, 1), broken},
+        {~0ull, broken},
+    };
+    // Twice: the memoised answers are the same as the first ones.
+    for (int round = 0; round < 2; ++round)
+        for (const auto& [ref, want] : cases)
+            EXPECT_EQ(path_of(ctx, ref), want) << std::hex << ref << " round " << round;
+    // A carved directory may claim a number far past the $MFT: it is kept all the same.
+    mft_entry_info carved = ctx.parse(10);
+    carved.entry_number = 1'000'000'000;
+    carved.from_unallocated = true;
+    ctx.paths.add_directory(carved);
+    EXPECT_EQ(path_of(ctx, make_ref(1'000'000'000, 7)), u"[root]\\deleted\\");
 }
 
+// The rows of every file are the same whatever the walk met before it: the range walk,
+// the entry list in reverse, and walks whose filters drop every directory or every file.
+TEST(PathResolution, PathsDoNotDependOnWalkOrderOrFilters) {
+    testing_support::mft_fixture ctx(volume(broken_parents()));
+    using rows = std::map<std::uint64_t, std::u16string>;
+    struct collect final : entry_visitor {
+        testing_support::mft_fixture& f;
+        std::function<bool(const mft_entry_info&)> keep;
+        rows out;
+        collect(testing_support::mft_fixture& fx, std::function<bool(const mft_entry_info&)> k)
+            : f(fx), keep(std::move(k)) {}
+        preselection preselect(std::uint64_t, bool, mft_entry_info& e) override {
+            return keep(e) ? preselection::keep : preselection::drop;
+        }
+        bool select(mft_entry_info&, bool) override { return true; }
+        void write(mft_entry_info& e) override {
+            for (const auto& [key, fn] : e.file_names)
+                if (!e.is_directory()) out[e.entry_number] = path_of(f, fn.parent_ref) + fn.name;
+        }
+    };
+    walk_settings settings;
+    settings.show_progress = false;
+    auto run = [&](std::function<bool(const mft_entry_info&)> keep, const std::vector<std::uint64_t>* list) {
+        collect visitor(ctx, std::move(keep));
+        mft_walk walk(ctx.entries, ctx.paths, settings, visitor);
+        EXPECT_TRUE(list ? walk.walk_list(*list) : walk.walk_range());
+        return visitor.out;
+    };
+    const rows all = run([](const mft_entry_info&) { return true; }, nullptr);
+    ASSERT_EQ(all.size(), 10u);
+    EXPECT_EQ(all.at(19), u"[root]\\<path corrupted>\\d.txt");
+    EXPECT_EQ(all.at(3), u"[root]\\<path corrupted>\\orphan\\late\\early.txt");
+    const std::vector<std::uint64_t> reversed = {22, 21, 20, 19, 18, 17, 16, 7, 3, 0};
+    EXPECT_EQ(run([](const mft_entry_info&) { return true; }, &reversed), all);
+    // A filter that drops the directories before they are parsed (as -filter_deleted_files does).
+    EXPECT_EQ(run([](const mft_entry_info& e) { return !e.is_directory(); }, nullptr), all);
+    rows one = run([](const mft_entry_info& e) { return e.entry_number == 18; }, nullptr);
+    EXPECT_EQ(one, (rows{{18, all.at(18)}}));
+}
+
+// A deep chain costs linear time and memory: each directory is climbed through once, and
+// paths past the longest an NTFS path can be are cut and marked.
+TEST(PathResolution, DeepChainsStayLinear) {
+    constexpr int depth = 20000;
+    constexpr int first = 16;
+    const std::u16string name(40, u'n');  // 41 UTF-16 units a level: the cut comes at level 799
+    std::vector<std::vector<std::uint8_t>> recs(first + 2 * depth);
+    recs[5] = dir(u".", make_ref(5, 5), 5);
+    // Two chains, children ahead of their parents: one reaches the root, one hangs below zeroed entry 6.
+    for (int i = 0; i < depth; ++i) {
+        const int a = first + i, b = first + depth + i;
+        recs[static_cast<std::size_t>(a)] = dir(name, i + 1 < depth ? make_ref(a + 1, 1) : make_ref(5, 5));
+        recs[static_cast<std::size_t>(b)] = dir(name, i + 1 < depth ? make_ref(b + 1, 1) : make_ref(6, 1));
+    }
+    testing_support::mft_fixture ctx(std::move(recs));
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t longest = 0, cut = 0, broken = 0;
+    ASSERT_TRUE(ctx.walk_all([&](mft_entry_info& e) {
+        if (e.path_names.empty()) return;
+        const std::u16string_view p = ctx.paths.resolve_parent(e.path_names.begin()->second.parent_ref);
+        longest = std::max(longest, p.size());
+        if (e.entry_number < first + depth) cut += p.starts_with(u"[root]\\<path corrupted>\\");
+        else broken += p.starts_with(u"[root]\\<path corrupted>\\");
+    }));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(seconds, 20.0);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024);  // kB
+    EXPECT_LE(longest, std::u16string_view(u"[root]\\<path corrupted>\\").size() + max_path_units);
+    EXPECT_EQ(cut, static_cast<std::size_t>(depth - max_path_units / 41 - 1));
+    EXPECT_EQ(broken, static_cast<std::size_t>(depth));
+}

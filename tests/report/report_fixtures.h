@@ -1,9 +1,12 @@
 // Parsed entries built in memory for the writer tests: no source needed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ntfs/mft_entry_info.h"
@@ -41,9 +44,9 @@ inline void add_si(mft_entry_info& e, std::uint64_t created, std::uint64_t modif
     e.standard_infos[make_attr_key(at_standard_information, 0)] = si;
 }
 
-// A $FILE_NAME; `dir_path` (when not empty) is what the walk resolved for it.
+// A $FILE_NAME.
 inline attr_key add_fn(mft_entry_info& e, std::uint16_t id, std::uint64_t parent, std::u16string name,
-                       std::uint8_t space, std::uint64_t time, std::u16string dir_path = u"[root]\\") {
+                       std::uint8_t space, std::uint64_t time) {
     file_name_info fn;
     fn.parent_ref = parent;
     fn.created = fn.modified = fn.mft_changed = fn.accessed = time;
@@ -54,10 +57,7 @@ inline attr_key add_fn(mft_entry_info& e, std::uint16_t id, std::uint64_t parent
     fn.holder_entry = e.entry_number;
     attr_key key = make_attr_key(at_file_name, id);
     e.file_names[key] = fn;
-    if (space != ns_dos) {
-        e.path_names[key] = fn;
-        if (!dir_path.empty()) e.resolved_paths[key] = dir_path;
-    }
+    if (space != ns_dos) e.path_names[key] = fn;
     return key;
 }
 
@@ -152,6 +152,39 @@ inline void l2t_options(layout_ctx& ctx) {
     ctx.sub_char = ' ';
     ctx.no_padding = true;
     ctx.space_before_time = false;
+}
+
+// The cells of one line; a quoted cell ("..." with "" for a quote) only when `rfc` says
+// quotes are read. Nothing when a quote is left open or stray text follows one.
+inline std::optional<std::vector<std::string>> read_cells(std::string_view line, std::string_view sep, bool rfc) {
+    std::vector<std::string> cells;
+    std::size_t i = 0;
+    for (;;) {
+        std::string cell;
+        if (rfc && i < line.size() && line[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= line.size()) return std::nullopt;
+                if (line[i] != '"') {
+                    cell += line[i];
+                } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                    cell += '"';
+                    ++i;
+                } else {
+                    ++i;
+                    break;
+                }
+            }
+            if (i < line.size() && line.substr(i, sep.size()) != sep) return std::nullopt;
+        } else {
+            const std::size_t end = std::min(line.find(sep, i), line.size());
+            cell.assign(line.substr(i, end - i));
+            if (rfc && cell.find('"') != std::string::npos) return std::nullopt;  // an unquoted quote
+            i = end;
+        }
+        cells.push_back(std::move(cell));
+        if (i >= line.size()) return cells;
+        i += sep.size();
+    }
 }
 
 }  // namespace report_fixtures

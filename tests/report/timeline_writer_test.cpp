@@ -58,19 +58,18 @@ TEST(TimelineWriter, TimeWindowDropsLinesOutsideIt) {
     EXPECT_NE(lines[1].find("|2000-01-03|00:00:00.123|si:[..c.]|"), std::string::npos);
 }
 
-TEST(TimelineWriter, UnreadableParentDropsOnlyThatName) {
+TEST(TimelineWriter, UnreadableParentIsMarkedNotDropped) {
     mft_entry_info e = file_entry(0x60);
     add_si(e, t0, t0, t0, t0);
     add_fn(e, 2, make_ref(5, 5), u"kept.txt", ns_win32, t0);
-    add_fn(e, 3, make_ref(0x77, 1), u"lost.txt", ns_win32, t0, u"");  // the walk could not resolve it
-    e.marks.matched = {"ext(txt)", "name(kept)"};
+    add_fn(e, 3, make_ref(0x77, 1), u"lost.txt", ns_win32, t0);
     layout_ctx ctx;
     csv_options(ctx);
     testing_support::mft_fixture zeros;  // parent 0x77 reads as no record
     zeros.records.attach(std::make_unique<memory_mft_source>(std::vector<std::uint8_t>(1024 * 8), 1024));
     ctx.paths = &zeros.paths;
     auto lines = body(ctx, {e});
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find(",multinames [2]; multiroots [2]; ext(txt); name(kept),kept.txt,"), std::string::npos)
-        << lines[0];
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find(",kept.txt,[root]\\,"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(",lost.txt,[root]\\<path corrupted>\\,"), std::string::npos) << lines[1];
 }
