@@ -39,7 +39,7 @@ gen=$build/make_synthetic_mft
 synthetic() {  # <records> -> path
     local mft="$work/synthetic_$1_seed${seed}.mft"
     if [[ ! -f "$mft" || $(stat -c %s "$mft") -ne $(($1 * 1024)) ]]; then
-        "$gen" "$mft.part.$$" "$1" "$seed" >/dev/null
+        "$gen" "$mft.part.$$" "$1" "$seed" >&2
         mv "$mft.part.$$" "$mft"
     fi
     echo "$mft"
@@ -65,7 +65,7 @@ measure() {  # <out file> <skelvar arguments...>
     echo "$wall $cpu $rss"
 }
 
-load() { sed 's/.*load average: //' /proc/loadavg 2>/dev/null || uptime | sed 's/.*load average: //'; }
+load() { cut -d' ' -f1-3 /proc/loadavg; }
 
 echo "skelvar benchmark: $bin, commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
 echo "least CPU time of $runs run(s); results to $dest; $(nproc) cores"
@@ -73,6 +73,7 @@ printf '%-10s %9s %8s %8s %11s %11s %9s  %s\n' layout entries "cpu s" "wall s" "
     "load (1, 5, 15 min)"
 layouts=("timeline:" "csv:-csv" "csvl2t:-csvl2t" "bodyfile:-bodyfile" "csvperpath:-csvperpath"
          "pathonly:-filepath_only")
+for n in $counts; do synthetic "$n" >/dev/null; done  # made before the table
 first_mft=""
 for n in $counts; do
     mft=$(synthetic "$n")
