@@ -61,7 +61,16 @@ private:
         const std::string& sep = writer_.format().separator;
         for (std::size_t i = first; i < last; ++i) {
             if (i != 0) out += sep;
-            if (per_name_[i]) {
+            if (static_cast<int>(i) == cols_.path) {
+                // Names under one directory share the path text: its cell is formatted once.
+                const std::string_view path = row_.columns[i].text;
+                if (path.data() != path_text_.data() || path.size() != path_text_.size()) {
+                    path_cell_.clear();
+                    writer_.append_cells(path_cell_, row_, i, i + 1);
+                    path_text_ = path;
+                }
+                out += path_cell_;
+            } else if (per_name_[i]) {
                 writer_.append_cells(out, row_, i, i + 1);
             } else {
                 out.append(fixed_, fixed_spans_[i].first, fixed_spans_[i].second);
@@ -120,6 +129,7 @@ private:
         collect_names_and_times(entry, context_, rec_);
         set_fixed_cells();
         for (name_parts& p : parts_) p.ready = false;
+        path_text_ = {};
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
@@ -143,6 +153,8 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> fixed_spans_;  // each fixed cell in fixed_
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_, when_text_, line_middle_;
+    std::string_view path_text_;  // the path whose cell path_cell_ holds (in the record's texts)
+    std::string path_cell_;
 };
 
 }  // namespace
