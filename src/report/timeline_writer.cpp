@@ -106,10 +106,10 @@ private:
         return p;
     }
 
+    // Straight into the stream's buffer, as ostream::write does without its per-call checks.
     void put(std::string_view s) {
-        // Straight into the stream's buffer: no copy of the line of its own.
-        if (out_.rdbuf()->sputn(s.data(), static_cast<std::streamsize>(s.size())) != static_cast<std::streamsize>(s.size()))
-            out_.setstate(std::ios::badbit);
+        const auto n = static_cast<std::streamsize>(s.size());
+        if (out_.good() && out_.rdbuf()->sputn(s.data(), n) != n) out_.setstate(std::ios::badbit);
     }
 
     void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
