@@ -1,5 +1,8 @@
 #include "ntfs/attribute_decoder.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "ntfs/security_descriptor.h"
 #include "support/binary_data.h"
 #include "support/utf8.h"
@@ -29,6 +32,20 @@ std::string_view label_for(std::uint32_t type) {
     }
 }
 
+// Attribute ids repeat across extension records: a file with many hard links
+// would lose names to a key already taken, so a later name takes the next free
+// id after its own. The names sit in id order, so the search steps along them
+// and ends within as many steps as there are names.
+attr_key free_name_key(const std::map<attr_key, file_name_info>& names, std::uint16_t id) {
+    auto it = names.find(make_attr_key(at_file_name, id));
+    for (std::size_t steps = 0; it != names.end() && steps <= names.size(); ++steps) {
+        ++id;
+        it = id == 0 ? names.begin() : std::next(it);
+        if (it == names.end() || it->first != make_attr_key(at_file_name, id)) break;
+    }
+    return make_attr_key(at_file_name, id);
+}
+
 bool known_type(std::uint32_t type) {
     return type >= at_standard_information && type <= at_logged_utility_stream && (type & 0x0F) == 0;
 }
@@ -39,7 +56,15 @@ struct attr_header {
     std::u16string name;
 };
 
-catalogue_row make_row(const attr_header& h, std::string_view label, std::uint64_t holder) {
+// Runs of one attribute into `out`, as many as the entry may still hold.
+void decode_runs(mft_entry_info& entry, const attribute_view& a, std::vector<compact_run>& out) {
+    decode_compact_runs(a.bytes, out);
+    const std::size_t room = entry.runs_held < max_runs_per_entry ? max_runs_per_entry - entry.runs_held : 0;
+    if (out.size() > room) out.resize(room);
+    entry.runs_held += out.size();
+}
+
+catalogue_row make_row(mft_entry_info& entry, const attr_header& h, std::string_view label, std::uint64_t holder) {
     const attribute_view& a = h.a;
     catalogue_row row;
     row.name = h.name;
@@ -62,7 +87,8 @@ catalogue_row make_row(const attr_header& h, std::string_view label, std::uint64
         row.allocated_size = a.allocated_size;
         row.data_size = a.data_size;
         row.initialized_size = a.initialized_size;
-        decode_compact_runs(a.bytes, row.runs);
+        decode_runs(entry, a, row.runs);
+        if (a.start_vcn != 0) entry.partial_rows = true;
     } else {
         row.value_length = a.value_length;
         row.value_offset = a.value_offset;
@@ -75,26 +101,73 @@ void keep_value(catalogue_row& row, const attr_header& h) {
     row.value.assign(v.begin(), v.end());
 }
 
-// A further fragment of an attribute already catalogued (held in an extension
-// record) continues its run list; anything else gets a row of its own.
+bool same_attribute(const catalogue_row& row, const attr_header& h) {
+    return row.type == h.a.type && row.name == h.name;
+}
+
+// Attribute ids restart in every extension record: a new row whose key another
+// attribute holds takes the next free id. Rows are capped, so the search is bounded.
+attr_key row_key(const mft_entry_info& entry, attr_key key, const attr_header& h) {
+    auto it = entry.catalogue.find(key);
+    if (it == entry.catalogue.end() || same_attribute(it->second, h)) return key;
+    for (std::size_t steps = 0; entry.catalogue.count(key) && steps <= entry.catalogue.size(); ++steps)
+        key = make_attr_key(0, static_cast<std::uint16_t>(key_id(key) + 1)) | key_type(key);
+    return key;
+}
+
+// The row a further piece of a non-resident attribute continues: the one under
+// its own key, else (with `search`) the non-resident row of the same type and name.
+catalogue_row* piece_row(mft_entry_info& entry, attr_key key, const attr_header& h, bool search) {
+    if (auto it = entry.catalogue.find(key); it != entry.catalogue.end() && same_attribute(it->second, h))
+        return &it->second;
+    if (!search) return nullptr;
+    for (auto& [k, row] : entry.catalogue)
+        if (row.non_resident && row.type == h.a.type && row.name == h.name) return &row;
+    return nullptr;
+}
+
+// Pieces of an attribute split over records (held in extension records) make
+// one run list in VCN order; the piece that starts at VCN 0 carries the sizes.
+void merge_piece(mft_entry_info& entry, catalogue_row& row, const attr_header& h) {
+    const attribute_view& a = h.a;
+    std::vector<compact_run> more;
+    decode_runs(entry, a, more);
+    const auto at = std::upper_bound(row.runs.begin(), row.runs.end(), a.start_vcn,
+                                     [](std::uint64_t vcn, const compact_run& r) { return vcn < r.vcn; });
+    row.runs.insert(at, more.begin(), more.end());
+    if (a.start_vcn == 0 && row.start_vcn != 0) {
+        row.start_vcn = 0;
+        row.flags = a.flags;
+        row.compression_unit = a.compression_unit;
+        row.allocated_size = a.allocated_size;
+        row.data_size = a.data_size;
+        row.initialized_size = a.initialized_size;
+    }
+    row.last_vcn = std::max(row.last_vcn, a.last_vcn);
+}
+
+// A piece that does not start its attribute, or any piece while rows wait for their first one.
+bool continues(const mft_entry_info& entry, const attribute_view& a) { return a.start_vcn != 0 || entry.partial_rows; }
+
+// A further fragment of an attribute already catalogued continues its run list;
+// anything else gets a row of its own.
 void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, std::string_view label,
                    bool keep_content, std::uint64_t holder) {
+    if (entry.catalogue.size() >= max_rows_per_entry) return;
     if (!h.a.non_resident && keep_content) {
-        catalogue_row row = make_row(h, label, holder);
+        catalogue_row row = make_row(entry, h, label, holder);
         keep_value(row, h);
-        entry.catalogue.insert_or_assign(key, std::move(row));
+        entry.catalogue.insert_or_assign(row_key(entry, key, h), std::move(row));
         return;
     }
-    auto it = entry.catalogue.find(key);
-    if (it != entry.catalogue.end()) {
-        if (h.a.non_resident) {
-            std::vector<compact_run> more;
-            decode_compact_runs(h.a.bytes, more);
-            it->second.runs.insert(it->second.runs.end(), more.begin(), more.end());
+    if (h.a.non_resident) {
+        if (catalogue_row* row = piece_row(entry, key, h, continues(entry, h.a))) {
+            merge_piece(entry, *row, h);
+            return;
         }
-        return;
     }
-    entry.catalogue.emplace(key, make_row(h, label, holder));
+    key = row_key(entry, key, h);
+    if (!entry.catalogue.count(key)) entry.catalogue.emplace(key, make_row(entry, h, label, holder));
 }
 
 void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_key key, const attr_header& h,
@@ -103,25 +176,16 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
     const bool zone_wanted = named && settings.keep_zone_identifier && h.name == u"Zone.Identifier";
     if (!named) entry.has_unnamed_data = true;
 
-    if (!named && h.a.non_resident) {
-        for (auto& [k, row] : entry.catalogue) {
-            if (row.is_data && !row.is_ads && row.non_resident && k != key) {
-                // Continuation of the unnamed stream under another attribute id.
-                std::vector<compact_run> more;
-                decode_compact_runs(h.a.bytes, more);
-                row.runs.insert(row.runs.end(), more.begin(), more.end());
-                return;
-            }
+    // The unnamed stream met again under another attribute id is always its continuation.
+    if (h.a.non_resident) {
+        if (catalogue_row* row = piece_row(entry, key, h, !named || continues(entry, h.a))) {
+            merge_piece(entry, *row, h);
+            return;
         }
     }
-    auto it = entry.catalogue.find(key);
-    if (it != entry.catalogue.end() && h.a.non_resident) {
-        std::vector<compact_run> more;
-        decode_compact_runs(h.a.bytes, more);
-        it->second.runs.insert(it->second.runs.end(), more.begin(), more.end());
-        return;
-    }
-    catalogue_row row = make_row(h, named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
+    if (entry.catalogue.size() >= max_rows_per_entry) return;
+    catalogue_row row =
+        make_row(entry, h, named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
     row.is_data = true;
     row.is_ads = named;
     if (!h.a.non_resident && (keep_content || zone_wanted)) keep_value(row, h);
@@ -129,7 +193,7 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
         auto v = h.a.value.span();
         entry.zone_texts.emplace_back(v.begin(), v.end());
     }
-    entry.catalogue.insert_or_assign(key, std::move(row));
+    entry.catalogue.insert_or_assign(row_key(entry, key, h), std::move(row));
 }
 
 }  // namespace
@@ -163,11 +227,8 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                     fn.attr_id = attr.id;
                     fn.holder_entry = holder;
                     fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
-                    // Attribute ids repeat across extension records: a file with many hard
-                    // links would lose names to a key already taken, so take the next free one.
-                    attr_key name_key = key;
-                    for (std::uint32_t bump = 1; entry.file_names.count(name_key) && bump <= 0xFFFF; ++bump)
-                        name_key = make_attr_key(at_file_name, static_cast<std::uint16_t>(attr.id + bump));
+                    if (entry.file_names.size() >= max_names_per_entry) break;
+                    const attr_key name_key = free_name_key(entry.file_names, attr.id);
                     if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(name_key, fn);
                     entry.file_names.emplace(name_key, std::move(fn));
                 }
@@ -176,7 +237,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
         case at_object_id:
             if (!attr.non_resident && attr.value_offset && attr.value_length >= 16 && !value.empty()) {
                 object_id_info o = read_object_id(value);
-                catalogue_row row = make_row(h, label_for(attr.type), holder);
+                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
                 row.text = o.text;
                 entry.catalogue.insert_or_assign(key, std::move(row));
                 entry.object_ids.insert_or_assign(key, std::move(o));
@@ -184,7 +245,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
             break;
         case at_security_descriptor:
             if (!h.a.non_resident) {
-                catalogue_row row = make_row(h, label_for(attr.type), holder);
+                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
                 keep_value(row, h);
                 // The text block is for the record dump; the walks only need the bytes.
                 if (keep_content || settings.render_descriptors) row.text = render_descriptor(value.span());
@@ -195,7 +256,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
             break;
         case at_volume_name: {
             entry.volume_names.insert_or_assign(key, h.name);
-            catalogue_row row = make_row(h, label_for(attr.type), holder);
+            catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
             std::u16string text = !h.name.empty() ? h.name : read_volume_name(value);
             row.text = uni::to_utf8(text);
             entry.catalogue.insert_or_assign(key, std::move(row));
@@ -203,7 +264,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
         }
         case at_volume_information:
             if (auto vi = resident_value ? read_volume_information(value) : std::nullopt) {
-                catalogue_row row = make_row(h, label_for(attr.type), holder);
+                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
                 row.text = vi->text;
                 entry.catalogue.insert_or_assign(key, std::move(row));
                 entry.volume_infos.insert_or_assign(key, std::move(*vi));
@@ -226,7 +287,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
         case at_reparse_point: {
             reparse_info rp;
             if (resident_value && read_reparse_point(value, rp)) {
-                catalogue_row row = make_row(h, label_for(attr.type), holder);
+                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
                 row.text = uni::to_utf8(rp.target);
                 entry.catalogue.insert_or_assign(key, std::move(row));
                 entry.reparse_points.insert_or_assign(key, std::move(rp));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "ntfs/attribute_iterator.h"
 #include "ntfs/mft_entry_info.h"
@@ -10,9 +11,11 @@ namespace skelvar {
 
 class entry_reader;
 
-// Resolves the $ATTRIBUTE_LIST attribute `list` of entry `entry_number` into
-// `entry`: the attributes it names in other records are decoded into it.
-void resolve_attribute_list(const entry_reader& reader, mft_entry_info& entry, std::uint64_t entry_number,
-                            const attribute_view& list, bool keep_content);
+// Resolves the $ATTRIBUTE_LIST attributes `lists` of entry `entry_number` into
+// `entry`: the attributes they name in records of this entry are decoded into
+// it, each (record, type, id) once. A list whose clusters cannot be read (an
+// extracted $MFT) gives way to the records whose base reference names the entry.
+void resolve_attribute_lists(const entry_reader& reader, mft_entry_info& entry, std::uint64_t entry_number,
+                             std::span<const attribute_view> lists, bool keep_content);
 
 }  // namespace skelvar

@@ -1,5 +1,7 @@
 #include "ntfs/boot_sector.h"
 
+#include <algorithm>
+
 #include "support/binary_data.h"
 
 namespace skelvar {
@@ -32,6 +34,14 @@ std::uint32_t record_size_from_boot(std::int8_t clusters_per_record, std::uint32
     }
     if (size < min_record_size || size > max_record_size || !power_of_two(size)) return 0;
     return static_cast<std::uint32_t>(size);
+}
+
+void clamp_geometry(boot_geometry& g, std::uint64_t bytes) {
+    if (g.bytes_per_sector == 0 || g.sectors_per_cluster == 0 || bytes >= g.volume_size) return;
+    g.total_sectors = bytes / g.bytes_per_sector;
+    g.volume_size = g.total_sectors * g.bytes_per_sector;
+    // A cluster cut short by the end stays: its first bytes can still be read.
+    g.total_clusters = std::min(g.total_clusters, (g.total_sectors + g.sectors_per_cluster - 1) / g.sectors_per_cluster);
 }
 
 boot_status parse_boot_sector(std::span<const std::uint8_t> sector, boot_geometry& g) {

@@ -26,6 +26,10 @@ enum class boot_status { ok, not_ntfs, bad_geometry };
 // (0 or odd sector and cluster sizes, a $MFT outside the volume, ...).
 boot_status parse_boot_sector(std::span<const std::uint8_t> sector, boot_geometry& geometry);
 
+// Shrinks the geometry to the `bytes` that hold the volume: a boot sector may
+// claim more sectors than its partition or image has.
+void clamp_geometry(boot_geometry& geometry, std::uint64_t bytes);
+
 // Record size for a clusters-per-record byte: >= 0 counts clusters, < 0 is 2^-n bytes.
 // 0 when the value cannot be used.
 std::uint32_t record_size_from_boot(std::int8_t clusters_per_record, std::uint32_t cluster_size);

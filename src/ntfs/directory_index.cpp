@@ -87,14 +87,14 @@ void parse_index_node(kavo::binary_data node, children_set& children, bool inclu
     }
 }
 
-std::uint32_t parse_index_blocks(std::span<std::uint8_t> stream, std::uint32_t block_size, std::uint32_t stride,
-                                 children_set& children, bool include_slack, index_names* names) {
+std::uint32_t parse_index_blocks(std::span<std::uint8_t> stream, std::uint32_t block_size, children_set& children,
+                                 bool include_slack, index_names* names) {
     if (block_size == 0) return 0;
     std::uint32_t parsed = 0;
     for (std::size_t off = 0; off < stream.size(); off += block_size) {
         std::span<std::uint8_t> block = stream.subspan(off, std::min<std::size_t>(block_size, stream.size() - off));
         if (!kavo::binary_data(block).starts_with("INDX", 4)) continue;  // an unused block
-        validate_and_fixup(block, stride);
+        validate_and_fixup(block);
         parse_index_node(kavo::binary_data(block).from(indx_node_offset), children, include_slack, block_size, names);
         ++parsed;
     }
@@ -112,7 +112,6 @@ bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, 
     std::uint64_t length = run_coverage(attribute.runs, cs, cap);
     if (attribute.allocated_size != 0) length = std::min(length, attribute.allocated_size);
 
-    const std::uint32_t stride = volume.bytes_per_sector() ? volume.bytes_per_sector() : 512;
     std::vector<std::uint8_t> block(block_size);
     std::uint32_t parsed = 0;
     for (std::uint64_t off = 0; off < length; off += block_size) {
@@ -120,7 +119,7 @@ bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, 
         stream_read_flags flags;
         if (!read_stream_range(volume, attribute.runs, off, block.data(), got, flags) || got < 4) continue;
         parsed += parse_index_blocks(std::span<std::uint8_t>(block.data(), static_cast<std::size_t>(got)), block_size,
-                                     stride, children, include_slack, names);
+                                     children, include_slack, names);
     }
     if (blocks_parsed) *blocks_parsed = parsed;
     return parsed > 0;

@@ -40,8 +40,8 @@ void parse_index_node(kavo::binary_data node, children_set& children, bool inclu
                       std::uint32_t block_size = default_index_block, index_names* names = nullptr);
 
 // Fixes up and parses every INDX block of an index allocation stream held in memory.
-std::uint32_t parse_index_blocks(std::span<std::uint8_t> stream, std::uint32_t block_size, std::uint32_t stride,
-                                 children_set& children, bool include_slack, index_names* names = nullptr);
+std::uint32_t parse_index_blocks(std::span<std::uint8_t> stream, std::uint32_t block_size, children_set& children,
+                                 bool include_slack, index_names* names = nullptr);
 
 // Reads an $INDEX_ALLOCATION through the volume, block by block. True when at least one INDX block was parsed.
 bool read_index_allocation(ntfs_volume& volume, const catalogue_row& attribute, std::uint32_t block_size,

@@ -40,7 +40,7 @@ bool entry_reader::parse_attributes(std::span<const std::uint8_t> record, std::u
         decoded_any = true;
         if (r.is_attribute_list && list_count < std::size(lists)) lists[list_count++] = a;
     }
-    for (std::size_t i = 0; i < list_count; ++i) resolve_attribute_list(*this, entry, entry_number, lists[i], keep_content);
+    if (list_count) resolve_attribute_lists(*this, entry, entry_number, std::span(lists, list_count), keep_content);
     return decoded_any;
 }
 

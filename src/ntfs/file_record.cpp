@@ -5,18 +5,16 @@
 
 namespace skelvar {
 
-record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t stride, std::uint32_t* torn_sectors,
-                                 baad_records baad) {
+record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors, baad_records baad) {
     file_record_header h = read_record_header(kavo::binary_data(record));
     const bool is_baad = h.signature == record_signature::baad;
     if (is_baad) {
         if (baad == baad_records::as_found) return record_status::bad;
         h.signature = record_signature::file;  // the layout rules of the record it was
     }
-    const record_status done = is_baad ? record_status::bad : record_status::ok;
     if (h.signature == record_signature::file ? !h.valid_file() : h.signature != record_signature::indx)
         return record_status::unreadable;
-    if (stride == 0) return done;
+    constexpr std::size_t stride = fixup_stride;
     kavo::binary_data rec(record);
     const std::size_t usa = h.usa_offset;
     const std::size_t strides = record.size() / stride;
@@ -32,7 +30,8 @@ record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t s
         record[tail + 1] = hi;
     }
     if (torn_sectors) *torn_sectors = torn;
-    return done;
+    if (is_baad) return record_status::bad;
+    return h.signature == record_signature::indx ? record_status::index_block : record_status::ok;
 }
 
 }  // namespace skelvar

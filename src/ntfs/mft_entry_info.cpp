@@ -34,6 +34,8 @@ void mft_entry_info::clear() {
     sha256.clear();
     from_unallocated = false;
     source_offset = 0;
+    runs_held = 0;
+    partial_rows = false;
 }
 
 }  // namespace skelvar

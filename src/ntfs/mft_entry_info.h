@@ -20,6 +20,14 @@
 
 namespace skelvar {
 
+// Bounds on what one entry gathers from its records, so that a hostile
+// attribute list cannot grow it without end: NTFS allows 1024 hard links (and
+// a DOS name beside one of them), no real file has thousands of streams or a
+// million fragments.
+constexpr std::size_t max_names_per_entry = 4096;
+constexpr std::size_t max_rows_per_entry = 4096;
+constexpr std::size_t max_runs_per_entry = 1u << 20;
+
 struct index_root_info {
     std::uint32_t indexed_type = 0, collation_rule = 0, index_record_size = 0;
     std::uint8_t clusters_per_index_record = 0;
@@ -112,6 +120,11 @@ struct mft_entry_info {
     std::string md5, sha1, sha256;    // digests of the unnamed data stream; empty when not computed
     bool from_unallocated = false;
     std::uint64_t source_offset = 0;
+
+    // Decoding bookkeeping: runs held by all rows, and whether a row was begun by
+    // a piece that does not start its attribute (its first piece may come later).
+    std::size_t runs_held = 0;
+    bool partial_rows = false;
 
     std::uint16_t flags() const { return header.flags; }
     bool in_use() const { return header.in_use(); }

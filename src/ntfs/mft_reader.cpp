@@ -41,6 +41,7 @@ std::string header_fault(kavo::binary_data rec) {
     const file_record_header h = read_record_header(rec);
     switch (h.signature) {
         case record_signature::baad: return "the file system marked it BAAD";
+        case record_signature::indx: return "it holds an INDX index block, not a file record";
         case record_signature::file:
             return "its FILE header is not valid (update sequence at " + hex(h.usa_offset) + ", count " +
                    std::to_string(h.usa_count) + ", first attribute at " + hex(h.first_attribute) + ")";
@@ -57,21 +58,21 @@ std::string header_fault(kavo::binary_data rec) {
 void mft_reader::attach(std::unique_ptr<mft_source> source) {
     source_ = std::move(source);
     record_size_ = 1024;
-    sector_stride_ = 512;
     record_size_learned_ = false;
     entry_count_ = 0;
+    extensions_.reset();
 }
 
 void mft_reader::detach() {
     source_.reset();
     entry_count_ = 0;
     record_size_learned_ = false;
+    extensions_.reset();
 }
 
 status mft_reader::learn_record_size() {
     if (record_size_learned_) return {};
     if (!ready()) return status::failure("no source is open");
-    sector_stride_ = source_->sector_stride();
     if (std::uint32_t known = source_->known_record_size()) {
         record_size_ = known;
         record_size_learned_ = true;
@@ -87,7 +88,11 @@ status mft_reader::learn_record_size() {
         return status::failure("the file holds " + std::to_string(size) + " bytes, less than one record");
     }
     kavo::binary_data rec({first, sizeof first});
-    const std::uint32_t size = read_record_header(rec).size_from_usa_count();
+    // Record 0 says how many bytes each record takes; the update sequence count
+    // describes the size only where the sectors are 512 bytes.
+    const file_record_header h = read_record_header(rec);
+    const std::uint32_t size = h.bytes_allocated == 1024 || h.bytes_allocated == 4096 ? h.bytes_allocated
+                                                                                     : h.size_from_usa_count();
     if (size == 0 || size > max_record_size) return status::failure(header_fault(rec));
     record_size_ = size;
     record_size_learned_ = true;
@@ -102,11 +107,23 @@ record_status mft_reader::read_record(std::uint64_t entry, std::vector<std::uint
     out.resize(size);
     if (!source_->read_at(entry * size, size, out.data())) return record_status::unreadable;
     std::uint32_t torn = 0;
-    const record_status s = validate_and_fixup(out, sector_stride_, &torn);
+    const record_status s = validate_and_fixup(out, &torn);
     if (torn)
         log_.line("err: entry %llu: %u sector(s) torn, their update sequence numbers differ", static_cast<ull>(entry),
                   torn);
+    if (s == record_status::bad) log_.line("err: fixup_mft type: BAAD");
+    if (s == record_status::index_block) {
+        // An index block where a record belongs is no entry of the $MFT.
+        log_.line("err: entry %llu holds an INDX block", static_cast<ull>(entry));
+        return record_status::unreadable;
+    }
     return s;
+}
+
+std::span<const std::uint64_t> mft_reader::extension_records_of(std::uint64_t base) {
+    if (!ready() || (!record_size_learned_ && !learn_record_size())) return {};
+    if (!extensions_) extensions_ = std::make_unique<extension_index>(*source_, record_size_, log_);
+    return extensions_->of(base);
 }
 
 std::string mft_reader::explain_unreadable(std::uint64_t entry) {

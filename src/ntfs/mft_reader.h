@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/extension_index.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_source.h"
 #include "support/status.h"
@@ -33,19 +34,23 @@ public:
     bool is_extracted_file() const { return source_ && source_->is_extracted_file(); }
 
     // Reads entry `entry` into `out` (resized to the record size). A record whose
-    // sector tails did not match is used as it stands and noted in the debug log.
+    // sector tails did not match is used as it stands and noted in the debug log;
+    // an INDX block in a record slot is unreadable.
     record_status read_record(std::uint64_t entry, std::vector<std::uint8_t>& out);
 
-    // Record size and fixup stride from the source (an extracted file: from the
-    // update sequence count of record 0). Done by the first read; says why it failed.
+    // Record size from the source (an extracted file: from record 0's bytes
+    // allocated, else its update sequence count). Done by the first read; says why it failed.
     status learn_record_size();
+
+    // The records whose base reference names entry `base`, ascending. The first
+    // call scans every record header of the source once.
+    std::span<const std::uint64_t> extension_records_of(std::uint64_t base);
 
     // Why `entry` reads as no record once the record size is known: a text for
     // the user ("no FILE signature", ...).
     std::string explain_unreadable(std::uint64_t entry);
 
     std::uint32_t record_size() const { return record_size_; }
-    std::uint32_t sector_stride() const { return sector_stride_; }
     std::uint64_t entry_count() const { return entry_count_; }
     void set_entry_count(std::uint64_t n) { entry_count_ = n; }
 
@@ -55,9 +60,9 @@ private:
     diag_log& log_;
     std::unique_ptr<mft_source> source_;
     std::uint32_t record_size_ = 1024;
-    std::uint32_t sector_stride_ = 512;
     bool record_size_learned_ = false;
     std::uint64_t entry_count_ = 0;
+    std::unique_ptr<extension_index> extensions_;
 };
 
 }  // namespace skelvar

@@ -24,8 +24,6 @@ public:
     virtual bool is_extracted_file() const = 0;
     // Record size the source knows (boot sector); 0 when it must be learned from record 0.
     virtual std::uint32_t known_record_size() const { return 0; }
-    // Bytes per sector used by the fixups.
-    virtual std::uint32_t sector_stride() const { return 512; }
     // The volume behind the source; null for an extracted $MFT file.
     virtual ntfs_volume* volume() { return nullptr; }
     // Entry count when the source knows it; 0 otherwise.

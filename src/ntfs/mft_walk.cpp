@@ -102,11 +102,16 @@ status mft_walk::walk_range() {
     const std::uint64_t end = settings_.range ? start + settings_.range : count_;
     log.line("range of inodes to analyze: %llu -> %llu", static_cast<ull>(start), static_cast<ull>(end));
     const bool logging = log.active();
+    // Past the last byte of the source no further entry can be read.
+    const std::uint64_t source_entries = records.source()->size_bytes() / records.record_size();
     for (std::uint64_t n = start; n < end; ++n) {
         if (logging) log.text("-------------------------------");
         step(n);
         const record_status s = records.read_record(n, record_);
-        if (s == record_status::unreadable) continue;
+        if (s == record_status::unreadable) {
+            if (n >= source_entries && n >= count_) break;
+            continue;
+        }
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
         report(n);
     }
@@ -135,9 +140,8 @@ void mft_walk::report_carved(std::span<const std::uint8_t> slot, std::uint64_t o
     record_.assign(slot.begin(), slot.end());
     diag_log& log = entries_.records().log();
     std::uint32_t torn = 0;
-    const record_status s =
-        validate_and_fixup(record_, entries_.records().sector_stride(), &torn, baad_records::fixed_up);
-    if (s == record_status::unreadable) return;
+    const record_status s = validate_and_fixup(record_, &torn, baad_records::fixed_up);
+    if (s == record_status::unreadable || s == record_status::index_block) return;
     ++carved_.records;
     // Without the record number field (an older header layout) the record names no entry.
     const std::uint64_t n = read_record_header(kavo::binary_data(record_)).entry_number_or(~0ull);

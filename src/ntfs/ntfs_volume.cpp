@@ -9,6 +9,7 @@
 #include "ntfs/record_header.h"
 #include "support/binary_data.h"
 #include "support/diag_log.h"
+#include "volume/partition_table.h"
 #include "volume/raw_disk_io.h"
 
 namespace skelvar {
@@ -22,6 +23,11 @@ constexpr std::size_t npos = static_cast<std::size_t>(-1);
 constexpr std::uint64_t max_read_bytes = 1u << 30;
 // A $MFT attribute list larger than this is not believed.
 constexpr std::uint64_t max_list_bytes = 16ull << 20;
+// Bounds on the $MFT's own extents: a $MFT in more pieces than this is damage,
+// and each pass over its extension records follows one more link of the chain.
+constexpr std::size_t max_mft_extents = 4096;
+constexpr std::size_t max_mft_runs = 1u << 16;
+constexpr int max_mft_passes = 16;
 
 // FILE header as the record reader accepts it; the update sequence count then gives a size.
 std::uint32_t size_from_header(kavo::binary_data rec) {
@@ -109,6 +115,21 @@ std::uint64_t ntfs_volume::read_mft_prefix(std::uint64_t offset, std::uint64_t l
     return done;
 }
 
+bool ntfs_volume::entry_at(std::uint64_t offset, std::uint64_t& entry) const {
+    const std::uint64_t cs = geometry_.cluster_size;
+    if (cs == 0 || record_size_ == 0) return false;
+    const std::uint64_t lcn = offset / cs;
+    auto it = std::upper_bound(map_by_lcn_.begin(), map_by_lcn_.end(), lcn,
+                               [](std::uint64_t l, const compact_run& r) { return l < r.lcn; });
+    if (it == map_by_lcn_.begin()) return false;
+    --it;
+    if (lcn - it->lcn >= it->count) return false;
+    const std::uint64_t at = (it->vcn + (lcn - it->lcn)) * cs + offset % cs;
+    if (at % record_size_) return false;
+    entry = at / record_size_;
+    return true;
+}
+
 bool ntfs_volume::read_mft_bytes(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
     if (in_memory_) return memory_mft_->read_at(offset, length, out);
     if (!ready_ || length == 0) return false;
@@ -124,7 +145,7 @@ bool ntfs_volume::read_record(std::uint64_t entry, std::vector<std::uint8_t>& ou
     if (read_mft_prefix(entry * record_size_, record_size_, out.data()) != record_size_) return false;
     if (read_record_header(kavo::binary_data(out)).signature != record_signature::file) return false;
     std::uint32_t torn = 0;
-    const bool ok = validate_and_fixup(out, geometry_.bytes_per_sector, &torn) == record_status::ok;
+    const bool ok = validate_and_fixup(out, &torn) == record_status::ok;
     if (torn && diags_)
         diags_->line("err: entry %llu: %u sector(s) torn, their update sequence numbers differ",
                      static_cast<ull>(entry), torn);
@@ -143,7 +164,32 @@ status ntfs_volume::load_boot_sector() {
         return status::failure("the NTFS boot sector describes no usable geometry");
     }
     if (s != boot_status::ok) return status::failure("no NTFS boot sector there");
+    const std::uint64_t present = bytes_available();
+    if (present && present < geometry_.volume_size) {
+        if (diags_)
+            diags_->line("info: the boot sector describes %llu bytes, the source holds %llu from the volume start",
+                         static_cast<ull>(geometry_.volume_size), static_cast<ull>(present));
+        clamp_geometry(geometry_, present);
+    }
     return {};
+}
+
+std::uint64_t ntfs_volume::bytes_available() {
+    if (!reader_) return 0;
+    const std::uint64_t size = reader_->size();
+    std::uint64_t limit = size > volume_offset_ ? size - volume_offset_ : 0;
+    if (volume_offset_ == 0) return limit;
+    // On a partitioned disk the partition that starts at the volume ends it too.
+    partition_list parts;
+    if (list_partitions(*reader_, parts, false)) {
+        for (const partition_info& p : parts) {
+            if (p.byte_start() != volume_offset_ || p.sector_count == 0) continue;
+            const std::uint64_t length = p.byte_end() - p.byte_start();
+            limit = limit ? std::min(limit, length) : length;
+            break;
+        }
+    }
+    return limit;
 }
 
 status ntfs_volume::load_record0() {
@@ -166,7 +212,7 @@ status ntfs_volume::load_record0() {
     if (read_record_header(kavo::binary_data(record0_)).signature != record_signature::file)
         return status::failure(where + "has no FILE signature");
     std::uint32_t torn = 0;
-    if (validate_and_fixup(record0_, geometry_.bytes_per_sector, &torn) != record_status::ok)
+    if (validate_and_fixup(record0_, &torn) != record_status::ok)
         return status::failure(where + "has no valid FILE header");
     if (torn && diags_) diags_->line("err: entry 0: %u sector(s) torn, their update sequence numbers differ", torn);
     return {};
@@ -209,6 +255,9 @@ void ntfs_volume::set_mft_map(std::vector<compact_run> runs) {
         map_.push_back(c);
     }
     mft_mapped_bytes_ = clusters * geometry_.cluster_size;
+    map_by_lcn_ = map_;
+    std::sort(map_by_lcn_.begin(), map_by_lcn_.end(),
+              [](const compact_run& a, const compact_run& b) { return a.lcn < b.lcn; });
 }
 
 void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
@@ -242,14 +291,9 @@ void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
     });
     if (list.empty()) return;
 
-    // Extents of the $MFT's own $DATA in extension records; each found extent can
-    // map the records that hold the next ones, so the map is rebuilt as they come.
-    std::vector<std::uint8_t> ext;
-    std::uint64_t ext_entry = ~0ull;
-    bool ext_ok = false;
-    std::size_t pos = 0;
-    bool added = false;
-    while (list.has(pos, 0x1A)) {
+    // The extents of the $MFT's own $DATA held in extension records, each (record, id) once.
+    std::vector<std::pair<std::uint64_t, std::uint16_t>> wanted;
+    for (std::size_t pos = 0; list.has(pos, 0x1A) && wanted.size() < max_mft_extents;) {
         const std::uint32_t type = list.u32(pos);
         const std::uint16_t length = list.u16(pos + 4);
         if (length == 0) break;
@@ -258,28 +302,44 @@ void ntfs_volume::add_list_extents(kavo::binary_data rec0) {
         const std::uint16_t id = list.u16(pos + 0x18);
         pos += length;
         if (type != at_data || name_length != 0 || target == 0) continue;
-        if (target != ext_entry) {
-            if (added) {
-                set_mft_map(mft_runs_);
-                added = false;
-            }
-            ext_entry = target;
-            ext_ok = read_record(target, ext);
-        }
-        if (!ext_ok) {
-            if (diags_) diags_->line("err: $MFT extension record %llu unreadable", static_cast<ull>(target));
-            continue;
-        }
-        for_each_attribute(kavo::binary_data(ext), [&](const attribute_view& attr) {
-            if (!unnamed_non_resident_data(attr) || attr.id != id) return true;
-            std::vector<compact_run> more;
-            decode_compact_runs(attr.bytes, more);
-            mft_runs_.insert(mft_runs_.end(), more.begin(), more.end());
-            added = true;
-            return false;
-        });
+        if (std::find(wanted.begin(), wanted.end(), std::make_pair(target, id)) == wanted.end())
+            wanted.emplace_back(target, id);
     }
-    if (added) set_mft_map(mft_runs_);
+    // Each extent found can map the records that hold the next ones: every pass reads
+    // what the map reaches so far, then the map takes in what was found.
+    std::vector<std::uint8_t> ext;
+    const file_record_header base = read_record_header(rec0);
+    for (int pass = 0; pass < max_mft_passes && !wanted.empty(); ++pass) {
+        std::vector<std::pair<std::uint64_t, std::uint16_t>> later;
+        std::uint64_t loaded = ~0ull;
+        bool ok = false, added = false;
+        for (const auto& link : wanted) {
+            const std::uint64_t target = link.first;
+            const std::uint16_t id = link.second;  // a plain local: structured bindings are not captured everywhere
+            if (target != loaded) {
+                loaded = target;
+                ok = read_record(target, ext) && read_record_header(kavo::binary_data(ext)).extends(0, base);
+            }
+            if (!ok) {
+                later.push_back(link);
+                continue;
+            }
+            for_each_attribute(kavo::binary_data(ext), [&](const attribute_view& attr) {
+                if (!unnamed_non_resident_data(attr) || attr.id != id) return true;
+                std::vector<compact_run> more;
+                decode_compact_runs(attr.bytes, more);
+                const std::size_t room = max_mft_runs - std::min(max_mft_runs, mft_runs_.size());
+                mft_runs_.insert(mft_runs_.end(), more.begin(), more.begin() + std::min(room, more.size()));
+                added = true;
+                return false;
+            });
+        }
+        wanted.swap(later);
+        if (!added) break;
+        set_mft_map(mft_runs_);
+    }
+    for (const auto& [target, id] : wanted)
+        if (diags_) diags_->line("err: $MFT extension record %llu unreadable", static_cast<ull>(target));
 }
 
 void ntfs_volume::load_mft_runs() {
@@ -316,12 +376,12 @@ void ntfs_volume::load_bitmap_runs() {
     });
 }
 
-void ntfs_volume::use_rebuilt_mft(std::vector<std::uint8_t> bytes, std::uint32_t record_size,
+void ntfs_volume::use_rebuilt_mft(std::unique_ptr<memory_mft_source> mft, std::uint32_t record_size,
                                   const boot_geometry& geometry) {
     if (geometry_.cluster_size == 0) geometry_ = geometry;
     record_size_ = record_size;
-    entry_count_ = record_size ? bytes.size() / record_size : 0;
-    memory_mft_ = std::make_unique<memory_mft_source>(std::move(bytes), record_size, false);
+    entry_count_ = record_size ? mft->size_bytes() / record_size : 0;
+    memory_mft_ = std::move(mft);
     in_memory_ = true;
 }
 
@@ -364,6 +424,7 @@ void close_volume(ntfs_volume& v) {
     v.record0_.clear();
     v.record0_.shrink_to_fit();
     v.map_.clear();
+    v.map_by_lcn_.clear();
     v.scratch_.clear();
     v.scratch_.shrink_to_fit();
 }

@@ -64,8 +64,15 @@ public:
     // Reads `length` bytes at byte `offset` of the $MFT through its runs (the rebuilt
     // copy when in memory); false when any byte is unmapped or unreadable.
     bool read_mft_bytes(std::uint64_t offset, std::uint32_t length, std::uint8_t* out);
+    // The entry whose record the $MFT runs place at byte `offset` of the volume; false
+    // when no run holds that byte or it starts no record.
+    bool entry_at(std::uint64_t offset, std::uint64_t& entry) const;
     // Reads as much of [offset, offset + length) as maps in one go; returns the bytes read.
     std::uint64_t read_mft_prefix(std::uint64_t offset, std::uint64_t length, std::uint8_t* out);
+
+    // Bytes from the volume start to the end of what holds it (the image, and the
+    // partition that starts at the volume); 0 when unknown.
+    std::uint64_t bytes_available();
 
     // One cluster of scratch space for partial-cluster stream reads.
     std::vector<std::uint8_t>& cluster_scratch();
@@ -75,7 +82,7 @@ public:
 
     // Switches to a rebuilt $MFT (records at entry x record size) found with
     // this geometry; the volume is then ready even when record 0 was not.
-    void use_rebuilt_mft(std::vector<std::uint8_t> bytes, std::uint32_t record_size,
+    void use_rebuilt_mft(std::unique_ptr<memory_mft_source> mft, std::uint32_t record_size,
                          const boot_geometry& geometry);
 
 private:
@@ -107,6 +114,7 @@ private:
     std::uint32_t allocated_record_size_ = 0;
     std::vector<compact_run> mft_runs_;
     std::vector<compact_run> map_;  // real runs of the $MFT sorted by VCN, inside the volume
+    std::vector<compact_run> map_by_lcn_;  // the same sorted by cluster
     std::uint64_t mft_mapped_bytes_ = 0;
     std::uint64_t entry_count_ = 0;
     std::vector<compact_run> bitmap_runs_;

@@ -10,10 +10,10 @@
 
 namespace skelvar {
 
-// Where the update sequence array starts in the records this program reads.
-// Records of NTFS before 3.1 put it at 0x2A and carry no record number; that
-// layout is recognised by `read_record_header` alone when it comes to be read.
+// Where the update sequence array starts: 0x30 since NTFS 3.1, which put the
+// record number at 0x2C; 0x2A before, with no record number.
 constexpr std::uint16_t usa_offset_with_record_number = 0x30;
+constexpr std::uint16_t usa_offset_without_record_number = 0x2A;
 // The record header fields end here at most; a larger first-attribute offset is not a FILE record.
 constexpr std::uint16_t max_first_attribute = 0x48;
 // An update sequence count above this would describe records larger than 4 KiB.
@@ -42,9 +42,10 @@ struct file_record_header {
     bool is_directory() const { return (flags & record_is_directory) != 0; }
     bool is_extension() const { return base_ref != 0; }
 
-    // A FILE record header the record reader accepts.
+    // A FILE record header the record reader accepts, in either layout.
     bool valid_file() const {
-        return signature == record_signature::file && complete && usa_offset == usa_offset_with_record_number &&
+        return signature == record_signature::file && complete &&
+               (usa_offset == usa_offset_with_record_number || usa_offset == usa_offset_without_record_number) &&
                usa_count <= max_usa_count && first_attribute <= max_first_attribute;
     }
     // Record size the update sequence count describes: one sector of 512 bytes per
@@ -54,7 +55,18 @@ struct file_record_header {
     std::uint64_t entry_number_or(std::uint64_t position) const {
         return has_record_number ? record_number : position;
     }
+    // This (extension) record belongs to `base`, entry `base_entry`: its base
+    // reference names that entry and the sequence number the base had when the
+    // two were linked. Freeing a record moves its sequence number on by one, so
+    // a deleted base and its freed extension records differ by exactly one.
+    bool extends(std::uint64_t base_entry, const file_record_header& base) const;
+    // The sequence number `listed` (an attribute list's reference to this record)
+    // names this record, or the record as it was before it was freed.
+    bool listed_as(std::uint16_t listed) const;
 };
+
+// The sequence number a record takes when it is freed (0 is never used).
+constexpr std::uint16_t next_sequence(std::uint16_t s) { return s == 0xFFFF ? 1 : static_cast<std::uint16_t>(s + 1); }
 
 file_record_header read_record_header(kavo::binary_data record);
 

@@ -24,11 +24,6 @@ std::uint32_t volume_mft_source::known_record_size() const {
     return volume_->record_size() ? volume_->record_size() : 1024;
 }
 
-std::uint32_t volume_mft_source::sector_stride() const {
-    const std::uint32_t s = volume_ ? volume_->bytes_per_sector() : 0;
-    return s ? s : 512;
-}
-
 std::uint64_t volume_mft_source::entry_count() const { return volume_ ? volume_->entry_count() : 0; }
 
 bool volume_mft_source::fill_window(std::uint64_t offset) {

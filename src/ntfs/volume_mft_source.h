@@ -20,8 +20,6 @@ public:
     std::uint64_t size_bytes() const override;
     bool is_extracted_file() const override { return false; }
     std::uint32_t known_record_size() const override;
-    // The boot sector's bytes per sector (never 0 for an opened volume).
-    std::uint32_t sector_stride() const override;
     std::uint64_t entry_count() const override;
     bool read_run_clusters(const std::vector<compact_run>& runs, std::uint64_t max_bytes,
                            std::vector<std::uint8_t>& out) override;

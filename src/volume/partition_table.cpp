@@ -64,7 +64,9 @@ public:
             if (!e.usable()) continue;
             add(partition_info::from_table(e.start, e.count, e.type, s));
             if (is_extended_type(e.type)) {
-                if (e.start != 0 && !follow_extended(e.start, s)) return false;
+                // An extended record past the end of a truncated image ends the chain;
+                // the primaries before it are still the disk's.
+                if (e.start != 0) follow_extended(e.start, s);
                 break;
             }
         }

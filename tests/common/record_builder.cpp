@@ -36,6 +36,7 @@ record_builder::record_builder(std::uint32_t size) : size_(size) {}
 record_builder& record_builder::flags(std::uint16_t f) { flags_ = f; return *this; }
 record_builder& record_builder::sequence(std::uint16_t s) { seq_ = s; return *this; }
 record_builder& record_builder::base_ref(std::uint64_t r) { base_ = r; return *this; }
+record_builder& record_builder::older_layout() { usa_ = 0x2A; return *this; }
 
 record_builder& record_builder::resident(std::uint32_t type, std::uint16_t id, const std::vector<std::uint8_t>& value,
                                          const std::u16string& name) {
@@ -93,11 +94,11 @@ std::vector<std::uint8_t> record_builder::build() const {
     std::vector<std::uint8_t> r(size_, 0);
     std::memcpy(r.data(), "FILE", 4);
     const std::uint16_t count = static_cast<std::uint16_t>(size_ / 512 + 1);
-    put(r, 0x04, 0x30, 2);
+    put(r, 0x04, usa_, 2);
     put(r, 0x06, count, 2);
     put(r, 0x10, seq_, 2);
     put(r, 0x12, links_, 2);
-    const std::size_t first = (0x30 + 2 * count + 7) & ~std::size_t(7);
+    const std::size_t first = (usa_ + 2 * count + 7) & ~std::size_t(7);
     put(r, 0x14, first, 2);
     put(r, 0x16, flags_, 2);
     put(r, 0x20, base_, 8);
@@ -115,11 +116,11 @@ std::vector<std::uint8_t> record_builder::build() const {
     put(r, 0x1C, size_, 4);
     // Update sequence: save each sector's last two bytes, then stamp the USN there.
     const std::uint16_t usn = 0x0042;
-    put(r, 0x30, usn, 2);
+    put(r, usa_, usn, 2);
     for (std::size_t i = 1; i < count; ++i) {
         const std::size_t tail = i * 512 - 2;
-        r[0x30 + 2 * i] = r[tail];
-        r[0x30 + 2 * i + 1] = r[tail + 1];
+        r[usa_ + 2 * i] = r[tail];
+        r[usa_ + 2 * i + 1] = r[tail + 1];
         put(r, tail, usn, 2);
     }
     return r;

@@ -18,6 +18,8 @@ public:
     record_builder& flags(std::uint16_t f);
     record_builder& sequence(std::uint16_t s);
     record_builder& base_ref(std::uint64_t r);
+    // The layout before NTFS 3.1: update sequence array at 0x2A, no record number.
+    record_builder& older_layout();
 
     record_builder& resident(std::uint32_t type, std::uint16_t id, const std::vector<std::uint8_t>& value,
                              const std::u16string& name = u"");
@@ -36,6 +38,7 @@ private:
     std::uint64_t base_ = 0;
     std::vector<std::uint8_t> attrs_;
     std::uint16_t next_id_ = 0;
+    std::uint16_t usa_ = 0x30;
 };
 
 // An attribute-list entry naming the attribute `type`/`id` in record `ref`.

@@ -3,7 +3,7 @@
 // parent path resolution, run-list decoding and the timeline/CSV writers.
 //
 // The input is an extracted $MFT in miniature: it is split into records
-// (1024 bytes, or the size the first record's update sequence count implies)
+// (the size the first record's bytes allocated or update sequence count gives)
 // and served to the parser as records 0..k through an in-memory mft_source,
 // so attribute-list extension records and parent directories are fuzz bytes too.
 // The record size is left for the reader to learn from record 0, as with a real file.
@@ -41,8 +41,10 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
-// Record size as an extracted $MFT announces it; 1024 when the count is implausible.
+// Record size as an extracted $MFT announces it; 1024 when nothing plausible is said.
 std::size_t record_size_of(kavo::binary_data input) {
+    const std::uint32_t allocated = input.u32(0x1C);
+    if (allocated == 1024 || allocated == 4096) return allocated;
     const std::uint16_t count = input.u16(0x06);
     return count >= 2 && count <= 9 ? (count - 1) * 512u : 1024u;
 }
@@ -116,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t n = 0; n < records_in; ++n) {
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(n * rec_size), rec_size, record.begin());
         decode_runs_of_attributes(record);
-        if (skelvar::validate_and_fixup(record, 512) == skelvar::record_status::unreadable) continue;
+        if (skelvar::validate_and_fixup(record) == skelvar::record_status::unreadable) continue;
         decode_runs_of_attributes(record);
         walk.process(record, n, entry);
         for (const auto& [key, name] : entry.file_names) (void)paths.resolve_parent(name.parent_ref);

@@ -201,6 +201,48 @@ TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
     EXPECT_TRUE(selected("basic", [](selection_settings& c) { c.files = {"missing.txt"}; }).empty());
 }
 
+// fill/ and many/ keep their $INDEX_ALLOCATION in two records (the second piece from VCN 1112 and 720):
+// the children whose names sit in either piece are found by the index and by every path filter.
+TEST(FilterOracle, SplitIndexResolvesEveryChild) {
+    const fs::path dir = scratch_dir("splitidx-fls");
+    const auto names = read_fls(gunzip_to(fixture("splitidx.fls.txt.gz"), dir));
+    fs::remove_all(dir);
+    opened_volume v("splitidx");
+    for (const std::string folder : {"fill", "many"}) {
+        SCOPED_TRACE(folder);
+        const auto children = entries_where(names, [&](const fls_name& n) { return !n.deleted && n.parent() == folder; });
+        const auto self = entries_where(names, [&](const fls_name& n) { return n.path == folder; });
+        ASSERT_GT(children.size(), 2000u);
+        ASSERT_EQ(self.size(), 1u);
+        children_set got;
+        EXPECT_TRUE(read_children(v.ctx.entries, *self.begin(), got));
+        EXPECT_EQ(got, children);
+        // The directory filters also take records no longer in use whose name names the folder (fls lists none).
+        const auto allocated = entries_where(names, [](const fls_name& n) { return !n.deleted; });
+        for (const bool recurse : {false, true}) {
+            const std::string path = "\\" + folder;
+            const auto picked = selected("splitidx", [&](selection_settings& c) {
+                if (recurse)
+                    c.dir_trees = {path};
+                else
+                    c.dirs = {path};
+            });
+            EXPECT_TRUE(std::includes(picked.begin(), picked.end(), children.begin(), children.end())) << recurse;
+            for (const std::uint64_t n : picked) EXPECT_TRUE(children.count(n) || !allocated.count(n)) << n;
+        }
+        // Every 20th name by path, which the lookup finds in whichever block holds it.
+        std::vector<std::string> files;
+        std::set<std::uint64_t> want;
+        int i = 0;
+        for (const fls_name& n : names) {
+            if (n.deleted || n.parent() != folder || i++ % 20) continue;
+            files.push_back(n.path);
+            want.insert(n.entry);
+        }
+        EXPECT_EQ(selected("splitidx", [&](selection_settings& c) { c.files = files; }), want);
+    }
+}
+
 TEST(FilterOracle, DeletedFilesAreTheRecordsNotInUse) {
     // The entries ils -A lists: those whose in-use flag is clear.
     std::set<std::uint64_t> unallocated;

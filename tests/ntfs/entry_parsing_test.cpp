@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
 
 #include "common/mft_fixture.h"
@@ -105,4 +106,106 @@ TEST(RangeWalk, StartRangeAndTheRecordZeroFailure) {
     const status s = none.walk_range();
     EXPECT_FALSE(s);
     EXPECT_NE(s.reason().find("no unnamed $DATA"), std::string::npos);
+}
+
+// An extension record counts only while its base reference (and the sequence
+// number the list gives it) still names the base: a freed and reused record
+// belongs to its new file. A file deleted with its extension records keeps them.
+TEST(AttributeLists, ExtensionRecordsMustStillBelongToTheBase) {
+    struct link_case {
+        const char* what;
+        std::uint16_t base_flags, base_seq;
+        std::uint64_t ext_base;
+        std::uint16_t ext_flags, ext_seq, listed_seq;
+        bool kept;
+    };
+    for (const link_case& c : {
+             link_case{"live link", 1, 1, make_ref(1, 1), 1, 1, 1, true},
+             link_case{"deleted together", 0, 2, make_ref(1, 1), 0, 2, 1, true},
+             link_case{"reused by another file", 0, 2, make_ref(3, 4), 1, 2, 1, false},
+             link_case{"base entry reused since", 1, 3, make_ref(1, 1), 1, 1, 1, false},
+             link_case{"relinked after the list was written", 1, 1, make_ref(1, 1), 1, 5, 1, false},
+         }) {
+        const auto list = attr_list_entry(0x30, 0, make_ref(2, c.listed_seq));
+        fixture f({{},
+                   record_builder().flags(c.base_flags).sequence(c.base_seq).resident(0x10, 0, make_si(t2020))
+                       .resident(0x20, 1, list).build(),
+                   record_builder().flags(c.ext_flags).sequence(c.ext_seq).base_ref(c.ext_base)
+                       .resident(0x30, 0, make_fn(root_ref, u"extension name", 1, t2020)).build()});
+        EXPECT_EQ(f.parse(1).file_names.size(), c.kept ? 1u : 0u) << c.what;
+    }
+}
+
+// An extracted $MFT cannot read a list held in clusters: the records whose base
+// reference names the entry bring its attributes, in list order (type, name, VCN).
+TEST(AttributeLists, ListOutOfReachGivesWayToBaseReferences) {
+    auto ext = [](std::uint64_t base, std::vector<std::u16string> names) {
+        record_builder b;
+        b.base_ref(base);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            b.resident(0x30, static_cast<std::uint16_t>(i), make_fn(root_ref, names[i], 1, t2020));
+        b.resident(0x80, 5, {1, 2, 3}, names.front());  // a stream named as the first name, same id in every record
+        return b.build();
+    };
+    fixture f({{},
+               record_builder().resident(0x10, 0, make_si(t2020)).resident(0x30, 2, make_fn(root_ref, u"base", 1, t2020))
+                   .non_resident(0x20, 3, {0x11, 0x01, 0x30}, 0x100).build(),
+               ext(make_ref(1, 1), {u"a", u"b"}), ext(make_ref(7, 1), {u"not ours"}), ext(make_ref(1, 1), {u"c"})});
+    const auto e = f.parse(1);
+    EXPECT_TRUE(e.attribute_list_non_resident);
+    std::vector<std::pair<std::uint16_t, std::u16string>> got;
+    for (const auto& [key, fn] : e.file_names) got.emplace_back(key_id(key), fn.name);
+    // Ids repeat across records: record 2's take 0 and 1, record 4's id 0 moves to the next free one after 2.
+    EXPECT_EQ(got, (std::vector<std::pair<std::uint16_t, std::u16string>>{{0, u"a"}, {1, u"b"}, {2, u"base"}, {3, u"c"}}));
+    std::vector<std::u16string> streams;
+    for (const auto& [key, row] : e.catalogue)
+        if (row.is_ads) streams.push_back(row.name);
+    EXPECT_EQ(streams, (std::vector<std::u16string>{u"a", u"c"}));
+}
+
+// A list naming thousands of names in hundreds of extension records: every name up
+// to the cap is kept, and the next-free-key search stays linear.
+TEST(AttributeLists, NamesAreCappedAndTheirKeysFoundQuickly) {
+    std::vector<std::vector<std::uint8_t>> recs{{},
+                                                record_builder().resident(0x10, 0, make_si(t2020))
+                                                    .non_resident(0x20, 1, {0x11, 0x01, 0x30}, 0x100).build()};
+    for (int r = 0; r < 470; ++r) {
+        record_builder b;
+        b.base_ref(make_ref(1, 1));
+        for (std::uint16_t i = 0; i < 9; ++i) b.resident(0x30, i, make_fn(root_ref, u"n", 1, t2020));
+        recs.push_back(b.build());
+    }
+    fixture f(recs);
+    const auto start = std::chrono::steady_clock::now();
+    const auto e = f.parse(1);
+    EXPECT_EQ(e.file_names.size(), max_names_per_entry);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// Pieces of one attribute in several records make one run list in VCN order,
+// whichever record holds the first piece; the first piece gives the sizes.
+TEST(AttributeLists, SplitAttributeIsOneRowInVcnOrder) {
+    for (const bool first_in_base : {true, false}) {
+        auto piece = [](record_builder& b, bool first) -> record_builder& {
+            return first ? b.non_resident(0xA0, 4, {0x11, 0x02, 0x0A}, 0x3000, u"$I30", 0)
+                         : b.non_resident(0xA0, 0, {0x11, 0x03, 0x1E}, 0, u"$I30", 2);
+        };
+        const auto list = joined({attr_list_entry(0xA0, 4, make_ref(first_in_base ? 1 : 2, 1)),
+                                  attr_list_entry(0xA0, 0, make_ref(first_in_base ? 2 : 1, 1))});
+        record_builder base, ext;
+        base.resident(0x10, 0, make_si(t2020)).resident(0x20, 1, list);
+        piece(base, first_in_base);
+        piece(ext.base_ref(make_ref(1, 1)), !first_in_base);
+        fixture f({{}, base.build(), ext.build()});
+        const auto e = f.parse(1, true);
+        std::vector<const catalogue_row*> rows;
+        for (const auto& [key, row] : e.catalogue)
+            if (row.type == 0xA0) rows.push_back(&row);
+        ASSERT_EQ(rows.size(), 1u) << first_in_base;
+        EXPECT_EQ(rows[0]->allocated_size, 0x3000u);
+        ASSERT_EQ(rows[0]->runs.size(), 2u);
+        EXPECT_EQ(rows[0]->runs[0].lcn, 0x0Au);
+        EXPECT_EQ(rows[0]->runs[1].vcn, 2u);
+        EXPECT_EQ(rows[0]->runs[1].lcn, 0x1Eu);
+    }
 }

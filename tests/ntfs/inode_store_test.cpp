@@ -1,6 +1,7 @@
 #include "ntfs/inode_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "common/mft_fixture.h"
 #include "common/test_support.h"
@@ -90,4 +91,29 @@ TEST_F(InodeStore, HighestSequenceThenLaterChangeThenFirstFound) {
         EXPECT_EQ(names[0], u"$MFT");
         EXPECT_EQ(names.size(), 10u);
     }
+}
+
+// One stray record claiming entry 120,000 of a 128 MiB volume costs its own slot,
+// not 120 MB of zeros.
+TEST_F(InodeStore, StrayEntryNumberTakesOnlyWhatWasFound) {
+    synthetic_volume v = lost_mft();
+    fill_entries(v);
+    v.put_cluster(30, rec(120000, 1, t0, u"stray"));
+    v.clusters = 32768;  // claimed by the boot sector; the image is sparse past the records
+    v.write_boot();
+    const fs::path image = v.write(dir_ / "v.img");
+    fs::resize_file(image, v.clusters * v.cluster_size());
+    source_settings source;
+    source.image_path = image.string();
+    source.regen_mft = true;
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    mft_fixture ctx;
+    ASSERT_TRUE(open_source(source, false, ctx.records) && ctx.records.volume()->in_memory());
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    auto names = ctx.walk_names();
+    EXPECT_EQ(names[120000], u"stray");
+    EXPECT_EQ(names[7], u"f");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 48 * 1024) << "kB";
 }

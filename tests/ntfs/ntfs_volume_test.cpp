@@ -130,3 +130,69 @@ TEST_F(NtfsVolume, SourcesThatCannotBeOpened) {
 
 }
 
+// A boot sector claiming 2^40 sectors inside a 512-sector partition, with more
+// disk behind it, and a $MFT run of 2^32 clusters: the volume ends with its
+// partition, and the walk with it.
+TEST_F(NtfsVolume, VolumeEndsWithItsPartition) {
+    synthetic_volume v;
+    v.format();
+    put_le(v.bytes, 0x28, 1ull << 40, 8);
+    v.put_cluster(4, mft_record0(run_list({{4, 0xFFFFFFFF}}), 1ull << 50));
+    std::vector<std::uint8_t> disk(1 << 20, 0);
+    put_le(disk, 0x1BE + 4, 0x07, 1);
+    put_le(disk, 0x1BE + 8, 2048, 4);
+    put_le(disk, 0x1BE + 12, 512, 4);
+    put_le(disk, 510, 0xAA55, 2);
+    v.bytes.resize(v.bytes.size() + (1 << 20), 0xCC);  // the rest of the disk
+    auto vol = volume_on(v.write(dir_ / "disk.img", disk), 1 << 20);
+    std::uint64_t off = 0;
+    ASSERT_TRUE(open_volume(*vol, off));
+    EXPECT_EQ(vol->geometry().total_clusters, 64u);
+    EXPECT_LE(vol->entry_count(), 64u * 4);
+    mft_fixture ctx;
+    ctx.records.attach(std::make_unique<volume_mft_source>(std::move(vol)));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ctx.walk_names().size(), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Attribute lists repeating one entry 16,384 times (512 KiB in clusters), for the
+// $MFT's own extents and for a file's stream: each (record, type, id) counts once.
+TEST_F(NtfsVolume, AttributeListRepeatsAreTakenOnce) {
+    auto repeated = [](std::uint16_t id, std::uint64_t record) {
+        std::vector<std::uint8_t> list;
+        const auto one = attr_list_entry(0x80, id, make_ref(record, 1));
+        for (int i = 0; i < 16384; ++i) list.insert(list.end(), one.begin(), one.end());
+        return list;
+    };
+    synthetic_volume v;
+    v.clusters = 512;
+    v.format();
+    v.put_cluster(100, repeated(5, 3));
+    v.put_cluster(300, repeated(0, 2));
+    v.put_cluster(4, record_builder()
+                         .resident(0x10, 0, make_si(some_time))
+                         .non_resident(0x20, 1, run_list({{100, 128}}), 128 * 4096)
+                         .resident(0x30, 2, make_fn(make_ref(5, 5), u"$MFT", 3, some_time))
+                         .non_resident(0x80, 3, run_list({{4, 1}}), 8 * 1024)
+                         .build());
+    v.put_cluster(4, record_builder().resident(0x10, 0, make_si(some_time))
+                         .non_resident(0x20, 1, run_list({{300, 128}}), 128 * 4096)
+                         .resident(0x30, 2, make_fn(make_ref(5, 5), u"file", 1, some_time)).build(), 1024);
+    v.put_cluster(4, record_builder().base_ref(make_ref(1, 1))
+                         .non_resident(0x80, 0, run_list({{20, 1}, {22, 1}, {24, 1}}), 3 * 4096).build(), 2048);
+    v.put_cluster(4, record_builder().base_ref(make_ref(0, 1))
+                         .non_resident(0x80, 5, run_list({{5, 1}}), 0, u"", 1).build(), 3072);
+    mft_fixture ctx;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(open_source([&] {
+        source_settings s;
+        s.image_path = v.write(dir_ / "lists.img").string();
+        return s;
+    }(), false, ctx.records));
+    EXPECT_EQ(ctx.records.volume()->mft_runs().size(), 2u);
+    const auto e = ctx.parse(1);
+    EXPECT_EQ(e.runs_held, 3u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+

@@ -65,6 +65,11 @@ TEST(PartitionTable, HostileExtendedChainsEnd) {
     loop.entry(4196 * 512, 2, 0x05, 100, 10);  // and to itself
     EXPECT_LE(listed(loop).size(), 8u);
 
+    // An extended partition past the end of a truncated image: the primary stays listed.
+    bool found = false;
+    EXPECT_EQ(listed(disk_with_extended(4096 * 512, 1u << 30), false, &found).size(), 2u);
+    EXPECT_TRUE(found);
+
     // A chain longer than any disk has: followed only so far.
     const std::uint32_t ebrs = 3000;
     disk_image chain = disk_with_extended((4096 + ebrs + 64) * 512, 4096);
