@@ -287,13 +287,12 @@ def interrupted(work, run):
 
 
 CASES = [
-    # Attribute-list amplification, volume size, -regen_mft (h-records), deep chains (h-paths).
-    Case("mft_list_1mib", lambda w: mft_list_naming_one_extension(w, 1), results=[b"deep.txt"], owner="h-records"),
-    Case("mft_list_16mib", lambda w: mft_list_naming_one_extension(w, 16), results=[b"deep.txt"],
-         owner="h-records"),
-    Case("file_list_repeats_data", repeated_data_fragment, results=[b"fragments.bin"], owner="h-records"),
-    Case("file_list_repeats_file_name", repeated_file_name, results=[b"many_names.txt"], owner="h-records"),
-    Case("partition_claims_2p40_sectors", huge_partition, results=[b"deep.txt"], owner="h-records"),
+    # Attribute-list amplification, volume size, -regen_mft, deep chains.
+    Case("mft_list_1mib", lambda w: mft_list_naming_one_extension(w, 1), results=[b"deep.txt"]),
+    Case("mft_list_16mib", lambda w: mft_list_naming_one_extension(w, 16), results=[b"deep.txt"]),
+    Case("file_list_repeats_data", repeated_data_fragment, results=[b"fragments.bin"]),
+    Case("file_list_repeats_file_name", repeated_file_name, results=[b"many_names.txt"]),
+    Case("partition_claims_2p40_sectors", huge_partition, results=[b"deep.txt"]),
     Case("regen_stray_entry_1048000", stray_record, results=[b"deep.txt"]),
     Case("deep_chain_top_missing", lambda w: deep_directories(w, nc.ref(30000, 1)) + ["-csv"],
          results=[b"<path corrupted>"]),
