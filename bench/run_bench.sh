@@ -67,7 +67,9 @@ measure() {  # <out file> <skelvar arguments...>
 
 load() { cut -d' ' -f1-3 /proc/loadavg; }
 
-echo "skelvar benchmark: $bin, commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
+if [[ -n ${SKELVAR_BIN:-} ]]; then built="a build given by SKELVAR_BIN"
+else built="commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"; fi
+echo "skelvar benchmark: $bin, $built"
 echo "least CPU time of $runs run(s); results to $dest; $(nproc) cores"
 printf '%-10s %9s %8s %8s %11s %11s %9s  %s\n' layout entries "cpu s" "wall s" "entries/cpu" "entries/wall" "RSS MiB" \
     "load (1, 5, 15 min)"
