@@ -38,6 +38,7 @@ void clear_csv_layouts(report_options& p) {
     p.csv = false;
     p.csvl2t = false;
     p.bodyfile = false;
+    p.jsonl = false;
 }
 
 }  // namespace skelvar

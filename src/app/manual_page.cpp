@@ -1,10 +1,13 @@
 #include "app/manual_page.h"
 
+#include <iterator>
 #include <set>
+#include <span>
 #include <string_view>
 
 #include "app/header_text.h"
 #include "app/option_table.h"
+#include "ntfs/time_flags.h"
 
 namespace skelvar {
 
@@ -78,6 +81,63 @@ constexpr const char* copy_paragraphs[] = {
     "hash report, an empty cell (\"0\" in the body file) elsewhere.",
 };
 
+constexpr const char* jsonl_paragraphs[] = {
+    "-jsonl writes one JSON object per line for each distinct time of an entry and each of its names (the "
+    "events the default timeline writes as lines), in the shape Timesketch imports without a mapping: message "
+    "(the path, which times, and \" (deleted)\" for a record not in use), datetime (ISO 8601 UTC with seven "
+    "fraction digits, as 2024-03-01T10:22:33.1234567Z), timestamp_desc (which times carry the value: \"$SI "
+    "Modified\", \"$SI Accessed\", \"$SI MFT Changed\", \"$SI Created\", the same with \"$FN\" for the "
+    "name's own $FILE_NAME or \"$FN8.3\" for a DOS name, several joined by \", \"), timestamp (microseconds "
+    "since 1970-01-01 UTC, rounded down; negative before 1970), mft_entry, mft_sequence, parent_entry (the "
+    "name's directory), path (the full path of the name), filename, file_size (the unnamed data stream's "
+    "size), deleted (a record not in use, or one carved from free clusters), source (\"NTFS$MFT\", or "
+    "\"NTFS:UNALLOC\" for a carved record), is_ads (the entry holds named data streams), time_flags (the "
+    "names of TIME FLAGS, an array) and type (\"file\", \"dir\", \"del\", \"unalloc\"); and, when they "
+    "hold something, other_info (the timeline's other-info items but the time flags), stream_info (with the "
+    "owner, cluster and header actions), header, md5, sha1, sha256 and extracted_path.",
+    "Numbers are decimal and times UTC whatever -base10, -dateformat and -timeformat say. Every line is "
+    "valid UTF-8: quotes, backslashes and control characters are escaped, and half a UTF-16 surrogate pair in "
+    "a name is written as its \\uXXXX escape, so the name reads back as the volume holds it (a directory "
+    "name of the path is written as in the other layouts, which end it at a lone high surrogate). The results "
+    "file has no header line; when the results go to standard output, the banner goes to standard error. "
+    "The time window, the filters and the actions apply as in the other layouts; -csvperpath, "
+    "-filepath_only, -default_output and -action_copy_files replace the layout, as they replace -csv.",
+};
+
+// What each flag means and what else makes it fire, in the order of `time_flag_names`.
+constexpr const char* time_flag_meanings[] = {
+    "The $STANDARD_INFORMATION creation time is earlier than the creation time of one of the entry's "
+    "$FILE_NAME attributes. The system writes a name's times from the $STANDARD_INFORMATION when the name is "
+    "made, and the usual ways to set times (SetFileTime, timestomping tools, touch through ntfs-3g) change the "
+    "$STANDARD_INFORMATION only. Also fires for copies and restores that set the source's creation time on the "
+    "file they made (robocopy, backup tools, archive extractors that keep creation times, installers).",
+    "A $STANDARD_INFORMATION time has no fraction of a second while none of the $FILE_NAME times lacks one. "
+    "The system keeps times to 100 ns; a time typed by hand or taken from text comes in whole seconds. Also "
+    "fires for copies from FAT media (FAT keeps modification times in 2-second steps and copies keep the "
+    "modification time), archive extraction (ZIP keeps 2-second times, tar whole seconds) and downloads "
+    "whose modification time is taken from the server (wget, curl -R).",
+    "The $STANDARD_INFORMATION modification time is later than its MFT-change time. Writing data moves both; "
+    "setting the modification time by hand moves the MFT-change time to the present, so a modification time "
+    "beyond it was set into the future. Also fires when the system clock was turned back between two changes.",
+    "A $STANDARD_INFORMATION or $FILE_NAME time is earlier than the volume's creation (the "
+    "$STANDARD_INFORMATION creation time of $Volume, else of $MFT, read at the start of each walk). Also fires "
+    "for files that keep the times of their source: copies (Explorer keeps the modification time), archive "
+    "extraction, restores from backup, installers and deployed system images; and for records carved from "
+    "free clusters that an earlier file system left.",
+    "A $STANDARD_INFORMATION or $FILE_NAME time is later than the start of the run (the examiner's clock). "
+    "Also fires for evidence from a machine whose clock ran ahead, and when the examining machine's clock is "
+    "behind.",
+};
+static_assert(std::size(time_flag_meanings) == time_flag_names.size());
+
+void render_paragraphs(std::string& out, std::span<const char* const> paragraphs) {
+    for (const char* paragraph : paragraphs) {
+        out += roff_escape(paragraph);
+        out += "\n.PP\n";
+    }
+    out.resize(out.size() - 4);  // no paragraph break after the last
+}
+
 }  // namespace
 
 std::string render_manual_page() {
@@ -107,11 +167,25 @@ std::string render_manual_page() {
     render_section(out, "Sources, filters and actions", "What is read, which entries are reported, and what "
                    "is done with them.", main_options(), seen);
     out += ".SH COPIED FILES AND DIGESTS\n";
-    for (const char* paragraph : copy_paragraphs) {
-        out += roff_escape(paragraph);
-        out += "\n.PP\n";
+    render_paragraphs(out, copy_paragraphs);
+    out += ".SH JSON LINES\n";
+    render_paragraphs(out, jsonl_paragraphs);
+    out += ".SH TIME FLAGS\n";
+    out += roff_escape("Each entry's times are weighed for signs that they were set by hand (timestomping). The "
+                       "flags found are named in the other-info cell of the timeline and CSV layouts (\"time "
+                       "flags [name ...]\"), in the notes of the log2timeline layout, in the \"Time warning\" "
+                       "cell of the per-path layout, in the comment of the hash report and in time_flags of "
+                       "-jsonl; the body file has no cell for them, and the path list and the record dump do "
+                       "not show them. Zero times take part in no test. A flag is a lead to look at, not a "
+                       "proof:");
+    out += '\n';
+    for (std::size_t i = 0; i < time_flag_names.size(); ++i) {
+        out += ".TP\n.B ";
+        out += roff_escape(time_flag_names[i]);
+        out += '\n';
+        out += roff_escape(time_flag_meanings[i]);
+        out += '\n';
     }
-    out.resize(out.size() - 4);  // no paragraph break after the last
     out += ".SH EXIT STATUS\n0 for a completed run or the usage text; 255 when the command line cannot be "
            "used or the results file cannot be written.\n";
     return out;

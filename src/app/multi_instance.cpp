@@ -47,8 +47,8 @@ std::optional<std::uint64_t> create_target(const instance_settings& s, append_fi
         if (s.log) s.log->line("prob writing to output file: %s", s.out_path.c_str());
         return std::nullopt;
     }
-    const std::string header = merged_header(s.header_text);
-    if (header.empty() && s.log) s.log->line("banner not present");
+    const std::string header = s.header_block ? merged_header(s.header_text) : std::string();
+    if (header.empty() && s.header_block && s.log) s.log->line("banner not present");
     if (!target.write(header)) return std::nullopt;
     return header.size();
 }
@@ -122,7 +122,10 @@ instance_status run_instances(const instance_settings& s) {
             continue;
         }
         // Until a file has given the column line, the next one keeps its own.
-        if (const auto data = locate_instance_data(run.file, have_column_line && s.column_line, s.log)) {
+        std::optional<instance_data> data;
+        if (s.header_block) data = locate_instance_data(run.file, have_column_line && s.column_line, s.log);
+        else data = instance_data{0, file_size(run.file)};
+        if (data) {
             have_column_line = true;
             write_ok = target.copy_at(run.file, data->start, data->length, at) && write_ok;
             at += data->length;

@@ -22,6 +22,7 @@ struct instance_settings {
     std::uint64_t mft_range = 0;                // -mftrange; 0 = through the last entry
     std::uint64_t mft_entry_count = 0;          // the $MFT's entries; needed when mft_range is 0
     bool column_line = true;                    // the layout writes a column-heading line after the header
+    bool header_block = true;                   // the results start with the header block (JSON lines: none)
     diag_log* log = nullptr;                    // optional
 };
 

@@ -150,7 +150,9 @@ int apply_main_options(mft_entries_ctx& ctx, arg_list& args) {
 
 int run_option_driver(mft_entries_ctx& ctx, arg_list& args) {
     if (args.size() < 2) return options_invalid;
-    ctx.decode.reference_time = filetime_now() + one_hour_ticks;
+    const std::uint64_t started = filetime_now();
+    ctx.decode.reference_time = started + one_hour_ticks;
+    ctx.walk.reference_time = started;
 
     std::string command_line = join_command_line(args.items());
     option_state state{ctx, args, command_line};

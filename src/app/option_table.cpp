@@ -137,6 +137,7 @@ int on_cpuinst(option_state& s, const std::string& v) {
 }
 
 constexpr option_desc driver_rows[] = {
+    {"-version", "", "print the version line and exit", ignore},
     {"-script", "<file>", "read further options from this file (appended after the command line)", on_script},
     {"-hashfile", "<list>", "hash report: the md5, sha1 and/or sha256 of each file's unnamed data stream, one "
      "\"|\" separated line per file (\"no data\" where a digest cannot be taken)", on_hashfile},
@@ -244,6 +245,8 @@ constexpr option_desc generic_rows[] = {
     {"-csv", "", "CSV layout: comma separator, cells not padded", on_csv},
     {"-csvl2t", "", "log2timeline CSV layout", on_csvl2t},
     {"-bodyfile", "", "body-file layout (\"|\" separated, times in seconds since 1970; a line per named stream too)", on_bodyfile},
+    {"-jsonl", "", "JSON lines: one object per distinct time and name of an entry, as Timesketch imports "
+     "them; no header line (see JSON LINES)", set_flag<&C::output, &R::jsonl>},
     {"-hostname", "<name>", "host name written into the output", set_text<&C::output, &R::hostname>},
     {"-cpu", "<count>", "split the run over this many instances merged into -out", on_cpu},
     {"-separate_files", "", "with -cpu: keep one results file per instance", set_flag<&C::separate_files>},

@@ -211,7 +211,8 @@ int run_several(mft_entries_ctx& ctx, const std::vector<std::string>& typed, con
     s.mft_start = ctx.walk.start;
     s.mft_range = ctx.walk.range;
     s.mft_entry_count = entry_count;
-    s.column_line = !ctx.output.filepath_only;
+    s.column_line = !ctx.output.filepath_only && !ctx.output.jsonl;
+    s.header_block = !ctx.output.jsonl;
     s.log = &ctx.diags;
     return run_instances(s).ok ? 0 : run_failed;
 }
@@ -230,10 +231,16 @@ int run_program(int argc, char** argv) {
             print_usage(banner_text());
             return 0;
         }
+        if (args.has_flag("-version")) {
+            std::printf("%s\n", banner_text().c_str());
+            return 0;
+        }
         header = compose_header(args.items(), filetime_now());
     }
-    std::fwrite(header.data(), 1, header.size(), stdout);
-    std::fflush(stdout);
+    // JSON lines on standard output leave no room for the banner: it goes to standard error then.
+    std::FILE* banner_out = args.has_flag("-jsonl") ? stderr : stdout;
+    std::fwrite(header.data(), 1, header.size(), banner_out);
+    std::fflush(banner_out);
 
     std::unique_ptr<mft_entries_ctx> ctx(new (std::nothrow) mft_entries_ctx());
     if (!ctx) return run_failed;
@@ -289,8 +296,8 @@ int run_program(int argc, char** argv) {
             console::message("prob opening file %s for output, aborting\n ", ctx->out_path.c_str());
             return run_failed;
         }
-        // The first instance of a -cpu run appends under the header its parent wrote.
-        if (!(ctx->append && ctx->instance_index >= 0)) out_file << header;
+        // The first instance of a -cpu run appends under the header its parent wrote; JSON lines have none.
+        if (!ctx->output.jsonl && !(ctx->append && ctx->instance_index >= 0)) out_file << header;
         out_file.flush();
     }
     std::ostream& results = ctx->has_out_file ? static_cast<std::ostream&>(out_file) : std::cout;

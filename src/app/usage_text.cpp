@@ -70,6 +70,7 @@ constexpr const char* format_lines[] = {
     "-csvl2t = log2timeline format",
     "-bodyfile = bodyfile format",
     "-csvperpath = only one csv entry/pathfile",
+    "-jsonl = JSON lines for Timesketch",
     "-hashfile  \"md5 | sha1 | sha256\" = display hashes in output",
 };
 

@@ -6,6 +6,7 @@ void mft_entry_info::clear() {
     source_name.clear();
     has_attribute_list = attribute_list_non_resident = time_anomaly = false;
     time_note.clear();
+    time_flags = 0;
     entry_number = 0;
     sequence_number = 0;
     header = file_record_header{};

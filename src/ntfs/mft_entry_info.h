@@ -91,6 +91,7 @@ struct mft_entry_info {
     bool attribute_list_non_resident = false;
     bool time_anomaly = false;
     std::string time_note;
+    std::uint8_t time_flags = 0;  // time_flag bits
     std::uint64_t entry_number = 0;
     std::uint16_t sequence_number = 0;
     file_record_header header;

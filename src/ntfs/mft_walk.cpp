@@ -59,7 +59,22 @@ status count_mft_entries(const entry_reader& entries, std::uint64_t& count) {
 status mft_walk::begin() {
     if (!entries_.records().ready()) return status::failure("no source is open");
     paths_.clear();
-    return count_mft_entries(entries_, count_);
+    if (status counted = count_mft_entries(entries_, count_); !counted) return counted;
+    learn_volume_created();
+    return {};
+}
+
+// The $SI creation of $Volume, else of $MFT: times before it are flagged.
+void mft_walk::learn_volume_created() {
+    bounds_ = {0, settings_.reference_time};
+    mft_reader& records = entries_.records();
+    for (const std::uint64_t n : {std::uint64_t{3}, std::uint64_t{0}}) {
+        if (records.read_record(n, record_) != record_status::ok || !entries_.parse(record_, n, entry_)) continue;
+        if (const standard_info* si = entry_.standard(); si && si->created) {
+            bounds_.volume_created = si->created;
+            return;
+        }
+    }
 }
 
 bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry) {
@@ -78,6 +93,7 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     if (entry.is_directory()) paths_.add_directory(entry);
     if (!visitor_.select(entry, pre == preselection::preselected)) return false;
     if (settings_.check_times) check_times(entry);
+    entry.time_flags = compute_time_flags(entry, bounds_);
     if (settings_.keep_record_bytes) entry.record_bytes.assign(record.begin(), record.end());
     entry.source_offset = settings_.record_offsets ? offset : 0;
     visitor_.write(entry);
@@ -162,6 +178,7 @@ status mft_walk::walk_unallocated() {
     if (!volume || !volume->has_reader()) return status::failure("an extracted $MFT holds no clusters to scan");
     if (status learned = records.learn_record_size(); !learned) return learned;
     paths_.clear();
+    learn_volume_created();
     cluster_bitmap bitmap;
     if (status loaded = load_cluster_bitmap(entries_, bitmap); !loaded) return loaded;
     if (volume->cluster_size() == 0) return status::failure("the volume gives no cluster size");

@@ -10,6 +10,7 @@
 #include "ntfs/entry_visitor.h"
 #include "ntfs/mft_entry_info.h"
 #include "ntfs/path_resolver.h"
+#include "ntfs/time_flags.h"
 #include "support/status.h"
 
 namespace skelvar {
@@ -22,6 +23,7 @@ struct walk_settings {
     bool show_progress = true;
     std::uint64_t progress_interval = 53;       // entries between progress lines
     bool check_times = true;
+    std::uint64_t reference_time = 0;           // start of the run: later times are flagged; 0 = no test
     bool record_offsets = false;                // -filerecord_offset
     bool keep_record_bytes = false;             // the record dump shows the raw record
     // The scan of free clusters: its window in bytes of the volume (-scanstart, -scansize; 0 = to the end).
@@ -67,6 +69,7 @@ public:
 
 private:
     status begin();
+    void learn_volume_created();
     void report(std::uint64_t n);
     void step(std::uint64_t n);
     // A record found in free clusters at byte `offset` of the volume.
@@ -82,6 +85,7 @@ private:
     mft_entry_info entry_;
     std::uint64_t count_ = 0;
     carve_counts carved_;
+    time_bounds bounds_;
 };
 
 }  // namespace skelvar

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "report/number_text.h"
+#include "report/other_info.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
 #include "report/row_writer.h"
@@ -101,6 +102,10 @@ private:
             comment_text_ = "refinode=[";
             append_number(comment_text_, ref_entry(entry.base_ref), opt_.hex_numbers, 8);
             comment_text_ += ']';
+        }
+        if (entry.time_flags) {
+            next_item(comment_text_);
+            append_time_flags(entry.time_flags, comment_text_);
         }
         set_text(row_, comment_, comment_text_);
         for (const auto& [key, row] : entry.catalogue) {

@@ -137,6 +137,10 @@ private:
             next_item(notes);
             notes += entry.time_note;
         }
+        if (entry.time_flags) {
+            next_item(notes);
+            append_time_flags(entry.time_flags, notes);
+        }
 
         extra.clear();
         for (const std::string& m : entry.marks.matched) {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "ntfs/mft_entry_info.h"
+#include "ntfs/time_flags.h"
 #include "report/number_text.h"
 #include "report/report_context.h"
 #include "report/zone_info.h"
@@ -48,7 +49,21 @@ void append_name_spread(const name_spread& spread, std::string& out) {
     }
 }
 
-void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out) {
+void append_time_flags(std::uint8_t flags, std::string& out) {
+    if (!flags) return;
+    out += "time flags [";
+    bool first = true;
+    for (std::size_t i = 0; i < time_flag_names.size(); ++i) {
+        if (!(flags & (1u << i))) continue;
+        if (!first) out += ' ';
+        out += time_flag_names[i];
+        first = false;
+    }
+    out += ']';
+}
+
+void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out,
+                       bool with_time_flags) {
     const report_options& opt = context.options;
     const std::size_t start = out.size();
 
@@ -98,6 +113,11 @@ void append_other_info(const mft_entry_info& entry, const report_context& contex
             next_item(out, start);
             append_zone_info(z, out);
         }
+    }
+
+    if (with_time_flags && entry.time_flags) {
+        next_item(out, start);
+        append_time_flags(entry.time_flags, out);
     }
 }
 

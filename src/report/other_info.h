@@ -10,8 +10,12 @@ namespace skelvar {
 struct mft_entry_info;
 struct report_context;
 
-// Appends the items joined by "; ".
-void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out);
+// Appends the items joined by "; "; the time flags last, when wanted.
+void append_other_info(const mft_entry_info& entry, const report_context& context, std::string& out,
+                       bool with_time_flags = true);
+
+// "time flags [name name]" for the time_flag bits set; nothing when none is.
+void append_time_flags(std::uint8_t flags, std::string& out);
 
 // Hard links: the names used for paths, and the distinct directories they lie in
 // (counted only when there is more than one name).

@@ -226,7 +226,12 @@ private:
         set_text(row, cols.object_id, object_id);
         set_text(row, cols.ads, ads);
         set_text(row, cols.zone, zone);
-        set_text(row, cols.warning, entry.time_note);
+        warning = entry.time_note;
+        if (entry.time_flags) {
+            next_item(warning);
+            append_time_flags(entry.time_flags, warning);
+        }
+        set_text(row, cols.warning, warning);
         set_text(row, cols.copy, rec.extracted_path);
         set_text(row, cols.stats, stats);
         set_text(row, cols.header, rec.header_bytes);
@@ -244,7 +249,7 @@ private:
     per_path_columns cols;
     row_writer writer;
     result_record rec;
-    std::string symlink, object_id, ads, zone, comment, stats, line_name, line_comment;
+    std::string symlink, object_id, ads, zone, warning, comment, stats, line_name, line_comment;
 };
 
 }  // namespace

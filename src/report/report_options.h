@@ -18,6 +18,7 @@ struct report_options {
     bool hash_layout = false;  // -hashfile
     bool csvperpath = false;   // also the report of -action_copy_files
     bool filepath_only = false;
+    bool jsonl = false;         // JSON lines, one object per event
     bool l2t_extended = false;  // -csvl2t writes the extended fields
 
     // Separators and cells.

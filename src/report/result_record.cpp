@@ -95,7 +95,7 @@ void fill_result_record(const mft_entry_info& entry, const report_context& conte
     rec.sha1_present = !rec.sha1.empty();
     rec.sha256_present = !rec.sha256.empty();
     rec.extracted_path = entry.extracted_path;
-    if (parts & part_other_info) append_other_info(entry, context, rec.other_info);
+    if (parts & part_other_info) append_other_info(entry, context, rec.other_info, parts & part_time_flags);
     if (parts & part_stream_info) append_stream_info(entry, opt, rec.stream_info);
     if (opt.header_wanted()) {
         rec.header_as_strings = opt.find_strings;

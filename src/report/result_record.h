@@ -30,7 +30,8 @@ struct name_item {
 // Parts of the record a layout may not need; the cheap fields are always filled.
 constexpr unsigned part_other_info = 1;
 constexpr unsigned part_stream_info = 2;
-constexpr unsigned part_all = part_other_info | part_stream_info;
+constexpr unsigned part_time_flags = 4;  // in the other info
+constexpr unsigned part_all = part_other_info | part_stream_info | part_time_flags;
 
 struct result_record {
     std::string entry_text;  // "0x0000002a" or "42"

@@ -2,6 +2,7 @@
 
 #include "report/body_writer.h"
 #include "report/hash_writer.h"
+#include "report/jsonl_writer.h"
 #include "report/l2t_writer.h"
 #include "report/path_only_writer.h"
 #include "report/per_path_writer.h"
@@ -20,6 +21,7 @@ std::unique_ptr<layout_writer> make_writer(output_layout layout, const report_co
         case output_layout::path_only: return make_path_only_writer(context, out);
         case output_layout::hash_report: return make_hash_writer(context, out);
         case output_layout::record_dump: return make_record_dump_writer(context, out);
+        case output_layout::json_lines: return make_jsonl_writer(context, out);
         case output_layout::timeline_csv:
         case output_layout::timeline: break;
     }
@@ -30,6 +32,7 @@ std::unique_ptr<layout_writer> make_writer(output_layout layout, const report_co
 
 output_layout choose_layout(const report_options& o) {
     if (o.record_dump) return output_layout::record_dump;
+    if (o.jsonl) return output_layout::json_lines;
     if (o.csv) return output_layout::timeline_csv;
     if (o.bodyfile) return output_layout::body_file;
     if (o.csvl2t) return output_layout::log2timeline;

@@ -14,6 +14,7 @@ namespace skelvar {
 // In the order the choice is made: the first that applies wins.
 enum class output_layout {
     record_dump,   // -find_mft
+    json_lines,    // -jsonl
     timeline_csv,  // -csv
     body_file,     // -bodyfile
     log2timeline,  // -csvl2t

@@ -50,7 +50,7 @@ TEST(Usage, OptionLinesHaveTheirEqualsSignInColumn43) {
         EXPECT_EQ(l.find('='), 42u) << l;
         ++checked;
     }
-    EXPECT_EQ(checked, 43);
+    EXPECT_EQ(checked, 44);
     EXPECT_NE(r.err.find("\n         [-raw]                           = incl slack & skip sparse clusters\n"),
               std::string::npos);
     EXPECT_NE(r.err.find("\n  -base10                                 = use base10 vice std::hex \n"),

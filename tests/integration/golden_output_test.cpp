@@ -45,6 +45,7 @@ const golden_case cases[] = {
     {"img_actions_l2t", "actions.img.gz", with({"-csvl2t"}, actions)},
     {"img_actions_per_path", "actions.img.gz", with({"-csvperpath", "-pair_datetime"}, actions)},
     {"img_actions_body", "actions.img.gz", {"-bodyfile", "-action_include_ownersid", "-action_include_zoneinfo"}},
+    {"img_timestomp_csv", "timestomp.img.gz", {"-csv"}},
 };
 
 std::string quoted(const std::string& s) {
