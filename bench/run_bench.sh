@@ -1,86 +1,115 @@
 #!/usr/bin/env bash
-# Throughput benchmark of skelvar on a synthetic extracted $MFT.
+# Throughput and memory of skelvar on synthetic extracted $MFTs, every layout.
 #
-#   bench/run_bench.sh [records] [seed]
+#   bench/run_bench.sh [record counts, default "1000000 4000000"] [seed, default 1]
 #
-# Builds the Release tree in build/ when needed, generates (or reuses) the
-# synthetic $MFT in $SKELVAR_BENCH_DIR (default: $TMPDIR/skelvar-bench), then
-# times the default timeline and the -csv layout with /usr/bin/time -v and
-# prints records per second and peak RSS, then the wall time of -cpu 2 against
-# the single run of each layout (measured back to back). BENCH_RUNS=n keeps the
-# best of n runs.
+# Builds the Release tree in build/ when needed (SKELVAR_BIN=<binary> measures another build instead),
+# generates (or reuses) each synthetic $MFT in $SKELVAR_BENCH_DIR (default: $TMPDIR/skelvar-bench), then runs
+# every layout BENCH_RUNS times (default 3) and prints, for the run with the least CPU time (user + system,
+# the steadier figure on a shared machine), entries per CPU second and per wall second, and the highest
+# peak RSS of the runs. Results go to $BENCH_OUT (default /dev/null: what skelvar does, not what the disk
+# does; give a file path to count the cost of writing too). The load average is printed with each layout.
+#
+# When the build offers -cpu, the default timeline of the first record count is also run with -cpu 2 into
+# a file, back to back with the single run into a file, and the ratio of wall times is printed.
 set -euo pipefail
 
-records=${1:-1000000}
+counts=${1:-"1000000 4000000"}
 seed=${2:-1}
-runs=${BENCH_RUNS:-1}
+runs=${BENCH_RUNS:-3}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 work=${SKELVAR_BENCH_DIR:-${TMPDIR:-/tmp}/skelvar-bench}
-mft="$work/synthetic_${records}_seed${seed}.mft"
+dest=${BENCH_OUT:-/dev/null}
 
 [[ -x /usr/bin/time ]] || { echo "run_bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 mkdir -p "$work"
 
-if [[ ! -f "$build/CMakeCache.txt" ]] || ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+if [[ -z ${SKELVAR_BIN:-} ]]; then
+    if [[ ! -f "$build/CMakeCache.txt" ]] || ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
+        cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    cmake --build "$build" -j2 --target skelvar make_synthetic_mft >/dev/null
 fi
-cmake --build "$build" -j2 --target skelvar make_synthetic_mft >/dev/null
+bin=${SKELVAR_BIN:-$build/skelvar}
+gen=$build/make_synthetic_mft
+[[ -x $gen ]] || gen=$(dirname "$bin")/make_synthetic_mft
 
 # The file name carries records and seed, so a present file is the one wanted unless cut short.
-if [[ ! -f "$mft" || $(stat -c %s "$mft") -ne $((records * 1024)) ]]; then
-    "$build/make_synthetic_mft" "$mft.part" "$records" "$seed"
-    mv "$mft.part" "$mft"
-fi
-
-# Prints "<seconds> <cpu seconds> <max rss kB> <output bytes> <output lines>" for the best of $runs runs
-# (best by wall clock; CPU time, user + system, is the steadier figure on a busy machine).
-time_layout() {
-    local out="$work/out.txt" log="$work/time.log" best="" cpu="" rss=0 bytes=0 lines=0
-    for ((i = 0; i < runs; i++)); do
-        rm -f "$out"
-        if ! /usr/bin/time -v -o "$log" "$build/skelvar" -mftfile "$mft" -quiet -out "$out" "$@" >/dev/null 2>"$work/stderr.txt"; then
-            echo "run_bench: skelvar $* failed:" >&2
-            cat "$work/stderr.txt" "$log" >&2
-            return 1
-        fi
-        local wall kb secs used
-        wall=$(sed -n 's/.*Elapsed (wall clock) time.*: //p' "$log")
-        used=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.3f", s }' "$log")
-        kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$log")
-        # h:mm:ss or m:ss.ss
-        secs=$(awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; printf "%.3f", s }' <<<"$wall")
-        if [[ -z "$best" ]] || awk -v a="$secs" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$secs cpu=$used; fi
-        ((kb > rss)) && rss=$kb
-        bytes=$(stat -c %s "$out")
-        lines=$(wc -l <"$out")
-    done
-    rm -f "$out"
-    echo "$best $cpu $rss $bytes $lines"
+synthetic() {  # <records> -> path
+    local mft="$work/synthetic_$1_seed${seed}.mft"
+    if [[ ! -f "$mft" || $(stat -c %s "$mft") -ne $(($1 * 1024)) ]]; then
+        "$gen" "$mft.part.$$" "$1" "$seed" >&2
+        mv "$mft.part.$$" "$mft"
+    fi
+    echo "$mft"
 }
 
-echo "skelvar benchmark: $records records (seed $seed), $mft"
-echo "commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown), best of $runs run(s), load:$(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-10s %10s %9s %12s %9s %14s %14s %12s %11s\n' layout records seconds "records/s" "cpu s" "records/cpu-s" \
-    "peak RSS MiB" "output MiB" "out lines"
-for layout in timeline csv; do
-    if [[ $layout == csv ]]; then args=(-csv); else args=(); fi
-    result=$(time_layout "${args[@]}") || exit 1
-    read -r secs cpu kb bytes lines <<<"$result"
-    awk -v l="$layout" -v n="$records" -v s="$secs" -v c="$cpu" -v kb="$kb" -v b="$bytes" -v ln="$lines" 'BEGIN {
-        printf "%-10s %10d %9.2f %12.0f %9.2f %14.0f %14.1f %12.1f %11d\n", l, n, s, (s > 0 ? n / s : 0), c,
-               (c > 0 ? n / c : 0), kb / 1024, b / 1048576, ln
-    }'
+# "<wall s> <cpu s> <max RSS kB>": wall and CPU of the run with the least CPU time, the highest RSS of all.
+measure() {  # <out file> <skelvar arguments...>
+    local out=$1 log="$work/time.$$.log" cpu="" wall="" rss=0
+    shift
+    for ((i = 0; i < runs; i++)); do
+        if ! /usr/bin/time -f '%e %U %S %M' -o "$log" "$bin" "$@" -quiet -out "$out" >/dev/null 2>"$work/stderr.$$.txt"; then
+            echo "run_bench: skelvar $* failed:" >&2
+            cat "$work/stderr.$$.txt" "$log" >&2
+            return 1
+        fi
+        local w u s kb c
+        read -r w u s kb <"$log"
+        c=$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%.2f", u + s }')
+        if [[ -z "$cpu" ]] || awk -v a="$c" -v b="$cpu" 'BEGIN { exit !(a < b) }'; then cpu=$c wall=$w; fi
+        ((kb > rss)) && rss=$kb
+    done
+    rm -f "$log" "$work/stderr.$$.txt"
+    echo "$wall $cpu $rss"
+}
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+
+if [[ -n ${SKELVAR_BIN:-} ]]; then built="a build given by SKELVAR_BIN"
+else built="commit $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"; fi
+echo "skelvar benchmark: $bin, $built"
+echo "least CPU time of $runs run(s); results to $dest; $(nproc) cores"
+printf '%-10s %9s %8s %8s %11s %11s %9s  %s\n' layout entries "cpu s" "wall s" "entries/cpu" "entries/wall" "RSS MiB" \
+    "load (1, 5, 15 min)"
+layouts=("timeline:" "csv:-csv" "csvl2t:-csvl2t" "bodyfile:-bodyfile" "csvperpath:-csvperpath"
+         "pathonly:-filepath_only")
+for n in $counts; do synthetic "$n" >/dev/null; done  # made before the table
+first_mft=""
+for n in $counts; do
+    mft=$(synthetic "$n")
+    [[ -n $first_mft ]] || first_mft=$mft
+    cat "$mft" >/dev/null  # into the page cache, as far as it fits
+    for entry in "${layouts[@]}"; do
+        label=${entry%%:*} opt=${entry#*:}
+        before=$(load)
+        read -r wall cpu kb <<<"$(measure "$dest" -mftfile "$mft" $opt)"
+        awk -v l="$label" -v n="$n" -v c="$cpu" -v w="$wall" -v kb="$kb" -v ld="$before" 'BEGIN {
+            printf "%-10s %9d %8.2f %8.2f %11.0f %11.0f %9.1f  %s\n", l, n, c, w, (c > 0 ? n / c : 0),
+                   (w > 0 ? n / w : 0), kb / 1024, ld
+        }'
+    done
 done
 
-# Two instances on the same $MFT: the single run and -cpu 2 back to back, per layout.
-printf '\n%-10s %12s %12s %8s\n' layout "single s" "-cpu 2 s" ratio
-for layout in timeline csv; do
-    if [[ $layout == csv ]]; then args=(-csv); else args=(); fi
-    single=$(time_layout "${args[@]}") || exit 1
-    double=$(time_layout "${args[@]}" -cpu 2) || exit 1
-    awk -v l="$layout" -v a="${single%% *}" -v b="${double%% *}" 'BEGIN {
-        printf "%-10s %12.2f %12.2f %8.2f\n", l, a, b, (a > 0 ? b / a : 0)
-    }'
-done
-echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+# -cpu: offered when the build does not refuse it or say it is not built.
+probe=$(mktemp "$work/probe.XXXXXX")
+if "$bin" -mftfile "$root/samples/basic.mft" -cpu 2 -quiet -out "$probe" 2>&1 | grep -q -e 'not built' -e 'not offered'; then
+    echo "-cpu 2: not offered by this build"
+else
+    one="$work/single.$$.txt" two="$work/cpu2.$$.txt"
+    echo "-cpu 2 on $first_mft: results into files, the single run and -cpu 2 back to back (load $(load))"
+    printf '%-10s %12s %12s %12s %12s %8s\n' layout "single wall" "single cpu" "-cpu 2 wall" "-cpu 2 cpu" "wall ratio"
+    for entry in "timeline:" "csv:-csv"; do
+        label=${entry%%:*} opt=${entry#*:}
+        read -r wall1 cpu1 _ <<<"$(measure "$one" -mftfile "$first_mft" $opt)"
+        read -r wall2 cpu2 _ <<<"$(measure "$two" -mftfile "$first_mft" $opt -cpu 2)"
+        # The merged lines equal the single run's, the header line aside.
+        cmp -s <(tail -n +2 "$one") <(tail -n +2 "$two") || echo "run_bench: -cpu 2 $label lines differ from the single run" >&2
+        awk -v l="$label" -v w1="$wall1" -v w2="$wall2" -v c1="$cpu1" -v c2="$cpu2" 'BEGIN {
+            printf "%-10s %12.2f %12.2f %12.2f %12.2f %8.2f\n", l, w1, c1, w2, c2, (w1 > 0 ? w2 / w1 : 0)
+        }'
+    done
+    rm -f "$one" "$two"
+fi
+rm -f "$probe"

@@ -24,6 +24,10 @@ struct directory_node {
     std::uint16_t sequence = 0;
     std::uint16_t flags = 0;
     node_kind kind = node_kind::unreadable;
+    // The finished path of a child of this node in UTF-8, kept once asked for (within a
+    // budget); beside the fields a lookup reads, so a file's path costs one node access.
+    bool child_path_kept = false;
+    std::string child_path;
     bool carved = false;       // from unallocated space, not the $MFT's record at `entry`
     bool has_parent = false;   // a long name gives the way up
     std::uint64_t parent_ref = 0;

@@ -4,6 +4,7 @@
 
 #include "ntfs/entry_reader.h"
 #include "support/diag_log.h"
+#include "support/utf8.h"
 
 namespace skelvar {
 
@@ -11,6 +12,9 @@ namespace {
 
 constexpr std::u16string_view root_text = u"[root]\\";
 constexpr std::u16string_view broken_text = u"[root]\\<path corrupted>\\";
+// UTF-8 paths kept in the nodes: enough for every directory of a large volume; deep chains
+// crafted to exhaust memory are written out again for each file instead.
+constexpr std::size_t max_kept_bytes = std::size_t{64} << 20;
 
 // UTF-16 units the node adds to a path: its name and a separator; nothing for
 // an empty name or the root's own ".".
@@ -186,6 +190,22 @@ std::u16string_view path_resolver::resolve_parent(std::uint64_t parent_ref) {
     if (!node) return write_path(nullptr, true);
     settle(*node);
     return write_path(node, node->broken_top);
+}
+
+std::string_view path_resolver::resolve_parent_utf8(std::uint64_t parent_ref) {
+    directory_node* node = nullptr;
+    if (ref_entry(parent_ref) != root_entry && entries_.records().ready() && parent_ref != ~0ull) {
+        node = node_for(parent_ref);
+        if (node && node->child_path_kept) return node->child_path;
+    }
+    utf8_.clear();
+    uni::append_utf8(resolve_parent(parent_ref), utf8_);
+    if (node && kept_bytes_ + utf8_.size() <= max_kept_bytes) {
+        node->child_path = utf8_;
+        node->child_path_kept = true;
+        kept_bytes_ += utf8_.size();
+    }
+    return utf8_;
 }
 
 }  // namespace skelvar

@@ -30,7 +30,10 @@ public:
     explicit path_resolver(const entry_reader& entries) : entries_(entries) {}
 
     // Empties the cache (the start of a walk).
-    void clear() { cache_.clear(); }
+    void clear() {
+        cache_.clear();
+        kept_bytes_ = 0;
+    }
     // A record the walk parsed: saves reading it again when it is a parent.
     void add_directory(const mft_entry_info& entry);
     // Directory part of the path of a name whose parent is `parent_ref`: "[root]\a\b\".
@@ -38,6 +41,9 @@ public:
     // no long name, a loop, too deep) reads "[root]\<path corrupted>\" and the part
     // below the break. Valid until the next call.
     std::u16string_view resolve_parent(std::uint64_t parent_ref);
+    // The same path in UTF-8, as the writers show it. A directory's is kept after its first
+    // use, so the files under it copy it instead of climbing again. Valid until the next call.
+    std::string_view resolve_parent_utf8(std::uint64_t parent_ref);
 
     directory_cache& cache() { return cache_; }
 
@@ -51,6 +57,8 @@ private:
     directory_cache cache_;
     std::vector<directory_node*> climb_;
     std::u16string path_;
+    std::string utf8_;
+    std::size_t kept_bytes_ = 0;  // UTF-8 paths kept in the nodes
 };
 
 // The name a record is shown by (POSIX/Win32 preferred, held by `entry_number`).

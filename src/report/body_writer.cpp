@@ -88,12 +88,34 @@ private:
         }
     }
 
+    // The time cells' texts of the last two sets of times: a name's lines alternate SI and FN times.
+    struct time_texts {
+        body_times t;
+        std::array<std::array<char, 24>, 4> text{};
+        std::array<std::size_t, 4> length{};
+        bool filled = false;
+    };
+
     void set_times(const body_times& t) {
-        for (std::size_t i = 0; i < 4; ++i) {
-            const std::int64_t s = filetime_to_unix_seconds(t.t[i]);
-            auto r = std::to_chars(time_text[i].data(), time_text[i].data() + time_text[i].size(), s);
-            set_text(row, times[i], std::string_view(time_text[i].data(), static_cast<std::size_t>(r.ptr - time_text[i].data())));
+        // Unchanged cells are copied from the line before: set them only when the times change.
+        if (shown && shown->t == t) return;
+        time_texts* slot = nullptr;
+        for (time_texts& c : time_cache)
+            if (c.filled && c.t == t) slot = &c;
+        if (!slot) {
+            slot = &time_cache[next_slot];
+            next_slot ^= 1;
+            slot->t = t;
+            slot->filled = true;
+            for (std::size_t i = 0; i < 4; ++i) {
+                auto& buf = slot->text[i];
+                auto r = std::to_chars(buf.data(), buf.data() + buf.size(), filetime_to_unix_seconds(t.t[i]));
+                slot->length[i] = static_cast<std::size_t>(r.ptr - buf.data());
+            }
         }
+        for (std::size_t i = 0; i < 4; ++i)
+            set_text(row, times[i], std::string_view(slot->text[i].data(), slot->length[i]));
+        shown = slot;
     }
 
     void write_line(std::string_view which, const body_times& t) {
@@ -184,7 +206,9 @@ private:
     result_record rec;
     int md5 = -1, name = -1, inode = -1, mode = -1, uid = -1, gid = -1, size = -1;
     std::array<int, 4> times{-1, -1, -1, -1};
-    std::array<std::array<char, 24>, 4> time_text{};
+    std::array<time_texts, 2> time_cache;
+    std::size_t next_slot = 0;
+    const time_texts* shown = nullptr;  // the texts the time cells point at
     std::string items, cell;
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;

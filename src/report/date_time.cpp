@@ -275,6 +275,15 @@ bool append_time(std::uint64_t filetime, const date_time_format& f, std::string&
     return true;
 }
 
+void append_time_fraction(std::uint64_t filetime, const date_time_format& f, std::string& out) {
+    const unsigned digits = clamp_fraction(f);
+    if (!digits) return;
+    char buf[max_time_chars];
+    buf[0] = '.';
+    const auto ticks = static_cast<std::uint32_t>(filetime % ticks_per_second);
+    out.append(buf, put_fixed(buf + 1, fraction_from_ticks(ticks, digits) % pow10_table[digits], digits));
+}
+
 bool append_date_time(std::uint64_t filetime, const date_time_format& f, std::string& out) {
     if (!filetime_in_valid_range(filetime)) return false;
     append_date(filetime, f, out);

@@ -50,6 +50,8 @@ void format_date_time(const broken_down_time& t, const date_time_format& f, std:
 // Appends date and time text of a FILETIME; returns false (appending nothing) when invalid.
 bool append_date(std::uint64_t filetime, const date_time_format& f, std::string& out);
 bool append_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
+// The part of append_time after the seconds: '.' and the fraction digits the format asks for.
+void append_time_fraction(std::uint64_t filetime, const date_time_format& f, std::string& out);
 // The pair form: date text, a space, time text.
 bool append_date_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
 

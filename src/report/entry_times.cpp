@@ -38,7 +38,7 @@ public:
     span_ref find(std::uint64_t parent_ref) {
         for (const name_item& n : rec_.names)
             if (n.parent_ref == parent_ref) return {n.path_off, n.path_len};
-        if (paths_) return append_text(rec_.texts, paths_->resolve_parent(parent_ref));
+        if (paths_) return append_text(rec_.texts, paths_->resolve_parent_utf8(parent_ref));
         // Without a source only the root is known.
         return append_text(rec_.texts, std::string_view(ref_entry(parent_ref) == root_entry
                                                             ? "[root]\\"

@@ -157,6 +157,14 @@ void row_writer::append_text(const output_column& c) {
 
 bool row_writer::load_time(std::uint64_t filetime) {
     if (cache_filled_ && cached_time_ == filetime) return cached_valid_;
+    constexpr std::uint64_t ticks_per_second = 10'000'000;
+    // Within the same second only the fraction changes (validity goes by whole days).
+    if (cache_filled_ && cached_valid_ && cached_time_ / ticks_per_second == filetime / ticks_per_second) {
+        time_.resize(time_seconds_);
+        append_time_fraction(filetime, format_.time_format, time_);
+        cached_time_ = filetime;
+        return true;
+    }
     date_.clear();
     time_.clear();
     cached_valid_ = append_date(filetime, format_.time_format, date_);
@@ -165,6 +173,8 @@ bool row_writer::load_time(std::uint64_t filetime) {
         date_.clear();
         time_.clear();
     }
+    const unsigned digits = format_.time_format.fraction_digits > 9 ? 9 : format_.time_format.fraction_digits;
+    time_seconds_ = time_.size() - (cached_valid_ && digits ? digits + 1 : 0);
     cached_time_ = filetime;
     cache_filled_ = true;
     return cached_valid_;
@@ -206,6 +216,16 @@ void row_writer::append_cell(const output_column& c) {
             append_text(c);
             break;
     }
+}
+
+void row_writer::append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last) {
+    // The cell code writes at the end of line_: lend it `out` for the call.
+    line_.swap(out);
+    for (std::size_t i = first; i < last && i < row.columns.size(); ++i) {
+        if (i != first) line_ += format_.separator;
+        append_cell(row.columns[i]);
+    }
+    line_.swap(out);
 }
 
 const std::string& row_writer::format_row(const output_row& row) {

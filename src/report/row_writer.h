@@ -31,6 +31,9 @@ public:
         const std::string& l = format_header(row);
         out.write(l.data(), static_cast<std::streamsize>(l.size()));
     }
+    // Appends cells [first, last) to `out`, joined by the separator, without a line feed: the
+    // parts a layout shares between lines are formatted once and put together by the layout.
+    void append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
 
 private:
     void append_cell(const output_column& c);
@@ -58,11 +61,12 @@ private:
     std::string prev_line_;
     std::vector<cell_place> places_;
     const output_row* placed_row_ = nullptr;
-    // Lines of one timestamp share their date and time texts.
+    // Lines of one timestamp share their date and time texts; within one second only the fraction is new.
     std::uint64_t cached_time_ = 0;
     bool cache_filled_ = false;
     bool cached_valid_ = false;
     std::string date_, time_;
+    std::size_t time_seconds_ = 0;  // length of time_ without the fraction
 };
 
 // Character count of UTF-8 text (continuation bytes not counted): cells are padded by characters.

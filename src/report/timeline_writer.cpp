@@ -1,5 +1,9 @@
 #include "report/timeline_writer.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "report/macb_text.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
@@ -16,7 +20,15 @@ public:
         : layout_writer(out),
           context_(context),
           cols_(build_timeline_columns(context.options, row_)),
-          writer_(make_row_format(context.options, context.options.csv)) {}
+          writer_(make_row_format(context.options, context.options.csv)) {
+        const auto n = row_.columns.size();
+        when_ = static_cast<std::size_t>(cols_.when);
+        macb_col_ = static_cast<std::size_t>(cols_.macb);
+        per_name_.assign(n, false);
+        for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
+            if (c >= 0) per_name_[static_cast<std::size_t>(c)] = true;
+        fixed_spans_.resize(n);
+    }
 
 private:
     void write_header_line() override { writer_.write_header(out_, row_); }
@@ -34,29 +46,97 @@ private:
         set_text(row_, cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
         set_text(row_, cols_.streams, rec_.stream_info);
         set_text(row_, cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
+        // The cells that are the same on every line of the entry, formatted once.
+        fixed_.clear();
+        for (std::size_t i = 0; i < row_.columns.size(); ++i) {
+            if (per_name_[i] || (i >= when_ && i <= macb_col_)) continue;
+            const std::size_t from = fixed_.size();
+            writer_.append_cells(fixed_, row_, i, i + 1);
+            fixed_spans_[i] = {from, fixed_.size() - from};
+        }
     }
 
-    void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
-        const name_item& n = rec_.names[named.name];
-        macb_.clear();
-        append_macb_text(cell, named, dos, macb_);
-        set_text(row_, cols_.macb, macb_);
+    // Cells [first, last) with a separator before each one but the line's first.
+    void append_cells(std::string& out, std::size_t first, std::size_t last) {
+        const std::string& sep = writer_.format().separator;
+        for (std::size_t i = first; i < last; ++i) {
+            if (i != 0) out += sep;
+            if (static_cast<int>(i) == cols_.path) {
+                // Names under one directory share the path text: its cell is formatted once.
+                const std::string_view path = row_.columns[i].text;
+                if (path.data() != path_text_.data() || path.size() != path_text_.size()) {
+                    path_cell_.clear();
+                    writer_.append_cells(path_cell_, row_, i, i + 1);
+                    path_text_ = path;
+                }
+                out += path_cell_;
+            } else if (per_name_[i]) {
+                writer_.append_cells(out, row_, i, i + 1);
+            } else {
+                out.append(fixed_, fixed_spans_[i].first, fixed_spans_[i].second);
+            }
+        }
+    }
+
+    // A line is the name's cells before the time, the time and MACB cells, and the name's cells
+    // after them: the two parts of each name are put together once per entry.
+    struct name_parts {
+        std::string before, after;
+        bool ready = false;
+    };
+
+    const name_parts& parts_of(std::uint32_t index, bool dos) {
+        const std::size_t slot = 2 * std::size_t{index} + dos;
+        if (parts_.size() <= slot) parts_.resize(slot + 1);
+        name_parts& p = parts_[slot];
+        if (p.ready) return p;
+        const name_item& n = rec_.names[index];
         set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
         set_number(row_, cols_.parent, ref_entry(n.parent_ref), 8);
         set_number(row_, cols_.parent_seq, ref_seq(n.parent_ref), 2);
         set_text(row_, cols_.name, rec_.name(n));
         set_text(row_, cols_.path, rec_.path(n));
-        writer_.write_row(out_, row_);
+        p.before.clear();
+        append_cells(p.before, 0, when_);
+        if (when_ != 0) p.before += writer_.format().separator;
+        p.after.clear();
+        append_cells(p.after, macb_col_ + 1, row_.columns.size());
+        p.after += '\n';
+        p.ready = true;
+        return p;
+    }
+
+    // Straight into the stream's buffer, as ostream::write does without its per-call checks.
+    void put(std::string_view s) {
+        const auto n = static_cast<std::streamsize>(s.size());
+        if (out_.good() && out_.rdbuf()->sputn(s.data(), n) != n) out_.setstate(std::ios::badbit);
+    }
+
+    void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
+        const name_parts& p = parts_of(named.name, dos);
+        macb_.clear();
+        append_macb_text(cell, named, dos, macb_);
+        set_text(row_, cols_.macb, macb_);
+        line_middle_.assign(when_text_);
+        writer_.append_cells(line_middle_, row_, macb_col_, macb_col_ + 1);
+        put(p.before);
+        put(line_middle_);
+        put(p.after);
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view) override {
         fill_result_record(entry, context_, rec_);
         collect_names_and_times(entry, context_, rec_);
         set_fixed_cells();
+        for (name_parts& p : parts_) p.ready = false;
+        path_text_ = {};
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
             set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
+            when_text_.clear();
+            writer_.append_cells(when_text_, row_, when_, macb_col_);
+            when_text_ += writer_.format().separator;
             for (const cell_name& n : cell.long_names) write_name_line(cell, n, false);
             for (const cell_name& n : cell.dos_names) write_name_line(cell, n, true);
         }
@@ -66,8 +146,15 @@ private:
     output_row row_;
     timeline_columns cols_;
     row_writer writer_;
+    std::size_t when_ = 0, macb_col_ = 0;  // the time cells are [when_, macb_col_), then MACB
+    std::vector<bool> per_name_;          // columns whose cell changes with the name
     result_record rec_;
-    std::string macb_;
+    std::string fixed_;
+    std::vector<std::pair<std::size_t, std::size_t>> fixed_spans_;  // each fixed cell in fixed_
+    std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
+    std::string macb_, when_text_, line_middle_;
+    std::string_view path_text_;  // the path whose cell path_cell_ holds (in the record's texts)
+    std::string path_cell_;
 };
 
 }  // namespace

@@ -73,3 +73,25 @@ TEST(TimelineWriter, UnreadableParentIsMarkedNotDropped) {
     EXPECT_NE(lines[0].find(",kept.txt,[root]\\,"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find(",lost.txt,[root]\\<path corrupted>\\,"), std::string::npos) << lines[1];
 }
+
+TEST(TimelineWriter, TimesOfOneSecondKeepTheirOwnFraction) {
+    // Dates and times are formatted once per second: each line must still show its own fraction,
+    // also across entries and after an invalid time.
+    const std::uint64_t s = t0 - t0 % 10'000'000;
+    const std::vector<std::pair<std::uint64_t, std::string>> cases = {
+        {s + 1, "00:00:00.0000001"}, {s + 9'999'999, "00:00:00.9999999"}, {s, "00:00:00.0000000"},
+        {0, ""},                     {s + 12'345, "00:00:00.0012345"}, {s + 10'000'000, "00:00:01.0000000"}};
+    std::vector<mft_entry_info> entries;
+    for (const auto& [t, text] : cases) {
+        mft_entry_info e = file_entry(0x70 + entries.size());
+        add_si(e, t, t, t, t);
+        entries.push_back(e);
+    }
+    layout_ctx ctx;
+    no_whitespace(ctx);
+    ctx.time_pattern = "hh:mm:ss.xxxxxxx";
+    auto lines = body(ctx, entries);
+    ASSERT_EQ(lines.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_NE(lines[i].find("|" + cases[i].second + "|si:[macb]|"), std::string::npos) << lines[i];
+}
