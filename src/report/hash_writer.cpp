@@ -14,7 +14,6 @@ namespace skelvar {
 namespace {
 
 // Modify, access, create, MFT change: the order of this layout.
-using time_group = std::array<int, 4>;
 
 class hash_writer final : public layout_writer {
 public:
@@ -55,11 +54,7 @@ private:
     }
 
     void set_times(const time_group& g, std::uint64_t m, std::uint64_t a, std::uint64_t c, std::uint64_t changed) {
-        const std::uint16_t kind = opt_.pair_datetime ? kind_date_time : kind_date;
-        set_time(row_, g[0], m, kind);
-        set_time(row_, g[1], a, kind);
-        set_time(row_, g[2], c, kind);
-        set_time(row_, g[3], changed, kind);
+        set_time_group(row_, g, {m, a, c, changed}, opt_.pair_datetime);
     }
 
     void write_header_line() override { writer_.write_header(out_, row_); }

@@ -65,4 +65,9 @@ void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t
     }
 }
 
+void set_time_group(output_row& row, const time_group& g, const std::array<std::uint64_t, 4>& times, bool paired) {
+    const std::uint16_t kind = paired ? kind_date_time : kind_date;
+    for (std::size_t i = 0; i < g.size(); ++i) set_time(row, g[i], times[i], kind);
+}
+
 }  // namespace skelvar

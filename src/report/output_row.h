@@ -2,6 +2,7 @@
 // column, built once per results stream; cell values are replaced for every line.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,5 +60,10 @@ void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_
                 std::uint32_t flags = keep_flags);
 // kind_date also stores the value in the following column, which then shows the time.
 void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind);
+
+// The four columns of one set of times (modified, accessed, changed, created or MFT changed), as a layout
+// registered them; each is a date+time column or a date column followed by its time column.
+using time_group = std::array<int, 4>;
+void set_time_group(output_row& row, const time_group& g, const std::array<std::uint64_t, 4>& times, bool paired);
 
 }  // namespace skelvar

@@ -16,7 +16,6 @@ namespace skelvar {
 namespace {
 
 // Four time columns (or column pairs) in the order modify, access, MFT change, create.
-using time_group = std::array<int, 4>;
 
 struct per_path_columns {
     int entry = -1, seqnum = -1, parent = -1, parent_seq = -1;
@@ -94,11 +93,7 @@ private:
     void write_header_line() override { writer.write_header(out_, row); }
 
     void set_group(const time_group& g, std::uint64_t m, std::uint64_t a, std::uint64_t c, std::uint64_t b) {
-        const std::uint16_t kind = cols.pair ? kind_date_time : kind_date;
-        set_time(row, g[0], m, kind);
-        set_time(row, g[1], a, kind);
-        set_time(row, g[2], c, kind);
-        set_time(row, g[3], b, kind);
+        set_time_group(row, g, {m, a, c, b}, cols.pair);
     }
 
     void set_group(const time_group& g, const file_name_info* fn) {
