@@ -106,22 +106,15 @@ private:
         return p;
     }
 
-    // Straight into the stream's buffer, as ostream::write does without its per-call checks.
-    void put(std::string_view s) {
-        const auto n = static_cast<std::streamsize>(s.size());
-        if (out_.good() && out_.rdbuf()->sputn(s.data(), n) != n) out_.setstate(std::ios::badbit);
-    }
-
     void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
         const name_parts& p = parts_of(named.name, dos);
         macb_.clear();
         append_macb_text(cell, named, dos, macb_);
         set_text(row_, cols_.macb, macb_);
-        line_middle_.assign(when_text_);
-        writer_.append_cells(line_middle_, row_, macb_col_, macb_col_ + 1);
-        put(p.before);
-        put(line_middle_);
-        put(p.after);
+        lines_ += p.before;
+        lines_ += when_text_;
+        writer_.append_cells(lines_, row_, macb_col_, macb_col_ + 1);
+        lines_ += p.after;
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view) override {
@@ -130,6 +123,7 @@ private:
         set_fixed_cells();
         for (name_parts& p : parts_) p.ready = false;
         path_text_ = {};
+        lines_.clear();
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
@@ -140,6 +134,9 @@ private:
             for (const cell_name& n : cell.long_names) write_name_line(cell, n, false);
             for (const cell_name& n : cell.dos_names) write_name_line(cell, n, true);
         }
+        // The entry's lines in one piece: a few calls into the stream per entry, not three per line.
+        const auto n = static_cast<std::streamsize>(lines_.size());
+        if (n != 0 && out_.good() && out_.rdbuf()->sputn(lines_.data(), n) != n) out_.setstate(std::ios::badbit);
     }
 
     const report_context context_;  // a copy: it names the settings, it owns nothing
@@ -152,7 +149,8 @@ private:
     std::string fixed_;
     std::vector<std::pair<std::size_t, std::size_t>> fixed_spans_;  // each fixed cell in fixed_
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
-    std::string macb_, when_text_, line_middle_;
+    std::string macb_, when_text_;
+    std::string lines_;  // the entry's lines, written at its end
     std::string_view path_text_;  // the path whose cell path_cell_ holds (in the record's texts)
     std::string path_cell_;
 };

@@ -1,18 +1,85 @@
 #include "support/uni_stream.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "support/utf8.h"
 
 namespace uni {
 
-// libstdc++ honours a user buffer only when it is set before the file opens.
-void ofstream::attach_buffer() { rdbuf()->pubsetbuf(data.get(), static_cast<std::streamsize>(size)); }
+file_out_buf::file_out_buf() { setp(data_.get(), data_.get() + size); }
 
-ofstream::ofstream() { attach_buffer(); }
+file_out_buf::~file_out_buf() { close(); }
 
-ofstream::ofstream(const std::string& path) {
-    attach_buffer();
-    std::ofstream::open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+bool file_out_buf::open(const std::string& path, bool append) {
+    if (is_open()) return false;
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    fd_ = ::open(path.c_str(), flags, 0666);
+    setp(data_.get(), data_.get() + size);
+    return fd_ >= 0;
 }
+
+bool file_out_buf::close() {
+    if (!is_open()) return false;
+    const bool drained = drain();
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    return drained && closed;
+}
+
+bool file_out_buf::write_all(const char* p, std::size_t n) {
+    while (n != 0) {
+        const ssize_t w = ::write(fd_, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool file_out_buf::drain() {
+    const auto n = static_cast<std::size_t>(pptr() - pbase());
+    setp(data_.get(), data_.get() + size);
+    if (n == 0) return true;
+    return is_open() && write_all(data_.get(), n);
+}
+
+file_out_buf::int_type file_out_buf::overflow(int_type ch) {
+    if (!drain()) return traits_type::eof();
+    if (traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::not_eof(ch);
+    *pptr() = traits_type::to_char_type(ch);
+    pbump(1);
+    return ch;
+}
+
+std::streamsize file_out_buf::xsputn(const char_type* s, std::streamsize count) {
+    if (count <= 0) return 0;
+    const auto n = static_cast<std::size_t>(count);
+    if (n <= static_cast<std::size_t>(epptr() - pptr())) {
+        std::memcpy(pptr(), s, n);
+        pbump(static_cast<int>(n));
+        return count;
+    }
+    if (!drain()) return 0;
+    if (n >= size) return write_all(s, n) ? count : 0;
+    std::memcpy(pptr(), s, n);
+    pbump(static_cast<int>(n));
+    return count;
+}
+
+int file_out_buf::sync() { return drain() ? 0 : -1; }
+
+ofstream::ofstream() : std::ostream(nullptr) { rdbuf(&buf_); }
+
+ofstream::~ofstream() { buf_.close(); }
+
+ofstream::ofstream(const std::string& path) : ofstream() { open(path); }
 
 ofstream::ofstream(std::u16string_view path) : ofstream(to_utf8(path)) {}
 
@@ -22,8 +89,12 @@ void ofstream::open(std::u16string_view path) { open(to_utf8(path), std::ios::tr
 
 void ofstream::open(const std::string& path, std::ios::openmode mode) {
     if (is_open()) close();
-    attach_buffer();
-    std::ofstream::open(path, mode | std::ios::out);
+    if (buf_.open(path, (mode & std::ios::app) != 0)) clear();
+    else setstate(std::ios::failbit);
+}
+
+void ofstream::close() {
+    if (!buf_.close()) setstate(std::ios::failbit);
 }
 
 }  // namespace uni

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <fstream>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -12,31 +11,56 @@
 
 namespace uni {
 
-namespace detail {
-// Owns the file buffer; a base listed before std::ofstream so it outlives the
-// final flush in the stream's destructor.
-struct ofstream_buffer {
-    static constexpr std::size_t size = std::size_t{1} << 20;
-    std::unique_ptr<char[]> data{new char[size]};
-};
-}  // namespace detail
-
-// A results or copy file named by a UTF-8 host path (UTF-16 names from the
-// volume are converted first), written through a 1 MiB buffer.
-class ofstream : private detail::ofstream_buffer, public std::ofstream {
+// The results file's buffer: whole 1 MiB blocks go out with write(2), and a piece larger
+// than the free room is not split into small writes. A results file of gigabytes is
+// written in a few thousand calls whatever the size of the pieces the layouts hand over.
+class file_out_buf : public std::streambuf {
 public:
-    ofstream();
-    // Binary, existing content replaced: the copies of extracted files.
-    explicit ofstream(const std::string& path);
-    explicit ofstream(std::u16string_view path);
-    // Text mode, existing content replaced: the results file.
-    void open(const std::string& path);
-    void open(std::u16string_view path);
-    // Any standard mode (out is always added), e.g. app for an appended results file.
-    void open(const std::string& path, std::ios::openmode mode);
+    static constexpr std::size_t size = std::size_t{1} << 20;
+
+    file_out_buf();
+    ~file_out_buf() override;
+    file_out_buf(const file_out_buf&) = delete;
+    file_out_buf& operator=(const file_out_buf&) = delete;
+
+    // O_CREAT with O_TRUNC, or O_APPEND; false when the file cannot be opened.
+    bool open(const std::string& path, bool append);
+    bool is_open() const { return fd_ >= 0; }
+    // Writes what is buffered and closes; false when either failed.
+    bool close();
+
+protected:
+    int_type overflow(int_type ch) override;
+    std::streamsize xsputn(const char_type* s, std::streamsize count) override;
+    int sync() override;
 
 private:
-    void attach_buffer();
+    bool drain();
+    bool write_all(const char* p, std::size_t n);
+
+    std::unique_ptr<char[]> data_{new char[size]};
+    int fd_ = -1;
+};
+
+// A results or copy file named by a UTF-8 host path (UTF-16 names from the
+// volume are converted first). POSIX makes no difference between text and binary.
+class ofstream : public std::ostream {
+public:
+    ofstream();
+    ~ofstream() override;
+    // Existing content replaced: the copies of extracted files.
+    explicit ofstream(const std::string& path);
+    explicit ofstream(std::u16string_view path);
+    // Existing content replaced: the results file.
+    void open(const std::string& path);
+    void open(std::u16string_view path);
+    // std::ios::app appends; any other mode replaces the content.
+    void open(const std::string& path, std::ios::openmode mode);
+    bool is_open() const { return buf_.is_open(); }
+    void close();
+
+private:
+    file_out_buf buf_;
 };
 
 // Discards what is written at memory speed: the put area is simply rewound
