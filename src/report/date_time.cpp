@@ -140,8 +140,8 @@ inline std::uint32_t fraction_from_ticks(std::uint32_t ticks, unsigned digits) {
 }
 
 // Longest date: 5-digit year + 3-letter month + day + two separators; longest time: 8 + 1 + 9.
-constexpr std::size_t max_date_chars = 16;
-constexpr std::size_t max_time_chars = 20;
+constexpr std::size_t max_date_chars = max_date_text;
+constexpr std::size_t max_time_chars = max_time_text;
 
 }  // namespace
 
@@ -256,32 +256,34 @@ void format_date_time(const broken_down_time& t, const date_time_format& f, std:
     time.assign(buf, end);
 }
 
+std::size_t put_date_text(std::uint64_t filetime, const date_time_format& f, char* out) {
+    if (!filetime_in_valid_range(filetime)) return 0;
+    const civil_date c = civil_from_days(filetime / ticks_per_day);
+    return static_cast<std::size_t>(put_date(out, c.year, c.month, c.day, f) - out);
+}
+
+std::size_t put_time_text(std::uint64_t filetime, const date_time_format& f, char* out) {
+    if (!filetime_in_valid_range(filetime)) return 0;
+    const auto second_of_day = static_cast<std::uint32_t>(filetime % ticks_per_day / ticks_per_second);
+    const auto ticks = static_cast<std::uint32_t>(filetime % ticks_per_second);
+    const unsigned digits = clamp_fraction(f);
+    return static_cast<std::size_t>(put_time(out, second_of_day / 3600, second_of_day / 60 % 60, second_of_day % 60,
+                                             fraction_from_ticks(ticks, digits), digits) -
+                                    out);
+}
+
 bool append_date(std::uint64_t filetime, const date_time_format& f, std::string& out) {
     if (!filetime_in_valid_range(filetime)) return false;
-    const civil_date c = civil_from_days(filetime / ticks_per_day);
     char buf[max_date_chars];
-    out.append(buf, put_date(buf, c.year, c.month, c.day, f));
+    out.append(buf, put_date_text(filetime, f, buf));
     return true;
 }
 
 bool append_time(std::uint64_t filetime, const date_time_format& f, std::string& out) {
     if (!filetime_in_valid_range(filetime)) return false;
-    const auto second_of_day = static_cast<std::uint32_t>(filetime % ticks_per_day / ticks_per_second);
-    const auto ticks = static_cast<std::uint32_t>(filetime % ticks_per_second);
-    const unsigned digits = clamp_fraction(f);
     char buf[max_time_chars];
-    out.append(buf, put_time(buf, second_of_day / 3600, second_of_day / 60 % 60, second_of_day % 60,
-                             fraction_from_ticks(ticks, digits), digits));
+    out.append(buf, put_time_text(filetime, f, buf));
     return true;
-}
-
-void append_time_fraction(std::uint64_t filetime, const date_time_format& f, std::string& out) {
-    const unsigned digits = clamp_fraction(f);
-    if (!digits) return;
-    char buf[max_time_chars];
-    buf[0] = '.';
-    const auto ticks = static_cast<std::uint32_t>(filetime % ticks_per_second);
-    out.append(buf, put_fixed(buf + 1, fraction_from_ticks(ticks, digits) % pow10_table[digits], digits));
 }
 
 bool append_date_time(std::uint64_t filetime, const date_time_format& f, std::string& out) {

@@ -50,8 +50,12 @@ void format_date_time(const broken_down_time& t, const date_time_format& f, std:
 // Appends date and time text of a FILETIME; returns false (appending nothing) when invalid.
 bool append_date(std::uint64_t filetime, const date_time_format& f, std::string& out);
 bool append_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
-// The part of append_time after the seconds: '.' and the fraction digits the format asks for.
-void append_time_fraction(std::uint64_t filetime, const date_time_format& f, std::string& out);
+// The same texts into a caller's buffer (at least max_date_text / max_time_text bytes);
+// return the length, 0 when the time is invalid.
+constexpr std::size_t max_date_text = 16;
+constexpr std::size_t max_time_text = 20;
+std::size_t put_date_text(std::uint64_t filetime, const date_time_format& f, char* out);
+std::size_t put_time_text(std::uint64_t filetime, const date_time_format& f, char* out);
 // The pair form: date text, a space, time text.
 bool append_date_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
 

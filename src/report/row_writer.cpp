@@ -27,6 +27,9 @@ std::size_t utf8_prefix(std::string_view s, std::size_t chars) {
     return s.size();
 }
 
+constexpr std::size_t date_slot_count = 1024;  // a power of two
+constexpr std::uint64_t ticks_per_day = 864'000'000'000;
+
 constexpr std::uint64_t low_bits = 0x0101010101010101ull;
 constexpr std::uint64_t high_bits = 0x8080808080808080ull;
 
@@ -55,49 +58,48 @@ row_writer::row_writer(row_format format) : format_(std::move(format)) {
         scan_controls_ = true;
     }
     line_.reserve(1024);
-    date_.reserve(32);
-    time_.reserve(32);
+    date_slots_.resize(date_slot_count);
 }
 
-void row_writer::pad_from(std::size_t start, std::size_t chars, const output_column& c) {
+void row_writer::pad_from(std::string& line, std::size_t start, std::size_t chars, const output_column& c) const {
     if (!format_.padding || c.width <= 0) return;
     std::size_t width = static_cast<std::size_t>(c.width);
     if (chars >= width) return;
     std::size_t spare = width - chars;
     if (c.flags & col_centred) {
-        line_.insert(start, spare / 2, ' ');
-        line_.append(spare - spare / 2, ' ');
+        line.insert(start, spare / 2, ' ');
+        line.append(spare - spare / 2, ' ');
     } else if ((c.flags & col_right) || (c.kind >= kind_u8 && c.kind <= kind_u64)) {
-        line_.insert(start, spare, ' ');
+        line.insert(start, spare, ' ');
     } else {
-        line_.append(spare, ' ');
+        line.append(spare, ' ');
     }
 }
 
-void row_writer::append_number(const output_column& c) {
+void row_writer::append_number(std::string& line, const output_column& c) const {
     std::uint64_t v = c.number;
     if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
-    std::size_t start = line_.size();
+    std::size_t start = line.size();
     if (format_.hex_numbers && !(c.flags & col_decimal)) {
         unsigned digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
         if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
-        line_ += "0x";
-        append_hex(line_, v, digits);
+        line += "0x";
+        append_hex(line, v, digits);
     } else {
-        append_dec(line_, v);
+        append_dec(line, v);
     }
-    pad_from(start, line_.size() - start, c);
+    pad_from(line, start, line.size() - start, c);
 }
 
-void row_writer::append_text(const output_column& c) {
+void row_writer::append_text(std::string& line, const output_column& c) const {
     std::string_view text = c.text;
     if ((c.flags & col_cut) && c.max_length) text = text.substr(0, utf8_prefix(text, c.max_length));
     bool quote = (c.flags & col_quoted) && !text.starts_with("{\"");
     // Without the quote flag a cell is quoted only when a double quote turns up in it.
     const bool quote_on_sight = !quote && format_.quote_cells_with_quotes;
 
-    std::size_t start = line_.size();
-    if (quote) line_ += '"';
+    std::size_t start = line.size();
+    if (quote) line += '"';
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     const std::uint64_t quote_mask = low_bits * '"';
@@ -121,111 +123,102 @@ void row_writer::append_text(const output_column& c) {
         while (i < n && !is_special(p[i])) ++i;
         if (i >= n) break;
         const unsigned char ch = p[i];
-        line_.append(text.data() + chunk, i - chunk);
+        line.append(text.data() + chunk, i - chunk);
         if (ch == '"' && scan_quotes) {
             if (!quote) {
-                line_.insert(start, 1, '"');
+                line.insert(start, 1, '"');
                 quote = true;
             }
-            line_ += "\"\"";
+            line += "\"\"";
         } else if (ch == static_cast<unsigned char>(format_.sep_char)) {
-            line_ += format_.sub_char;
+            line += format_.sub_char;
         } else {
             // Escaped line breaks (only CR or LF reach here).
             const unsigned char next = i + 1 < n ? p[i + 1] : 0;
             if (ch == '\r' && next == '\n') {
-                line_ += "[CRLF]";
+                line += "[CRLF]";
                 ++i;
             } else if (ch == '\n' && next == '\r') {
-                line_ += "[LFCR]";
+                line += "[LFCR]";
                 ++i;
             } else {
-                line_ += ch == '\n' ? "[LF]" : "[CR]";
+                line += ch == '\n' ? "[LF]" : "[CR]";
             }
         }
         chunk = i + 1;
     }
-    line_.append(text.data() + chunk, n - chunk);
+    line.append(text.data() + chunk, n - chunk);
     // A quoted cell is padded inside its quotes, so that it still reads as one quoted value.
     const std::size_t quotes = quote ? 2 : 0;
     const std::size_t content = start + quotes / 2;
     // Characters never outnumber bytes: long cells need no count.
-    if (format_.padding && c.width > 0 && line_.size() - content + quotes < static_cast<std::size_t>(c.width))
-        pad_from(content, utf8_chars(std::string_view(line_).substr(content)) + quotes, c);
-    if (quote) line_ += '"';
+    if (format_.padding && c.width > 0 && line.size() - content + quotes < static_cast<std::size_t>(c.width))
+        pad_from(line, content, utf8_chars(std::string_view(line).substr(content)) + quotes, c);
+    if (quote) line += '"';
 }
 
 bool row_writer::load_time(std::uint64_t filetime) {
     if (cache_filled_ && cached_time_ == filetime) return cached_valid_;
-    constexpr std::uint64_t ticks_per_second = 10'000'000;
-    // Within the same second only the fraction changes (validity goes by whole days).
-    if (cache_filled_ && cached_valid_ && cached_time_ / ticks_per_second == filetime / ticks_per_second) {
-        time_.resize(time_seconds_);
-        append_time_fraction(filetime, format_.time_format, time_);
-        cached_time_ = filetime;
-        return true;
-    }
-    date_.clear();
-    time_.clear();
-    cached_valid_ = append_date(filetime, format_.time_format, date_);
-    if (cached_valid_) cached_valid_ = append_time(filetime, format_.time_format, time_);
-    if (!cached_valid_) {
-        date_.clear();
-        time_.clear();
-    }
-    const unsigned digits = format_.time_format.fraction_digits > 9 ? 9 : format_.time_format.fraction_digits;
-    time_seconds_ = time_.size() - (cached_valid_ && digits ? digits + 1 : 0);
     cached_time_ = filetime;
     cache_filled_ = true;
-    return cached_valid_;
+    // Validity goes by whole days, so a day found in the date slots is a valid one.
+    cached_valid_ = filetime_in_valid_range(filetime);
+    if (!cached_valid_) return false;
+    const std::uint64_t day = filetime / ticks_per_day;
+    date_slot& slot = date_slots_[day & (date_slot_count - 1)];
+    if (slot.day != day) {
+        slot.day = day;
+        slot.length = put_date_text(filetime, format_.time_format, slot.text.data());
+    }
+    date_text_ = slot.text.data();
+    date_length_ = slot.length;
+    time_length_ = put_time_text(filetime, format_.time_format, time_text_.data());
+    return true;
 }
 
-void row_writer::append_time_cell(const output_column& c) {
+void row_writer::append_time_cell(std::string& line, const output_column& c) {
     const bool valid = load_time(c.number);
     // An invalid time is one blank when cells are padded, nothing otherwise.
-    if (c.kind != kind_date && format_.space_before_time && (valid || format_.padding)) line_ += ' ';
-    std::size_t start = line_.size();
+    if (c.kind != kind_date && format_.space_before_time && (valid || format_.padding)) line += ' ';
+    std::size_t start = line.size();
     if (!valid) {
-        if (format_.padding) line_ += ' ';
+        if (format_.padding) line += ' ';
     } else if (c.kind == kind_date) {
-        line_ += date_;
+        line.append(date_text_, date_length_);
     } else if (c.kind == kind_time) {
-        line_ += time_;
+        line.append(time_text_.data(), time_length_);
     } else {
-        line_ += date_;
-        line_ += ' ';
-        line_ += time_;
+        line.append(date_text_, date_length_);
+        line += ' ';
+        line.append(time_text_.data(), time_length_);
     }
-    pad_from(start, line_.size() - start, c);
+    pad_from(line, start, line.size() - start, c);
 }
 
-void row_writer::append_cell(const output_column& c) {
+void row_writer::append_cell(std::string& line, const output_column& c) {
     switch (c.kind) {
         case kind_u8:
         case kind_u16:
         case kind_u32:
         case kind_u64:
-            append_number(c);
+            append_number(line, c);
             break;
         case kind_date:
         case kind_date_time:
         case kind_time:
-            append_time_cell(c);
+            append_time_cell(line, c);
             break;
         default:
-            append_text(c);
+            append_text(line, c);
             break;
     }
 }
 
 void row_writer::append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last) {
-    // The cell code writes at the end of line_: lend it `out` for the call.
-    line_.swap(out);
     for (std::size_t i = first; i < last && i < row.columns.size(); ++i) {
-        if (i != first) line_ += format_.separator;
-        append_cell(row.columns[i]);
+        if (i != first) out += format_.separator;
+        append_cell(out, row.columns[i]);
     }
-    line_.swap(out);
 }
 
 const std::string& row_writer::format_row(const output_row& row) {
@@ -256,7 +249,7 @@ const std::string& row_writer::format_row(const output_row& row) {
             continue;
         }
         const std::size_t start = line_.size();
-        append_cell(row.columns[i]);
+        append_cell(line_, row.columns[i]);
         places_[i] = {row.columns[i].stamp, start, line_.size() - start, true};
         ++i;
     }

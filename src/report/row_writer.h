@@ -34,13 +34,14 @@ public:
     // Appends cells [first, last) to `out`, joined by the separator, without a line feed: the
     // parts a layout shares between lines are formatted once and put together by the layout.
     void append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
+    // One cell at the end of `out`.
+    void append_cell(std::string& out, const output_column& c);
 
 private:
-    void append_cell(const output_column& c);
-    void append_number(const output_column& c);
-    void append_text(const output_column& c);
-    void append_time_cell(const output_column& c);
-    void pad_from(std::size_t start, std::size_t chars, const output_column& c);
+    void append_number(std::string& line, const output_column& c) const;
+    void append_text(std::string& line, const output_column& c) const;
+    void append_time_cell(std::string& line, const output_column& c);
+    void pad_from(std::string& line, std::size_t start, std::size_t chars, const output_column& c) const;
     bool load_time(std::uint64_t filetime);
 
     row_format format_;
@@ -61,12 +62,20 @@ private:
     std::string prev_line_;
     std::vector<cell_place> places_;
     const output_row* placed_row_ = nullptr;
-    // Lines of one timestamp share their date and time texts; within one second only the fraction is new.
+    // The texts of the last time written: a date cell and its time cell format it once.
     std::uint64_t cached_time_ = 0;
     bool cache_filled_ = false;
     bool cached_valid_ = false;
-    std::string date_, time_;
-    std::size_t time_seconds_ = 0;  // length of time_ without the fraction
+    std::size_t date_length_ = 0, time_length_ = 0;
+    const char* date_text_ = nullptr;  // in date_slots_
+    std::array<char, max_time_text> time_text_{};
+    // Date texts by day: the times of a volume crowd into few days, and a date costs more than a time.
+    struct date_slot {
+        std::uint64_t day = ~std::uint64_t{0};
+        std::size_t length = 0;
+        std::array<char, max_date_text> text{};
+    };
+    std::vector<date_slot> date_slots_;
 };
 
 // Character count of UTF-8 text (continuation bytes not counted): cells are padded by characters.

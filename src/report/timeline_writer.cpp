@@ -51,7 +51,7 @@ private:
         for (std::size_t i = 0; i < row_.columns.size(); ++i) {
             if (per_name_[i] || (i >= when_ && i <= macb_col_)) continue;
             const std::size_t from = fixed_.size();
-            writer_.append_cells(fixed_, row_, i, i + 1);
+            writer_.append_cell(fixed_, row_.columns[i]);
             fixed_spans_[i] = {from, fixed_.size() - from};
         }
     }
@@ -66,12 +66,12 @@ private:
                 const std::string_view path = row_.columns[i].text;
                 if (path.data() != path_text_.data() || path.size() != path_text_.size()) {
                     path_cell_.clear();
-                    writer_.append_cells(path_cell_, row_, i, i + 1);
+                    writer_.append_cell(path_cell_, row_.columns[i]);
                     path_text_ = path;
                 }
                 out += path_cell_;
             } else if (per_name_[i]) {
-                writer_.append_cells(out, row_, i, i + 1);
+                writer_.append_cell(out, row_.columns[i]);
             } else {
                 out.append(fixed_, fixed_spans_[i].first, fixed_spans_[i].second);
             }
@@ -113,7 +113,7 @@ private:
         set_text(row_, cols_.macb, macb_);
         lines_ += p.before;
         lines_ += when_text_;
-        writer_.append_cells(lines_, row_, macb_col_, macb_col_ + 1);
+        writer_.append_cell(lines_, row_.columns[macb_col_]);
         lines_ += p.after;
     }
 
