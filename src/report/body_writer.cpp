@@ -51,6 +51,9 @@ public:
         set_text(row, mode, {});
         set_number(row, uid, 0, 4);
         set_number(row, gid, 0, 4);
+        times_as_is = true;
+        for (int t : times)
+            times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
     }
 
 private:
@@ -88,46 +91,69 @@ private:
         }
     }
 
-    // The time cells' texts of the last two sets of times: a name's lines alternate SI and FN times.
+    // The time cells of the last two sets of times, formatted with their separators and the line
+    // feed: a name's lines alternate SI and FN times.
     struct time_texts {
         body_times t;
-        std::array<std::array<char, 24>, 4> text{};
-        std::array<std::size_t, 4> length{};
+        std::string tail;
         bool filled = false;
     };
 
-    void set_times(const body_times& t) {
-        // Unchanged cells are copied from the line before: set them only when the times change.
-        if (shown && shown->t == t) return;
-        time_texts* slot = nullptr;
-        for (time_texts& c : time_cache)
-            if (c.filled && c.t == t) slot = &c;
-        if (!slot) {
-            slot = &time_cache[next_slot];
-            next_slot ^= 1;
-            slot->t = t;
-            slot->filled = true;
-            for (std::size_t i = 0; i < 4; ++i) {
-                auto& buf = slot->text[i];
-                auto r = std::to_chars(buf.data(), buf.data() + buf.size(), filetime_to_unix_seconds(t.t[i]));
-                slot->length[i] = static_cast<std::size_t>(r.ptr - buf.data());
+    const std::string& times_tail(const body_times& t) {
+        for (const time_texts& c : time_cache)
+            if (c.filled && c.t == t) return c.tail;
+        time_texts& slot = time_cache[next_slot];
+        next_slot ^= 1;
+        slot.t = t;
+        slot.filled = true;
+        slot.tail.clear();
+        for (std::size_t i = 0; i < 4; ++i) {
+            std::array<char, 24> buf{};
+            auto r = std::to_chars(buf.data(), buf.data() + buf.size(), filetime_to_unix_seconds(t.t[i]));
+            const std::string_view text(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
+            slot.tail += writer.format().separator;
+            if (times_as_is) {
+                slot.tail += text;
+                continue;
             }
+            set_text(row, times[i], text);
+            writer.append_cell(slot.tail, row.columns[static_cast<std::size_t>(times[i])]);
         }
-        for (std::size_t i = 0; i < 4; ++i)
-            set_text(row, times[i], std::string_view(slot->text[i].data(), slot->length[i]));
-        shown = slot;
+        slot.tail += '\n';
+        return slot.tail;
     }
 
+    // The cells before and after the name that stay the same for all the entry's lines but the size.
+    void set_entry_cells() {
+        const std::string& sep = writer.format().separator;
+        prefix.clear();
+        writer.append_cell(prefix, row.columns[static_cast<std::size_t>(md5)]);
+        prefix += sep;
+        middle.clear();
+        for (int c : {inode, mode, uid, gid}) {
+            middle += sep;
+            writer.append_cell(middle, row.columns[static_cast<std::size_t>(c)]);
+        }
+        middle += sep;
+    }
+
+    // A line into `lines`: the name cell is `cell` with `which` after it.
     void write_line(std::string_view which, const body_times& t) {
         cell.resize(cell_base);
         cell += which;
-        // The body file is '|'-separated whatever separator is set: the name must never carry one.
-        if (writer.format().sep_char != '|')
-            for (std::size_t i = 0; i < cell.size(); ++i)
-                if (cell[i] == '|') cell[i] = ';';
         set_text(row, name, cell);
-        set_times(t);
-        writer.write_row(out_, row);
+        lines += prefix;
+        writer.append_cell(lines, row.columns[static_cast<std::size_t>(name)]);
+        lines += middle;
+        writer.append_cell(lines, row.columns[static_cast<std::size_t>(size)]);
+        lines += times_tail(t);
+    }
+
+    // The entry's lines in one piece.
+    void put_lines() {
+        const auto n = static_cast<std::streamsize>(lines.size());
+        if (n != 0 && out_.good() && out_.rdbuf()->sputn(lines.data(), n) != n) out_.setstate(std::ios::badbit);
+        lines.clear();
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
@@ -137,11 +163,13 @@ private:
         set_number(row, inode, entry.entry_number, 8);
         set_number(row, size, rec.size, 8);
         const body_times si = si_times(entry);
+        set_entry_cells();
 
         if (entry.file_names.empty()) {
             cell = "<no filename attribute> (";
             cell_base = cell.size();
             write_line("SI times)", si);
+            put_lines();
             return;
         }
         build_items(entry);
@@ -166,6 +194,7 @@ private:
                 write_line("SI times)", si);
             }
         }
+        put_lines();
     }
 
     void start_cell(const name_item& n, std::u16string_view stream) {
@@ -179,6 +208,10 @@ private:
         cell += " (";
         cell += items;
         cell_base = cell.size();
+        // The body file is '|'-separated whatever separator is set: the name must never carry one.
+        if (writer.format().sep_char != '|')
+            for (char& ch : cell)
+                if (ch == '|') ch = ';';
     }
 
     // Each named data stream once, with its size (a stream split over records is catalogued in pieces).
@@ -208,8 +241,10 @@ private:
     std::array<int, 4> times{-1, -1, -1, -1};
     std::array<time_texts, 2> time_cache;
     std::size_t next_slot = 0;
-    const time_texts* shown = nullptr;  // the texts the time cells point at
+    bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     std::string items, cell;
+    std::string prefix, middle;  // the cells before and after the name, separators included
+    std::string lines;           // the entry's lines, written at its end
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
 };

@@ -195,6 +195,16 @@ void row_writer::append_time_cell(std::string& line, const output_column& c) {
     pad_from(line, start, line.size() - start, c);
 }
 
+bool row_writer::writes_as_is(const output_column& c, std::string_view alphabet) const {
+    if (c.flags & (col_quoted | col_cut)) return false;
+    if (format_.padding && c.width > 0) return false;
+    for (char ch : alphabet) {
+        if (special_[static_cast<unsigned char>(ch)]) return false;
+        if (ch == '"' && format_.quote_cells_with_quotes) return false;
+    }
+    return true;
+}
+
 void row_writer::append_cell(std::string& line, const output_column& c) {
     switch (c.kind) {
         case kind_u8:

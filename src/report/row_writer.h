@@ -36,6 +36,9 @@ public:
     void append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
     // One cell at the end of `out`.
     void append_cell(std::string& out, const output_column& c);
+    // True when a text cell of `c` made only of `alphabet`'s characters is written as it is
+    // (no quotes, cut, padding or substitution): the caller may then append the text itself.
+    bool writes_as_is(const output_column& c, std::string_view alphabet) const;
 
 private:
     void append_number(std::string& line, const output_column& c) const;
