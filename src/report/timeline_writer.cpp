@@ -27,7 +27,7 @@ public:
         per_name_.assign(n, false);
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = true;
-        fixed_spans_.resize(n);
+        fixed_runs_.resize(n);
     }
 
 private:
@@ -46,15 +46,28 @@ private:
         set_text(row_, cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
         set_text(row_, cols_.streams, rec_.stream_info);
         set_text(row_, cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
-        // The cells that are the same on every line of the entry, formatted once.
+        // The cells that are the same on every line of the entry, formatted once; neighbours
+        // with their separators in one run, which a name's lines then copy in one piece.
         fixed_.clear();
-        for (std::size_t i = 0; i < row_.columns.size(); ++i) {
-            if (per_name_[i] || (i >= when_ && i <= macb_col_)) continue;
+        const std::string& sep = writer_.format().separator;
+        const std::size_t n = row_.columns.size();
+        for (std::size_t i = 0; i < n;) {
+            if (!fixed_cell(i)) {
+                ++i;
+                continue;
+            }
             const std::size_t from = fixed_.size();
-            writer_.append_cell(fixed_, row_.columns[i]);
-            fixed_spans_[i] = {from, fixed_.size() - from};
+            std::size_t j = i;
+            for (; j < n && fixed_cell(j); ++j) {
+                if (j != i) fixed_ += sep;
+                writer_.append_cell(fixed_, row_.columns[j]);
+            }
+            fixed_runs_[i] = {from, fixed_.size() - from, j};
+            i = j;
         }
     }
+
+    bool fixed_cell(std::size_t i) const { return !per_name_[i] && (i < when_ || i > macb_col_); }
 
     // Cells [first, last) with a separator before each one but the line's first.
     void append_cells(std::string& out, std::size_t first, std::size_t last) {
@@ -73,7 +86,10 @@ private:
             } else if (per_name_[i]) {
                 writer_.append_cell(out, row_.columns[i]);
             } else {
-                out.append(fixed_, fixed_spans_[i].first, fixed_spans_[i].second);
+                // Runs end at the time cells, so a run never reaches past `last`.
+                const fixed_run& r = fixed_runs_[i];
+                out.append(fixed_, r.from, r.length);
+                i = r.end - 1;
             }
         }
     }
@@ -106,14 +122,33 @@ private:
         return p;
     }
 
+    // The MACB cell's text follows from which letters are set: its formatted cells are kept
+    // by that key, each made once per run.
+    static unsigned letter_bits(const macb_letters& l) {
+        unsigned bits = 0;
+        for (std::size_t i = 0; i < l.size(); ++i) bits |= static_cast<unsigned>(l[i] != '.') << i;
+        return bits;
+    }
+
+    const std::string& macb_cell_of(const macb_cell& cell, const cell_name& named, bool dos) {
+        const unsigned key = letter_bits(cell.si) | unsigned{cell.any_si} << 4 | letter_bits(named.letters) << 5 |
+                             unsigned{named.any} << 9 | unsigned{dos} << 10;
+        std::string& text = macb_cells_[key];
+        if (!macb_ready_[key]) {
+            macb_.clear();
+            append_macb_text(cell, named, dos, macb_);
+            set_text(row_, cols_.macb, macb_);
+            writer_.append_cell(text, row_.columns[macb_col_]);
+            macb_ready_[key] = true;
+        }
+        return text;
+    }
+
     void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
         const name_parts& p = parts_of(named.name, dos);
-        macb_.clear();
-        append_macb_text(cell, named, dos, macb_);
-        set_text(row_, cols_.macb, macb_);
         lines_ += p.before;
         lines_ += when_text_;
-        writer_.append_cell(lines_, row_.columns[macb_col_]);
+        lines_ += macb_cell_of(cell, named, dos);
         lines_ += p.after;
     }
 
@@ -147,9 +182,16 @@ private:
     std::vector<bool> per_name_;          // columns whose cell changes with the name
     result_record rec_;
     std::string fixed_;
-    std::vector<std::pair<std::size_t, std::size_t>> fixed_spans_;  // each fixed cell in fixed_
+    // Each run of fixed cells in fixed_, by the column it starts at.
+    struct fixed_run {
+        std::size_t from = 0, length = 0, end = 0;
+    };
+    std::vector<fixed_run> fixed_runs_;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_, when_text_;
+    static constexpr std::size_t macb_keys = 1 << 11;
+    std::vector<std::string> macb_cells_ = std::vector<std::string>(macb_keys);
+    std::vector<bool> macb_ready_ = std::vector<bool>(macb_keys);
     std::string lines_;  // the entry's lines, written at its end
     std::string_view path_text_;  // the path whose cell path_cell_ holds (in the record's texts)
     std::string path_cell_;
