@@ -1,6 +1,7 @@
 #include "report/timestamp_map.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace skelvar {
 
@@ -24,17 +25,30 @@ int macb_position(char letter) {
 
 void timestamp_map::clear() {
     used_ = 0;
+    last_ = 0;
     order_.clear();
 }
 
 macb_cell& timestamp_map::find_or_insert(std::uint64_t value) {
-    auto it = std::lower_bound(order_.begin(), order_.end(), value,
-                               [this](std::uint32_t i, std::uint64_t v) { return pool_[i].value < v; });
-    if (it != order_.end() && pool_[*it].value == value) return pool_[*it];
+    if (last_ < used_ && pool_[last_].value == value) return pool_[last_];
+    // An entry has a handful of times: a scan from the top beats a binary search until it has many.
+    constexpr std::size_t scan_limit = 16;
+    auto it = order_.end();
+    if (order_.size() <= scan_limit) {
+        while (it != order_.begin() && std::prev(it)->value >= value) --it;
+    } else {
+        it = std::lower_bound(order_.begin(), order_.end(), value,
+                              [](const slot& s, std::uint64_t v) { return s.value < v; });
+    }
+    if (it != order_.end() && it->value == value) {
+        last_ = it->index;
+        return pool_[last_];
+    }
     if (used_ == pool_.size()) pool_.emplace_back();
     macb_cell& c = pool_[used_];
     c.reset(value);
-    order_.insert(it, static_cast<std::uint32_t>(used_));
+    order_.insert(it, slot{value, static_cast<std::uint32_t>(used_)});
+    last_ = used_;
     ++used_;
     return c;
 }

@@ -48,14 +48,19 @@ public:
     std::size_t size() const { return order_.size(); }
     bool empty() const { return order_.empty(); }
     // i-th cell in ascending timestamp order.
-    const macb_cell& operator[](std::size_t i) const { return pool_[order_[i]]; }
+    const macb_cell& operator[](std::size_t i) const { return pool_[order_[i].index]; }
 
 private:
     macb_cell& find_or_insert(std::uint64_t value);
 
+    struct slot {
+        std::uint64_t value;
+        std::uint32_t index;  // in pool_
+    };
     std::vector<macb_cell> pool_;
     std::size_t used_ = 0;
-    std::vector<std::uint32_t> order_;  // pool indexes sorted by value
+    std::vector<slot> order_;  // sorted by value
+    std::size_t last_ = 0;     // the cell found last: an entry's times repeat for each of its names
 };
 
 }  // namespace skelvar
