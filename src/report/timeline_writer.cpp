@@ -24,9 +24,9 @@ public:
         const auto n = row_.columns.size();
         when_ = static_cast<std::size_t>(cols_.when);
         macb_col_ = static_cast<std::size_t>(cols_.macb);
-        per_name_.assign(n, false);
+        per_name_.assign(n, 0);
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
-            if (c >= 0) per_name_[static_cast<std::size_t>(c)] = true;
+            if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
         fixed_runs_.resize(n);
     }
 
@@ -75,12 +75,14 @@ private:
         for (std::size_t i = first; i < last; ++i) {
             if (i != 0) out += sep;
             if (static_cast<int>(i) == cols_.path) {
-                // Names under one directory share the path text: its cell is formatted once.
+                // Names under one directory, in the entry and in the entries after it, share the
+                // path text: its cell is formatted again only when the text changed.
                 const std::string_view path = row_.columns[i].text;
-                if (path.data() != path_text_.data() || path.size() != path_text_.size()) {
+                if (!path_kept_ || path != path_text_) {
                     path_cell_.clear();
                     writer_.append_cell(path_cell_, row_.columns[i]);
-                    path_text_ = path;
+                    path_text_.assign(path);
+                    path_kept_ = true;
                 }
                 out += path_cell_;
             } else if (per_name_[i]) {
@@ -139,7 +141,7 @@ private:
             append_macb_text(cell, named, dos, macb_);
             set_text(row_, cols_.macb, macb_);
             writer_.append_cell(text, row_.columns[macb_col_]);
-            macb_ready_[key] = true;
+            macb_ready_[key] = 1;
         }
         return text;
     }
@@ -157,7 +159,6 @@ private:
         collect_names_and_times(entry, context_, rec_);
         set_fixed_cells();
         for (name_parts& p : parts_) p.ready = false;
-        path_text_ = {};
         lines_.clear();
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
@@ -179,7 +180,7 @@ private:
     timeline_columns cols_;
     row_writer writer_;
     std::size_t when_ = 0, macb_col_ = 0;  // the time cells are [when_, macb_col_), then MACB
-    std::vector<bool> per_name_;          // columns whose cell changes with the name
+    std::vector<std::uint8_t> per_name_;  // columns whose cell changes with the name (not vector<bool>: read per cell)
     result_record rec_;
     std::string fixed_;
     // Each run of fixed cells in fixed_, by the column it starts at.
@@ -191,10 +192,10 @@ private:
     std::string macb_, when_text_;
     static constexpr std::size_t macb_keys = 1 << 11;
     std::vector<std::string> macb_cells_ = std::vector<std::string>(macb_keys);
-    std::vector<bool> macb_ready_ = std::vector<bool>(macb_keys);
+    std::vector<std::uint8_t> macb_ready_ = std::vector<std::uint8_t>(macb_keys);
     std::string lines_;  // the entry's lines, written at its end
-    std::string_view path_text_;  // the path whose cell path_cell_ holds (in the record's texts)
-    std::string path_cell_;
+    std::string path_text_, path_cell_;  // the last path and its formatted cell
+    bool path_kept_ = false;
 };
 
 }  // namespace
