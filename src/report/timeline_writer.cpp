@@ -28,6 +28,7 @@ public:
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
         fixed_runs_.resize(n);
+        for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
     }
 
 private:
@@ -163,10 +164,16 @@ private:
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
-            set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
-            when_text_.clear();
-            writer_.append_cells(when_text_, row_, when_, macb_col_);
-            when_text_ += writer_.format().separator;
+            // Times that show the same text (they differ below the shown fraction) share the cells.
+            const std::uint64_t shown = cell.value / shown_unit_;
+            if (!when_filled_ || shown != when_shown_) {
+                set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
+                when_text_.clear();
+                writer_.append_cells(when_text_, row_, when_, macb_col_);
+                when_text_ += writer_.format().separator;
+                when_shown_ = shown;
+                when_filled_ = true;
+            }
             for (const cell_name& n : cell.long_names) write_name_line(cell, n, false);
             for (const cell_name& n : cell.dos_names) write_name_line(cell, n, true);
         }
@@ -190,6 +197,9 @@ private:
     std::vector<fixed_run> fixed_runs_;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_, when_text_;
+    std::uint64_t shown_unit_ = 1;  // FILETIME ticks per last shown digit of the time
+    std::uint64_t when_shown_ = 0;  // the time when_text_ shows, in shown_unit_
+    bool when_filled_ = false;
     static constexpr std::size_t macb_keys = 1 << 11;
     std::vector<std::string> macb_cells_ = std::vector<std::string>(macb_keys);
     std::vector<std::uint8_t> macb_ready_ = std::vector<std::uint8_t>(macb_keys);
