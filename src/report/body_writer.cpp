@@ -51,6 +51,7 @@ public:
         set_text(row, mode, {});
         set_number(row, uid, 0, 4);
         set_number(row, gid, 0, 4);
+        name_in_parts = writer.writes_as_is(row.columns[static_cast<std::size_t>(name)], {});
         times_as_is = true;
         for (int t : times)
             times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
@@ -93,23 +94,26 @@ private:
 
     // The time cells of the last two sets of times, formatted with their separators and the line
     // feed: a name's lines alternate SI and FN times.
+    // Kept by the seconds shown, so that entries whose times differ only below the second share them.
     struct time_texts {
-        body_times t;
+        std::array<std::int64_t, 4> seconds{};
         std::string tail;
         bool filled = false;
     };
 
     const std::string& times_tail(const body_times& t) {
+        std::array<std::int64_t, 4> seconds{};
+        for (std::size_t i = 0; i < 4; ++i) seconds[i] = filetime_to_unix_seconds(t.t[i]);
         for (const time_texts& c : time_cache)
-            if (c.filled && c.t == t) return c.tail;
+            if (c.filled && c.seconds == seconds) return c.tail;
         time_texts& slot = time_cache[next_slot];
         next_slot ^= 1;
-        slot.t = t;
+        slot.seconds = seconds;
         slot.filled = true;
         slot.tail.clear();
         for (std::size_t i = 0; i < 4; ++i) {
             std::array<char, 24> buf{};
-            auto r = std::to_chars(buf.data(), buf.data() + buf.size(), filetime_to_unix_seconds(t.t[i]));
+            auto r = std::to_chars(buf.data(), buf.data() + buf.size(), seconds[i]);
             const std::string_view text(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
             slot.tail += writer.format().separator;
             if (times_as_is) {
@@ -137,15 +141,46 @@ private:
         middle += sep;
     }
 
+    // A name cell that is neither quoted, cut nor padded is its parts formatted one by one (the
+    // part before `which` ends in '(' or ' ', so no CR LF pair is split): the part shared by the
+    // name's lines is formatted once.
+    void set_name_base() {
+        if (!name_in_parts) return;
+        set_text(row, name, cell);
+        name_base.clear();
+        writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
+    }
+
+    const std::string& which_cell(std::string_view which) {
+        for (const auto& [text, formatted] : which_cells)
+            if (text == which) return formatted;
+        set_text(row, name, which);
+        std::string formatted;
+        writer.append_cell(formatted, row.columns[static_cast<std::size_t>(name)]);
+        return which_cells.emplace_back(std::string(which), std::move(formatted)).second;
+    }
+
     // A line into `lines`: the name cell is `cell` with `which` after it.
     void write_line(std::string_view which, const body_times& t) {
-        cell.resize(cell_base);
-        cell += which;
-        set_text(row, name, cell);
         lines += prefix;
-        writer.append_cell(lines, row.columns[static_cast<std::size_t>(name)]);
+        if (name_in_parts) {
+            lines += name_base;
+            lines += which_cell(which);
+        } else {
+            cell.resize(cell_base);
+            cell += which;
+            set_text(row, name, cell);
+            writer.append_cell(lines, row.columns[static_cast<std::size_t>(name)]);
+        }
         lines += middle;
-        writer.append_cell(lines, row.columns[static_cast<std::size_t>(size)]);
+        const output_column& sz = row.columns[static_cast<std::size_t>(size)];
+        if (!size_filled || sz.number != size_value) {
+            size_text.clear();
+            writer.append_cell(size_text, sz);
+            size_value = sz.number;
+            size_filled = true;
+        }
+        lines += size_text;
         lines += times_tail(t);
     }
 
@@ -157,7 +192,7 @@ private:
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
-        fill_result_record(entry, context, rec, 0);
+        fill_result_record(entry, context, rec, skip_labels);
         collect_names_and_times(entry, context, rec, false);
         set_text(row, md5, rec.md5_present ? std::string_view(rec.md5) : std::string_view("0"));
         set_number(row, inode, entry.entry_number, 8);
@@ -168,6 +203,7 @@ private:
         if (entry.file_names.empty()) {
             cell = "<no filename attribute> (";
             cell_base = cell.size();
+            set_name_base();
             write_line("SI times)", si);
             put_lines();
             return;
@@ -212,6 +248,7 @@ private:
         if (writer.format().sep_char != '|')
             for (char& ch : cell)
                 if (ch == '|') ch = ';';
+        set_name_base();
     }
 
     // Each named data stream once, with its size (a stream split over records is catalogued in pieces).
@@ -242,6 +279,12 @@ private:
     std::array<time_texts, 2> time_cache;
     std::size_t next_slot = 0;
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
+    bool name_in_parts = false;  // see set_name_base
+    std::string name_base;       // the formatted name cell up to `which`
+    std::vector<std::pair<std::string, std::string>> which_cells;  // each `which` text, formatted
+    std::uint64_t size_value = 0;  // the size size_text shows
+    bool size_filled = false;
+    std::string size_text;
     std::string items, cell;
     std::string prefix, middle;  // the cells before and after the name, separators included
     std::string lines;           // the entry's lines, written at its end

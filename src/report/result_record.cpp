@@ -69,17 +69,19 @@ void fill_result_record(const mft_entry_info& entry, const report_context& conte
                         unsigned parts) {
     const report_options& opt = context.options;
     rec.clear();
-    append_number(rec.entry_text, entry.entry_number, opt.hex_numbers, 8);
     rec.sequence = entry.sequence_number;
-    if (entry.from_unallocated)
-        rec.type_text = "unalloc";
-    else if (!entry.in_use())
-        rec.type_text = "del";
-    else
-        rec.type_text = entry.is_directory() ? "dir" : "file";
-    rec.type_dos_text = rec.type_text;
-    rec.type_dos_text += " (FN 8.3)";
-    append_extension(entry, rec.ext_text);
+    if (!(parts & skip_labels)) {
+        append_number(rec.entry_text, entry.entry_number, opt.hex_numbers, 8);
+        if (entry.from_unallocated)
+            rec.type_text = "unalloc";
+        else if (!entry.in_use())
+            rec.type_text = "del";
+        else
+            rec.type_text = entry.is_directory() ? "dir" : "file";
+        rec.type_dos_text = rec.type_text;
+        rec.type_dos_text += " (FN 8.3)";
+        append_extension(entry, rec.ext_text);
+    }
     rec.link_count = entry.link_count();
     for (const auto& [key, row] : entry.catalogue) {
         (void)key;

@@ -32,6 +32,8 @@ constexpr unsigned part_other_info = 1;
 constexpr unsigned part_stream_info = 2;
 constexpr unsigned part_time_flags = 4;  // in the other info
 constexpr unsigned part_all = part_other_info | part_stream_info | part_time_flags;
+// Leaves out the entry number, type and extension texts (a layout that shows none of them).
+constexpr unsigned skip_labels = 8;
 
 struct result_record {
     std::string entry_text;  // "0x0000002a" or "42"
