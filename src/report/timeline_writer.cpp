@@ -28,6 +28,7 @@ public:
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
         fixed_runs_.resize(n);
+        number_cells_.resize(n);
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
     }
 
@@ -70,6 +71,26 @@ private:
 
     bool fixed_cell(std::size_t i) const { return !per_name_[i] && (i < when_ || i > macb_col_); }
 
+    // A name's parent usually is the parent of the names before it (in the entry and in the
+    // directory): its number cells are formatted again only when the number changed.
+    struct number_cell {
+        std::uint64_t number = 0;
+        std::string text;
+        bool filled = false;
+    };
+
+    void append_number_cell(std::string& out, std::size_t i) {
+        const output_column& c = row_.columns[i];
+        number_cell& k = number_cells_[i];
+        if (!k.filled || k.number != c.number) {
+            k.text.clear();
+            writer_.append_cell(k.text, c);
+            k.number = c.number;
+            k.filled = true;
+        }
+        out += k.text;
+    }
+
     // Cells [first, last) with a separator before each one but the line's first.
     void append_cells(std::string& out, std::size_t first, std::size_t last) {
         const std::string& sep = writer_.format().separator;
@@ -86,6 +107,8 @@ private:
                     path_kept_ = true;
                 }
                 out += path_cell_;
+            } else if (per_name_[i] && row_.columns[i].kind != kind_text) {
+                append_number_cell(out, i);
             } else if (per_name_[i]) {
                 writer_.append_cell(out, row_.columns[i]);
             } else {
@@ -204,6 +227,7 @@ private:
     std::vector<std::string> macb_cells_ = std::vector<std::string>(macb_keys);
     std::vector<std::uint8_t> macb_ready_ = std::vector<std::uint8_t>(macb_keys);
     std::string lines_;  // the entry's lines, written at its end
+    std::vector<number_cell> number_cells_;  // by column
     std::string path_text_, path_cell_;  // the last path and its formatted cell
     bool path_kept_ = false;
 };
