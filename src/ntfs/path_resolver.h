@@ -48,6 +48,7 @@ public:
     directory_cache& cache() { return cache_; }
 
 private:
+    directory_cache::handle handle_for(std::uint64_t ref);
     directory_node* node_for(std::uint64_t ref);
     directory_node* load(std::uint64_t entry);
     void settle(directory_node& start);
