@@ -42,7 +42,7 @@ directory_node node_of(const mft_entry_info& e, bool carved) {
 
 }  // namespace
 
-std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std::uint64_t entry_number) {
+std::u16string choose_name(const attr_table<file_name_info>& names, std::uint64_t entry_number) {
     if (names.size() == 1) return names.begin()->second.name;
     const bool any_holder = entry_number == type_mask_48 || entry_number == type_mask_48 - 1 ||
                             entry_number == ~0ull || entry_number == ~0ull - 1;

@@ -63,6 +63,6 @@ private:
 };
 
 // The name a record is shown by (POSIX/Win32 preferred, held by `entry_number`).
-std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std::uint64_t entry_number);
+std::u16string choose_name(const attr_table<file_name_info>& names, std::uint64_t entry_number);
 
 }  // namespace skelvar
