@@ -8,31 +8,29 @@ namespace {
 // list or text is not carried on through the walk.
 constexpr std::size_t max_kept_bytes = 64 * 1024;
 
-// Takes the storage of `from` (emptied) when it is worth keeping.
+// Empties a buffer, keeping its storage when it is worth keeping.
 template <class Buffer>
-void keep_storage(Buffer& into, Buffer& from) {
-    from.clear();
-    if (from.capacity() * sizeof(typename Buffer::value_type) <= max_kept_bytes) into.swap(from);
+void clear_keeping(Buffer& buffer) {
+    if (buffer.capacity() * sizeof(typename Buffer::value_type) > max_kept_bytes) Buffer().swap(buffer);
+    else buffer.clear();
 }
 
 }  // namespace
 
 void reset_for_reuse(catalogue_row& row) {
-    catalogue_row fresh;
-    keep_storage(fresh.name, row.name);
-    keep_storage(fresh.text, row.text);
-    keep_storage(fresh.record_copy, row.record_copy);
-    keep_storage(fresh.value, row.value);
-    keep_storage(fresh.runs, row.runs);
-    keep_storage(fresh.header_sample, row.header_sample);
-    row = std::move(fresh);
+    static_cast<catalogue_fields&>(row) = catalogue_fields{};
+    clear_keeping(row.name);
+    clear_keeping(row.text);
+    clear_keeping(row.record_copy);
+    clear_keeping(row.value);
+    clear_keeping(row.runs);
+    clear_keeping(row.header_sample);
 }
 
 void reset_for_reuse(file_name_info& name) {
-    file_name_info fresh;
-    keep_storage(fresh.name, name.name);
-    keep_storage(fresh.note, name.note);
-    name = std::move(fresh);
+    static_cast<file_name_fields&>(name) = file_name_fields{};
+    clear_keeping(name.name);
+    clear_keeping(name.note);
 }
 
 void mft_entry_info::clear() {

@@ -33,16 +33,12 @@ struct index_root_info {
     std::uint8_t clusters_per_index_record = 0;
 };
 
-// One attribute met in the record (or in its extension records).
-struct catalogue_row {
-    std::u16string name;
+// The fields of a catalogue row that own no storage: a reused row takes them
+// fresh in one assignment.
+struct catalogue_fields {
     std::string_view label;  // static text: "unnamed data", "ads", ...
-    std::string text;        // rendered value where a type has one (vol name, version, obj id, descriptor)
-    std::vector<std::uint8_t> record_copy;  // the attribute record as found
-    std::vector<std::uint8_t> value;        // resident value when kept
     bool is_ads = false;
     bool is_data = false;
-    std::vector<compact_run> runs;  // non-resident only; continuations appended
     // header fields
     std::uint32_t type = 0, record_length = 0;
     std::uint8_t non_resident = 0, name_length = 0;
@@ -53,9 +49,18 @@ struct catalogue_row {
     std::uint16_t runlist_offset = 0, compression_unit = 0;
     std::uint64_t allocated_size = 0, data_size = 0, initialized_size = 0;
     std::uint64_t holder_entry = 0;  // record that held the attribute
+    bool header_sampled = false;     // header_sample was read
+};
+
+// One attribute met in the record (or in its extension records).
+struct catalogue_row : catalogue_fields {
+    std::u16string name;
+    std::string text;                       // rendered value where a type has one (vol name, version, obj id, descriptor)
+    std::vector<std::uint8_t> record_copy;  // the attribute record as found
+    std::vector<std::uint8_t> value;        // resident value when kept
+    std::vector<compact_run> runs;          // non-resident only; continuations appended
     // Leading bytes of a data stream, read once by the header action or a signature filter.
     std::vector<std::uint8_t> header_sample;
-    bool header_sampled = false;
 
     // Stream size as the writers report it: data size, or the resident value length.
     std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
