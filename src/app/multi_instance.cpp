@@ -63,6 +63,52 @@ void start_instance(const instance_settings& s, instance_run& run) {
     if (!started) run.outcome.problem = "no thread for it";
 }
 
+void finish(instance_run& run, unsigned k) {
+    console::message("instance %2d done\n", static_cast<int>(k));
+    run.thread.reset();
+    if (!run.outcome.started)
+        console::message("prob starting instance %d: %s\n", static_cast<int>(k), run.outcome.problem.c_str());
+}
+
+void wait_for(instance_run& run, unsigned k) {
+    while (!run.thread->finished()) std::this_thread::sleep_for(poll_interval);
+    finish(run, k);
+}
+
+// Appends the data of instance file `run` at `at` while its child may still be writing it: the file only
+// grows and what lies below its size is final, so once the slices before it are merged the copy of this
+// one runs beside its child instead of after it. True when the file gave a data start.
+bool merge_following(const instance_settings& s, instance_run& run, unsigned k, bool skip_column_line,
+                     append_file& target, std::uint64_t& at, bool& write_ok) {
+    std::optional<std::uint64_t> copied;  // taken up to here, once the data start is known
+    bool no_data = false;
+    for (;;) {
+        const bool finished = run.thread->finished();
+        const std::uint64_t size = file_size(run.file);
+        // The first bytes searched for the data start never change once written.
+        if (!copied && !no_data && (finished || size >= merge_scan_bytes)) {
+            if (!s.header_block) {
+                copied = 0;
+            } else if (const auto data = locate_instance_data(run.file, skip_column_line, finished ? s.log : nullptr)) {
+                copied = data->start;
+            } else {
+                no_data = true;
+            }
+        }
+        if (copied && size > *copied) {
+            write_ok = target.copy_at(run.file, *copied, size - *copied, at) && write_ok;
+            at += size - *copied;
+            copied = size;
+            continue;
+        }
+        if (finished) {
+            finish(run, k);
+            return copied.has_value();
+        }
+        std::this_thread::sleep_for(poll_interval);
+    }
+}
+
 }  // namespace
 
 instance_status run_instances(const instance_settings& s) {
@@ -109,27 +155,18 @@ instance_status run_instances(const instance_settings& s) {
     bool have_column_line = false;
     for (unsigned k = 0; k < runs.size(); ++k) {
         instance_run& run = runs[k];
-        while (!run.thread->finished()) std::this_thread::sleep_for(poll_interval);
-        console::message("instance %2d done\n", static_cast<int>(k));
-        run.thread.reset();
-        if (!run.outcome.started)
-            console::message("prob starting instance %d: %s\n", static_cast<int>(k), run.outcome.problem.c_str());
-        if (s.separate_files) continue;
-        if (k == 0) {
-            // Written in place: the data of the next ones go after what it left.
-            at = std::max(at, file_size(s.out_path));
-            have_column_line = at > header_size;
+        if (s.separate_files || k == 0) {
+            wait_for(run, k);
+            if (!s.separate_files) {
+                // Written in place: the data of the next ones go after what it left.
+                at = std::max(at, file_size(s.out_path));
+                have_column_line = at > header_size;
+            }
             continue;
         }
         // Until a file has given the column line, the next one keeps its own.
-        std::optional<instance_data> data;
-        if (s.header_block) data = locate_instance_data(run.file, have_column_line && s.column_line, s.log);
-        else data = instance_data{0, file_size(run.file)};
-        if (data) {
+        if (merge_following(s, run, k, have_column_line && s.column_line, target, at, write_ok))
             have_column_line = true;
-            write_ok = target.copy_at(run.file, data->start, data->length, at) && write_ok;
-            at += data->length;
-        }
         std::remove(run.file.c_str());
     }
     if (!target.close() || !write_ok) return failure("prob writing to output file: " + s.out_path + "\n");
