@@ -51,14 +51,6 @@ TEST(Usage, OptionLinesHaveTheirEqualsSignInColumn43) {
         ++checked;
     }
     EXPECT_EQ(checked, 44);
-    EXPECT_NE(r.err.find("\n         [-raw]                           = incl slack & skip sparse clusters\n"),
-              std::string::npos);
-    EXPECT_NE(r.err.find("\n  -base10                                 = use base10 vice std::hex \n"),
-              std::string::npos);
-    EXPECT_NE(r.err.find("  -cpu <#instances> -out <file> = merge instances into 1 file\n"
-                         "         [-tempdir <folder>]    = use this temp dir for file merge\n"
-                         "         [-separate_files]      = don't merge; each instance is separate file\n\n"),
-              std::string::npos);
     // Every group, the last included, is followed by an empty line.
     EXPECT_EQ(r.err.substr(r.err.size() - 2), "\n\n");
 }
@@ -102,30 +94,19 @@ TEST_F(Run, HeaderGoesToStandardOutputAndTheHeadOfTheResultsFile) {
     EXPECT_NE(r.out.find(" -mftfile "), std::string::npos);
 }
 
-// What used to give a header-only report without a word: each now says what is wrong, and the run
-// still ends with 0 (a walk that cannot start does not change the exit code).
+// A source that cannot be read says why (the other cases are in tests/hostile), and the run still ends
+// with 0: a walk that cannot start does not change the exit code.
 TEST_F(Run, UnreadableSourcesSayWhy) {
-    const auto write = [&](const std::string& name, std::string bytes) {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-        return (dir_ / name).string();
-    };
-    std::string junk = testing_support::read_file(testing_support::source_dir() / "samples" / "basic.mft");
-    junk.replace(0, 4, "JUNK");
-    std::string boot(512, '\0');
-    boot.replace(3, 8, "NTFS    ");
-    const std::pair<std::string, std::string> cases[] = {
-        {write("junk.mft", junk), ": record 0 is unreadable: no FILE signature (it starts with \"JUNK\")"},
-        {write("empty.mft", ""), ": the file is empty"},
-        {write("boot.bin", boot), ": it holds an NTFS boot sector, not a $MFT (a volume is read with -image)"},
-        {mft_, ": No such file or directory"},
-    };
-    for (const auto& [path, reason] : cases) {
-        auto r = run_skelvar({"-mftfile", path, "-quiet"});
-        EXPECT_EQ(r.exit_code, 0);
-        EXPECT_NE(r.err.find(path + reason + ", nothing to report\n"), std::string::npos) << r.err;
-    }
-    // An option whose work is not built yet says so.
     const std::string mft = (testing_support::source_dir() / "samples" / "basic.mft").string();
+    const std::string junk = (dir_ / "junk.mft").string();
+    std::ofstream(junk, std::ios::binary) << "JUNK" << testing_support::read_file(mft).substr(4);
+    auto r = run_skelvar({"-mftfile", junk, "-quiet"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.err.find(junk + ": record 0 is unreadable: no FILE signature (it starts with \"JUNK\"), nothing to "
+                                "report\n"),
+              std::string::npos)
+        << r.err;
+    // An option whose work is not built yet says so.
     auto objid = run_skelvar({"-mftfile", mft, "-quiet", "-find_objid", "{01234567-89ab-cdef-0123-456789abcdef}"});
     EXPECT_NE(objid.err.find("the object id search is not built yet"), std::string::npos) << objid.err;
     // An extracted $MFT has no free clusters to carve.

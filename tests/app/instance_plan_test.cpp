@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 
 #include "app/instance_merge.h"
 #include "common/test_support.h"
@@ -54,16 +53,6 @@ TEST(InstanceArguments, ChildGetsTheRunWithoutInstanceOptionsPlusItsSlice) {
     EXPECT_EQ(args(child.begin() + 6, child.end()),
               (args{"log.txt.00002", "-csv", "-filter_name", "my file", "-mftstart", "0x100", "-mftrange", "0xab",
                     "-quiet", "-cpuinst", "1", "-out", "/tmp/1_x_temp.bin"}));
-}
-
-TEST(InstanceFiles, FolderAndNames) {
-    EXPECT_EQ(instance_folder("/scratch", "/cases/r.csv", false), "/scratch/");
-    EXPECT_EQ(instance_folder("/scratch", "/cases/r.csv", true), "/cases/");
-    EXPECT_EQ(instance_folder("", "r.csv", false), "./");
-    EXPECT_EQ(separate_file_path("/cases/", "/cases/res.csv", 0), "/cases/res.csv.00001");
-    const std::string a = temp_file_path("/t/", 12), b = temp_file_path("/t/", 12);
-    EXPECT_TRUE(std::regex_match(a, std::regex("/t/12_[0-9A-Za-z]{10}_temp\\.bin"))) << a;
-    EXPECT_NE(a, b);
 }
 
 TEST(InstanceMerge, DataStartAfterTheHeaderBlockAndOptionallyTheColumnLine) {

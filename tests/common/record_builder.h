@@ -7,6 +7,11 @@
 
 namespace testing_support {
 
+inline void put_le(std::vector<std::uint8_t>& b, std::size_t off, std::uint64_t v, int width) {
+    if (b.size() < off + width) b.resize(off + width);
+    for (int i = 0; i < width; ++i) b[off + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
 std::vector<std::uint8_t> make_si(std::uint64_t time, std::size_t length = 72);
 std::vector<std::uint8_t> make_fn(std::uint64_t parent_ref, const std::u16string& name, std::uint8_t name_space,
                                    std::uint64_t time);

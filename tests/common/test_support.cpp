@@ -6,20 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
 
+// CMake defines the defaults for every test binary.
 fs::path source_dir() {
-    if (const char* s = std::getenv("SKELVAR_SOURCE_DIR")) return fs::path(s);
-#ifdef SKELVAR_SOURCE_DIR_DEFAULT
-    return fs::path(SKELVAR_SOURCE_DIR_DEFAULT);
-#else
-    return fs::current_path();
-#endif
+    const char* s = std::getenv("SKELVAR_SOURCE_DIR");
+    return fs::path(s ? s : SKELVAR_SOURCE_DIR_DEFAULT);
 }
 
 fs::path shared_testdata_dir() {
@@ -29,12 +26,8 @@ fs::path shared_testdata_dir() {
 }
 
 fs::path skelvar_binary() {
-    if (const char* s = std::getenv("SKELVAR_BIN")) return fs::path(s);
-#ifdef SKELVAR_BIN_DEFAULT
-    return fs::path(SKELVAR_BIN_DEFAULT);
-#else
-    return source_dir() / "build" / "skelvar";
-#endif
+    const char* s = std::getenv("SKELVAR_BIN");
+    return fs::path(s ? s : SKELVAR_BIN_DEFAULT);
 }
 
 fs::path scratch_dir(const std::string& tag) {
@@ -48,10 +41,7 @@ fs::path scratch_dir(const std::string& tag) {
 
 static std::string shell_quote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
-    }
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -73,23 +63,18 @@ run_result run_shell(const std::string& command) {
 
 run_result run_skelvar(const std::vector<std::string>& args) {
     std::string cmd = shell_quote(skelvar_binary().string());
-    for (const auto& a : args) {
-        cmd += ' ';
-        cmd += shell_quote(a);
-    }
+    for (const auto& a : args) cmd += ' ' + shell_quote(a);
     return run_shell(cmd + " </dev/null");
 }
 
 std::string read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::uint8_t> read_bytes(const fs::path& path) {
-    std::string s = read_file(path);
-    return std::vector<std::uint8_t>(s.begin(), s.end());
+    const std::string s = read_file(path);
+    return {s.begin(), s.end()};
 }
 
 fs::path gunzip_to(const fs::path& gz, const fs::path& dir) {
@@ -105,7 +90,7 @@ std::vector<std::uint8_t> shared_sample(const std::string& name) {
     if (fs::exists(dir / name, ec)) return read_bytes(dir / name);
     if (!fs::exists(dir / (name + ".gz"), ec)) return {};
     const std::string text = run_shell("gzip -dc " + shell_quote((dir / (name + ".gz")).string())).out;
-    return std::vector<std::uint8_t>(text.begin(), text.end());
+    return {text.begin(), text.end()};
 }
 
 bool testdata_required() {

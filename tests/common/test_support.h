@@ -8,7 +8,7 @@
 
 namespace testing_support {
 
-// Root of the source tree (SKELVAR_SOURCE_DIR, set by CTest; else the working directory).
+// Root of the source tree (SKELVAR_SOURCE_DIR, else the one CMake configured).
 std::filesystem::path source_dir();
 
 // ../shared/testdata beside the project root; empty path when the folder is absent.
@@ -30,7 +30,7 @@ bool testdata_required();
         }                                                                                       \
     } while (0)
 
-// Path of the built skelvar program (SKELVAR_BIN, set by CTest).
+// Path of the built skelvar program (SKELVAR_BIN, else the one CMake builds).
 std::filesystem::path skelvar_binary();
 
 // A fresh, empty scratch directory under the system temp directory.

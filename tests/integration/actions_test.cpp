@@ -117,21 +117,6 @@ TEST_F(ActionsOnVolumes, OwnerSidsMatchNtfssecaudit) {
     }
 }
 
-TEST_F(ActionsOnVolumes, ZoneIdentifierStreams) {
-    const run_output basic = on_image("basic", {"-action_include_zoneinfo"});
-    EXPECT_EQ(basic(76, "other info"), "ZoneInfo {ZoneId:3 [internet]}");
-
-    // A resident stream (71) and one kept in clusters (72).
-    const run_output r = on_image("actions", {"-action_include_zoneinfo"});
-    EXPECT_EQ(r(71, "other info"), "ZoneInfo {ZoneId:3 [internet]}");
-    const std::string& big = r(72, "other info");
-    EXPECT_TRUE(big.starts_with("ZoneInfo {ZoneId:3 [internet];ReferrerUrl:https://example.com/aaa")) << big;
-    EXPECT_TRUE(big.ends_with(";HostUrl:https://example.com/file.zip}")) << big;
-    // Without the option no zone text.
-    const run_output off = on_image("actions", {});
-    EXPECT_EQ(off(72, "other info"), "");
-}
-
 TEST_F(ActionsOnVolumes, HeaderBytesMatchIcat) {
     for (const char* name : {"basic", "actions"}) {
         SCOPED_TRACE(name);
@@ -145,10 +130,6 @@ TEST_F(ActionsOnVolumes, HeaderBytesMatchIcat) {
             EXPECT_EQ(r(entry, "header info"), spaced_hex(from_hex(row[3]), 0x20)) << entry;
         }
     }
-    // A 10-byte file shows its 10 bytes; an empty file nothing.
-    const run_output r = on_image("actions", {"-action_include_header"});
-    EXPECT_EQ(r(68, "header info"), "30 31 32 33 34 35 36 37 38 39");
-    EXPECT_EQ(r(69, "header info"), "");
 }
 
 TEST_F(ActionsOnVolumes, ClusterRunsMatchIstat) {

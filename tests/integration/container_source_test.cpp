@@ -48,14 +48,12 @@ protected:
 TEST_F(ContainerSource, EveryContainerWalksLikeTheVolumeItHolds) {
     const std::string want = rows({"-image", unpack("basic.img")});
     ASSERT_GT(lines_of(want).size(), 200u);
+    // Every container's bytes are compared with the tools' in ContainerRead; here the options that open them.
     const std::string base = unpack("containers_base.vmdk");
-    for (const char* name : {"containers_base.vmdk", "containers.E01", "containers.vhd", "containers_fixed.vhd",
-                             "containers.vhdx", "containers.qcow2"})
-        EXPECT_EQ(rows({"-image", unpack(name), "-offset", "0x100000"}), want) << name;
+    EXPECT_EQ(rows({"-image", base, "-offset", "0x100000"}), want);
     EXPECT_EQ(rows({"-vmdk", base, "-offset", "0x100000"}), want);
-
     // Partition detection runs on the guest disk as on a dd image.
-    const run_result probe = run_skelvar({"-image", dir_.string() + "/containers.E01", "-quiet"});
+    const run_result probe = run_skelvar({"-image", unpack("containers.E01"), "-quiet"});
     EXPECT_NE(probe.err.find("volume offset [ 0x100000 ] : ntfs or exfat\n\nuse option [-offset 0x100000]"),
               std::string::npos) << probe.err;
 }
@@ -63,17 +61,13 @@ TEST_F(ContainerSource, EveryContainerWalksLikeTheVolumeItHolds) {
 TEST_F(ContainerSource, SnapshotsReadOverTheirParents) {
     const std::string base = unpack("containers_base.vmdk");
     const std::string child = unpack("containers_child.vmdk");
-    const std::string qcow_child = (unpack("containers.qcow2"), unpack("containers_child.qcow2"));
-    const std::string vhd_child = (unpack("containers.vhd"), unpack("containers_child.vhd"));
     const std::string want = rows({"-image", written_volume()});
     EXPECT_NE(want.find("41 41 41 41 41 41"), std::string::npos);
 
     EXPECT_EQ(rows({"-vmdk", child + " | " + base, "-offset", "0x100000"}), want);
     EXPECT_EQ(rows({"-vmdk", base + "," + child, "-offset", "0x100000"}), want);  // any order
-    // -image follows the parents a snapshot names.
+    // -image follows the parents a snapshot names (the qcow2 and VHD children: ContainerRead).
     EXPECT_EQ(rows({"-image", child, "-offset", "0x100000"}), want);
-    EXPECT_EQ(rows({"-image", qcow_child, "-offset", "0x100000"}), want);
-    EXPECT_EQ(rows({"-image", vhd_child, "-offset", "0x100000"}), want);
 }
 
 TEST_F(ContainerSource, VmdkChainFailuresNameTheirCause) {

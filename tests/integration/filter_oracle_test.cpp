@@ -68,7 +68,7 @@ struct collecting_visitor final : entry_visitor {
 };
 
 // The entries a run with `setup` reports.
-std::set<std::uint64_t> selected(const std::string& image, const auto& setup, walk_plan* plan = nullptr) {
+std::set<std::uint64_t> selected(const std::string& image, const auto& setup) {
     opened_volume v(image);
     mft_entries_ctx& ctx = v.ctx;
     setup(ctx.selection);
@@ -77,9 +77,7 @@ std::set<std::uint64_t> selected(const std::string& image, const auto& setup, wa
     entry_selector selector(ctx.selection, ctx.filters, ctx.header, ctx.records.volume(), true);
     collecting_visitor visitor(selector);
     mft_walk walk(ctx.entries, ctx.paths, ctx.walk, visitor);
-    const walk_plan p = choose_walk(ctx);
-    if (plan) *plan = p;
-    if (p == walk_plan::entry_list) {
+    if (choose_walk(ctx) == walk_plan::entry_list) {
         std::vector<std::uint64_t> listed;
         for (const auto& [n, item] : ctx.filters.entries) listed.push_back(n);
         walk.walk_list(listed);
@@ -177,28 +175,6 @@ TEST(FilterOracle, DirectoryFiltersSelectWhatFlsListsThere) {
     const auto many = entries_where(frag, [](const fls_name& n) { return n.parent() == "many"; });
     EXPECT_EQ(many.size(), 600u);
     EXPECT_EQ(selected("ntfsvol_frag", [](selection_settings& c) { c.dirs = {"many"}; }), many);
-}
-
-TEST(FilterOracle, FileFiltersReadOnlyTheListedEntries) {
-    const auto names = read_fls(fixture("basic.fls.txt"));
-    auto entry_of = [&](const std::string& path) {
-        return *entries_where(names, [&](const fls_name& n) { return n.path == path; }).begin();
-    };
-    walk_plan plan{};
-    const auto got = selected(
-        "basic",
-        [](selection_settings& c) {
-            // As two -filter_file options leave them: the values of both, in order.
-            c.files = {"bigdir\\file_050.txt", "/links/original.txt", "C:\\DIR1\\HARDLINK.TXT",
-                              "ads_host.txt:secret", "no\\such\\file.txt"};
-        },
-        &plan);
-    EXPECT_EQ(plan, walk_plan::entry_list);
-    EXPECT_EQ(got, (std::set<std::uint64_t>{entry_of("bigdir/file_050.txt"), entry_of("links/original.txt"),
-                                            entry_of("ads_host.txt")}));
-
-    // Only the paths: nothing when none resolves, rather than everything.
-    EXPECT_TRUE(selected("basic", [](selection_settings& c) { c.files = {"missing.txt"}; }).empty());
 }
 
 // fill/ and many/ keep their $INDEX_ALLOCATION in two records (the second piece from VCN 1112 and 720):
@@ -303,6 +279,10 @@ TEST(FilterCommandLine, FileFiltersOnAnExtractedMft) {
     EXPECT_EQ(std::set<std::uint64_t>(rows.begin(), rows.end()), (std::set<std::uint64_t>{133, 69, 76}));
     EXPECT_NE(text.find("inode(0x4c\\secret)"), std::string::npos);
     EXPECT_NE(text.find("inode(0x85)"), std::string::npos);
+    // Only paths, none of which resolves: nothing is reported, rather than everything.
+    ASSERT_EQ(run_skelvar({"-mftfile", mft.string(), "-quiet", "-out", out.string(), "-filter_file", "missing.txt"})
+                  .exit_code, 0);
+    EXPECT_TRUE(reported_entries(out).empty());
 
     // A signature list on an extracted $MFT lets every entry through.
     const auto all_out = dir / "all.txt", sig_out = dir / "sig.txt";

@@ -206,17 +206,7 @@ protected:
         delete mft_;
         delete dir_;
     }
-    void SetUp() override {
-        ASSERT_EQ(csv_->result.exit_code, 0) << csv_->result.err;
-    }
-
-    // Every line skelvar wrote for one entry.
-    static std::vector<std::pair<name_key, skelvar_name>> lines_of_entry(std::uint64_t entry) {
-        std::vector<std::pair<name_key, skelvar_name>> out;
-        for (auto it = names_->lower_bound(name_key{entry, "", ""}); it != names_->end() && it->first.entry == entry; ++it)
-            out.push_back(*it);
-        return out;
-    }
+    void SetUp() override { ASSERT_EQ(csv_->result.exit_code, 0) << csv_->result.err; }
 
     static inline fs::path* dir_ = nullptr;
     static inline fs::path* mft_ = nullptr;
@@ -268,26 +258,6 @@ std::vector<istat_entry> read_istat() {
         }
     }
     return entries;
-}
-
-// fls prints whole seconds; istat prints the fraction, which skelvar writes to the millisecond.
-TEST_F(BasicVolume, SiFractionsMatchIstat) {
-    int checked = 0;
-    std::vector<std::string> problems;
-    for (const istat_entry& e : read_istat()) {
-        bool seen = false;
-        for (const auto& [key, v] : lines_of_entry(e.entry)) {
-            if (v.types.count("file (FN 8.3)")) continue;
-            seen = true;
-            for (int k = 0; k < 4; ++k, ++checked)
-                if (v.si_ms[k] != e.si[k] / 10'000)
-                    problems.push_back("entry " + std::to_string(e.entry) + " " + key.name + ": SI " + letter_names[k] +
-                                       " expected " + text(e.si[k] / 10'000) + " ms, skelvar " + text(v.si_ms[k]));
-        }
-        if (!seen) problems.push_back("entry " + std::to_string(e.entry) + ": no line in skelvar's output");
-    }
-    EXPECT_GE(checked, 20);
-    EXPECT_TRUE(problems.empty()) << ::testing::PrintToString(problems);
 }
 
 // Each name of a hard-linked file carries the letters of its own $FILE_NAME times: for every distinct

@@ -79,39 +79,6 @@ TEST(Fixups, HeaderChecksAndSignatures) {
     EXPECT_EQ(validate_and_fixup(broken, nullptr, baad_records::fixed_up), record_status::unreadable);
 }
 
-TEST(RecordHeader, FieldsOfRealRecords) {
-    struct expected {
-        const char* file;
-        std::uint64_t lsn;
-        std::uint16_t sequence, links, next_id;
-        std::uint32_t used, number;
-    };
-    for (const expected& x : {expected{"frs.bin", 0x1e5b841, 2, 1, 6, 0x218, 11072},
-                              expected{"frs-81151.bin", 0x1250a72c9, 4, 1, 5, 0x200, 81151},
-                              expected{"frs_ea.bin", 0x1851fd321, 17, 2, 9, 0x288, 175975}}) {
-        const auto bytes = testing_support::shared_sample(x.file);
-        SKIP_WITHOUT_SAMPLE(!bytes.empty(), x.file);
-        const file_record_header h = read_record_header(kavo::binary_data(bytes));
-        EXPECT_TRUE(h.valid_file()) << x.file;
-        EXPECT_EQ(h.logfile_sequence, x.lsn) << x.file;
-        EXPECT_EQ(h.sequence, x.sequence) << x.file;
-        EXPECT_EQ(h.link_count, x.links) << x.file;
-        EXPECT_EQ(h.bytes_used, x.used) << x.file;
-        EXPECT_TRUE(h.in_use() && !h.is_directory() && !h.is_extension()) << x.file;
-        EXPECT_EQ(h.entry_number_or(0), x.number) << x.file;
-    }
-}
-
-TEST(RecordHeader, OlderLayoutAndShortBuffers) {
-    auto r = record_builder().older_layout().build();
-    const file_record_header h = read_record_header(kavo::binary_data(r));
-    EXPECT_FALSE(h.has_record_number);
-    EXPECT_EQ(h.entry_number_or(77), 77u);  // the entry number then comes from the position
-    EXPECT_TRUE(h.valid_file());
-    r.resize(0x20);  // cut inside the header: never a valid record
-    EXPECT_FALSE(read_record_header(kavo::binary_data(r)).valid_file());
-}
-
 TEST(AttributeIterator, RealRecordAndHostileLengths) {
     auto bytes = testing_support::shared_sample("frs_ea.bin");
     SKIP_WITHOUT_SAMPLE(!bytes.empty(), "frs_ea.bin");

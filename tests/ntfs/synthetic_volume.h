@@ -9,15 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "common/record_builder.h"
 #include "ntfs/ntfs_volume.h"
 #include "volume/raw_disk_io.h"
 
 namespace testing_support {
-
-inline void put_le(std::vector<std::uint8_t>& b, std::size_t off, std::uint64_t v, int width) {
-    if (b.size() < off + width) b.resize(off + width);
-    for (int i = 0; i < width; ++i) b[off + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // A run list from (first cluster, count) pairs; a cluster of -1 makes a sparse run.
 inline std::vector<std::uint8_t> run_list(const std::vector<std::pair<std::int64_t, std::uint64_t>>& runs) {

@@ -45,11 +45,7 @@ TEST(ExtractNames, FileNameCarriesTimeMd5NameStreamAndLabel) {
     EXPECT_EQ(uni::to_utf16(n).find(u'\xFFFD'), std::u16string::npos);
 }
 
-TEST(ExtractNames, CategoryFolders) {
+TEST(ExtractNames, DirectoryCategoryFolders) {
     EXPECT_EQ(category_folder_name(category_kind::directory, "\\Windows\\System32"), "[root]-Windows-System32");
     EXPECT_EQ(category_folder_name(category_kind::directory, "C:\\Program Files/x"), "C-Program_Files-x");
-    EXPECT_EQ(category_folder_name(category_kind::name, ".."), "%2E%2E");
-    EXPECT_EQ(category_folder_name(category_kind::extension, ""), "catchall");
-    EXPECT_EQ(category_folder_name(category_kind::inodes, "ignored"), "inodes");
-    EXPECT_EQ(state_folder_name(entry_state::deleted_unalloc), "deleted-unalloc");
 }

@@ -82,15 +82,3 @@ TEST(LayoutText, CraftedNamesForgeNoLinesOrCells) {
         }
     }
 }
-
-// Cells without a quote stay as they were: quoting is only for those that need it.
-TEST(LayoutText, OnlyCellsWithAQuoteAreQuoted) {
-    mft_entry_info e = simple_file();
-    e.file_names.begin()->second.name = u"say \"hi\".txt";
-    layout_ctx ctx;
-    csv_options(ctx);
-    const auto lines = write_lines(ctx, make_timeline_writer, {e});
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], "0x0000002a,3,0x00000005,5,file,txt,1,2000-01-01, 00:00:00.123,si:[macb]; fn:[macb],,"
-                        "\"say \"\"hi\"\".txt\",[root]\\,[unnamed data : sz: 0x0010 : resident]; ");
-}

@@ -128,13 +128,6 @@ inline void csv_options(layout_ctx& ctx) {
     ctx.no_padding = !ctx.pair_datetime;
 }
 
-inline std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-}
-
 inline void body_options(layout_ctx& ctx) {
     ctx.bodyfile = true;
     ctx.separator = "|";

@@ -12,13 +12,9 @@ using namespace report_fixtures;
 
 namespace {
 
-std::vector<std::string> all_lines(layout_ctx& ctx, const std::vector<mft_entry_info>& entries) {
-    return write_lines(ctx, make_timeline_writer, entries);
-}
-
 // Lines without the header.
 std::vector<std::string> body(layout_ctx& ctx, const std::vector<mft_entry_info>& entries) {
-    auto lines = all_lines(ctx, entries);
+    auto lines = write_lines(ctx, make_timeline_writer, entries);
     if (!lines.empty()) lines.erase(lines.begin());
     return lines;
 }

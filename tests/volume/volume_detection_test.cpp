@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "common/test_support.h"
-#include "volume/disk_image_builder.h"
 #include "volume/volume_detection.h"
 
 using namespace skelvar;
@@ -25,34 +23,11 @@ outcome validate(const fs::path& image, std::uint64_t offset = 0, bool ignore_im
     return o;
 }
 
-// The disks made by tests/fixtures/make_disk_images.sh, each decompressed when first needed
-// (CTest runs every test in its own process).
-class DiskFixtures : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { scratch_ = new fs::path(testing_support::scratch_dir("disks")); }
-    static void TearDownTestSuite() {
-        fs::remove_all(*scratch_);
-        delete scratch_;
-        scratch_ = nullptr;
-    }
-    static fs::path disk(const std::string& name) {
-        const fs::path image = *scratch_ / (name + ".img");
-        if (!fs::exists(image)) {
-            const fs::path gz = testing_support::source_dir() / "tests" / "fixtures" / "data" / (name + ".img.gz");
-            testing_support::gunzip_to(gz, *scratch_);
-        }
-        EXPECT_GT(fs::file_size(image), 0u) << name;
-        return image;
-    }
-    static fs::path scratch() { return *scratch_; }
-
-    static fs::path* scratch_;
-};
-fs::path* DiskFixtures::scratch_ = nullptr;
-
 }  // namespace
 
-TEST_F(DiskFixtures, WithoutOffsetTheCandidatesAreListedAndTheLastNtfsSuggested) {
+// On the disks made by tests/fixtures/make_disk_images.sh.
+TEST(VolumeDetection, WithoutOffsetTheCandidatesAreListedAndTheLastNtfsSuggested) {
+    const fs::path scratch = testing_support::scratch_dir("disks");
     const std::pair<const char*, const char*> listings[] = {
         {"disk_mbr",
          "\n"
@@ -69,10 +44,12 @@ TEST_F(DiskFixtures, WithoutOffsetTheCandidatesAreListedAndTheLastNtfsSuggested)
          "use option [-offset 0x100000]\n"},
     };
     for (const auto& [name, messages] : listings) {
-        const outcome o = validate(disk(name));
+        const outcome o = validate(testing_support::gunzip_to(
+            testing_support::source_dir() / "tests" / "fixtures" / "data" / (std::string(name) + ".img.gz"), scratch));
         EXPECT_FALSE(o.ok) << name;
         EXPECT_EQ(o.messages, messages) << name;
     }
+    fs::remove_all(scratch);
 }
 
 TEST(VolumeDetection, RealSamples) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Remakes the seeds of the decoder harnesses from the committed fixtures:
 
-    python3 tests/fuzz/make_decoder_seeds.py
+    python3 fuzz/make_decoder_seeds.py
 
 The Sleuth Kit (icat, istat, ifind) cuts streams and records out of the images in
 tests/fixtures/data; partition tables are moved into the first 64 KiB so that a
@@ -10,7 +10,7 @@ seeds_attribute_list and seeds_run_list beside this script."""
 import gzip, os, re, struct, subprocess, sys, tempfile
 
 here = os.path.dirname(os.path.abspath(__file__))
-data = os.path.join(here, '..', 'fixtures', 'data')
+data = os.path.join(here, '..', 'tests', 'fixtures', 'data')
 work = tempfile.mkdtemp(prefix='skelvar-seeds.')
 images = {}
 

@@ -2,7 +2,7 @@
 """Cuts the fuzz seeds out of a generated $MFT (see README.md):
 
     build/make_synthetic_mft /tmp/seed.mft 100000 7
-    python3 tests/fuzz/make_seeds.py /tmp/seed.mft tests/fuzz/seeds
+    python3 fuzz/make_seeds.py /tmp/seed.mft fuzz/seeds
 
 Single records (*.rec) and small images (*.mft) whose references point inside
 the image, so that parent lookups and attribute lists resolve to fuzz bytes."""
