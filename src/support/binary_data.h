@@ -68,6 +68,7 @@ public:
             return;
         }
         out.resize(units);
+        if (units == 0) return;  // an empty view may hold no pointer at all
         if constexpr (std::endian::native == std::endian::little) {
             std::memcpy(out.data(), bytes_.data() + offset, units * 2);
         } else {
