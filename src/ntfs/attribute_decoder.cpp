@@ -36,7 +36,7 @@ std::string_view label_for(std::uint32_t type) {
 // would lose names to a key already taken, so a later name takes the next free
 // id after its own. The names sit in id order, so the search steps along them
 // and ends within as many steps as there are names.
-attr_key free_name_key(const std::map<attr_key, file_name_info>& names, std::uint16_t id) {
+attr_key free_name_key(const attr_table<file_name_info>& names, std::uint16_t id) {
     auto it = names.find(make_attr_key(at_file_name, id));
     for (std::size_t steps = 0; it != names.end() && steps <= names.size(); ++steps) {
         ++id;
@@ -64,9 +64,10 @@ void decode_runs(mft_entry_info& entry, const attribute_view& a, std::vector<com
     entry.runs_held += out.size();
 }
 
-catalogue_row make_row(mft_entry_info& entry, const attr_header& h, std::string_view label, std::uint64_t holder) {
+// Fills a fresh row (reused storage) from the attribute.
+void fill_row(catalogue_row& row, mft_entry_info& entry, const attr_header& h, std::string_view label,
+              std::uint64_t holder) {
     const attribute_view& a = h.a;
-    catalogue_row row;
     row.name = h.name;
     row.label = label;
     auto rec = a.bytes.span();
@@ -93,6 +94,13 @@ catalogue_row make_row(mft_entry_info& entry, const attr_header& h, std::string_
         row.value_length = a.value_length;
         row.value_offset = a.value_offset;
     }
+}
+
+// The row under `key`, filled afresh from the attribute (what was there is replaced).
+catalogue_row& put_row(mft_entry_info& entry, attr_key key, const attr_header& h, std::string_view label,
+                       std::uint64_t holder) {
+    catalogue_row& row = entry.catalogue.assign(key);
+    fill_row(row, entry, h, label, holder);
     return row;
 }
 
@@ -155,9 +163,7 @@ void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, st
                    bool keep_content, std::uint64_t holder) {
     if (entry.catalogue.size() >= max_rows_per_entry) return;
     if (!h.a.non_resident && keep_content) {
-        catalogue_row row = make_row(entry, h, label, holder);
-        keep_value(row, h);
-        entry.catalogue.insert_or_assign(row_key(entry, key, h), std::move(row));
+        keep_value(put_row(entry, row_key(entry, key, h), h, label, holder), h);
         return;
     }
     if (h.a.non_resident) {
@@ -166,8 +172,8 @@ void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, st
             return;
         }
     }
-    key = row_key(entry, key, h);
-    if (!entry.catalogue.count(key)) entry.catalogue.emplace(key, make_row(entry, h, label, holder));
+    if (auto [at, added] = entry.catalogue.try_emplace(row_key(entry, key, h)); added)
+        fill_row(at->second, entry, h, label, holder);
 }
 
 void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_key key, const attr_header& h,
@@ -184,8 +190,8 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
         }
     }
     if (entry.catalogue.size() >= max_rows_per_entry) return;
-    catalogue_row row =
-        make_row(entry, h, named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
+    catalogue_row& row = put_row(entry, row_key(entry, key, h), h,
+                                 named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
     row.is_data = true;
     row.is_ads = named;
     if (!h.a.non_resident && (keep_content || zone_wanted)) keep_value(row, h);
@@ -193,7 +199,6 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
         auto v = h.a.value.span();
         entry.zone_texts.emplace_back(v.begin(), v.end());
     }
-    entry.catalogue.insert_or_assign(row_key(entry, key, h), std::move(row));
 }
 
 }  // namespace
@@ -221,52 +226,47 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
             result.is_attribute_list = true;
             break;
         case at_file_name:
-            if (resident_value) {
-                file_name_info fn;
-                if (read_file_name(value, settings.reference_time, fn)) {
-                    fn.attr_id = attr.id;
-                    fn.holder_entry = holder;
-                    fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
-                    if (entry.file_names.size() >= max_names_per_entry) break;
-                    const attr_key name_key = free_name_key(entry.file_names, attr.id);
-                    if (fn.name_space == ns_posix || (fn.name_space & 1)) entry.path_names.emplace(name_key, fn);
-                    entry.file_names.emplace(name_key, std::move(fn));
+            if (resident_value && entry.file_names.size() < max_names_per_entry) {
+                const attr_key name_key = free_name_key(entry.file_names, attr.id);
+                const auto placed = entry.file_names.try_emplace(name_key).first;
+                file_name_info& fn = placed->second;
+                if (!read_file_name(value, settings.reference_time, fn)) {
+                    entry.file_names.erase(placed);
+                    break;
                 }
+                fn.attr_id = attr.id;
+                fn.holder_entry = holder;
+                fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
+                if (fn.name_space == ns_posix || (fn.name_space & 1))
+                    if (auto [at, added] = entry.path_names.try_emplace(name_key); added) at->second = fn;
             }
             break;
         case at_object_id:
             if (!attr.non_resident && attr.value_offset && attr.value_length >= 16 && !value.empty()) {
                 object_id_info o = read_object_id(value);
-                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
-                row.text = o.text;
-                entry.catalogue.insert_or_assign(key, std::move(row));
+                put_row(entry, key, h, label_for(attr.type), holder).text = o.text;
                 entry.object_ids.insert_or_assign(key, std::move(o));
             }
             break;
         case at_security_descriptor:
             if (!h.a.non_resident) {
-                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
+                catalogue_row& row = put_row(entry, key, h, label_for(attr.type), holder);
                 keep_value(row, h);
                 // The text block is for the record dump; the walks only need the bytes.
                 if (keep_content || settings.render_descriptors) row.text = render_descriptor(value.span());
-                entry.catalogue.insert_or_assign(key, std::move(row));
             } else {
                 add_or_extend(entry, key, h, label_for(attr.type), keep_content, holder);
             }
             break;
         case at_volume_name: {
             entry.volume_names.insert_or_assign(key, h.name);
-            catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
             std::u16string text = !h.name.empty() ? h.name : read_volume_name(value);
-            row.text = uni::to_utf8(text);
-            entry.catalogue.insert_or_assign(key, std::move(row));
+            put_row(entry, key, h, label_for(attr.type), holder).text = uni::to_utf8(text);
             break;
         }
         case at_volume_information:
             if (auto vi = resident_value ? read_volume_information(value) : std::nullopt) {
-                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
-                row.text = vi->text;
-                entry.catalogue.insert_or_assign(key, std::move(row));
+                put_row(entry, key, h, label_for(attr.type), holder).text = vi->text;
                 entry.volume_infos.insert_or_assign(key, std::move(*vi));
             }
             break;
@@ -287,9 +287,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
         case at_reparse_point: {
             reparse_info rp;
             if (resident_value && read_reparse_point(value, rp)) {
-                catalogue_row row = make_row(entry, h, label_for(attr.type), holder);
-                row.text = uni::to_utf8(rp.target);
-                entry.catalogue.insert_or_assign(key, std::move(row));
+                put_row(entry, key, h, label_for(attr.type), holder).text = uni::to_utf8(rp.target);
                 entry.reparse_points.insert_or_assign(key, std::move(rp));
             } else {
                 add_or_extend(entry, key, h, label_for(attr.type), keep_content, holder);

@@ -17,7 +17,7 @@ bool read_file_name(kavo::binary_data v, std::uint64_t reference_time, file_name
     fn.reparse_value = v.u32(0x3C);
     fn.name_length = v.u8(0x40);
     fn.name_space = v.u8(0x41);
-    fn.name = v.utf16(0x42, fn.name_length);  // empty when it would run past the value
+    v.utf16_into(0x42, fn.name_length, fn.name);  // empty when it would run past the value
     fn.is_dos = fn.name_space == ns_dos;
     const std::uint64_t times[] = {fn.created, fn.modified, fn.mft_changed, fn.accessed};
     for (auto t : times)

@@ -8,20 +8,24 @@
 
 namespace skelvar {
 
-struct file_name_info {
+// The fields of a name that own no storage: a reused name takes them fresh in one assignment.
+struct file_name_fields {
     std::uint64_t parent_ref = 0;
     std::uint64_t created = 0, modified = 0, mft_changed = 0, accessed = 0;
     std::uint64_t allocated_size = 0, real_size = 0;
     std::uint32_t flags = 0, reparse_value = 0;
     std::uint8_t name_length = 0;
     std::uint8_t name_space = 0;
-    std::u16string name;
     std::uint16_t attr_id = 0;
     bool is_dos = false;
     bool indexed = false;  // the resident attribute's indexed flag: the name is in its directory's index
     bool anomaly = false;
-    std::string note;  // "future" or "null"
     std::uint64_t holder_entry = 0;  // record that held the attribute
+};
+
+struct file_name_info : file_name_fields {
+    std::u16string name;
+    std::string note;  // "future" or "null"
 };
 
 // False when the value is shorter than the fixed part (0x42 bytes). A time

@@ -2,6 +2,37 @@
 
 namespace skelvar {
 
+namespace {
+
+// Buffers kept for reuse up to this many bytes: a hostile entry's huge run
+// list or text is not carried on through the walk.
+constexpr std::size_t max_kept_bytes = 64 * 1024;
+
+// Empties a buffer, keeping its storage when it is worth keeping.
+template <class Buffer>
+void clear_keeping(Buffer& buffer) {
+    if (buffer.capacity() * sizeof(typename Buffer::value_type) > max_kept_bytes) Buffer().swap(buffer);
+    else buffer.clear();
+}
+
+}  // namespace
+
+void reset_for_reuse(catalogue_row& row) {
+    static_cast<catalogue_fields&>(row) = catalogue_fields{};
+    clear_keeping(row.name);
+    clear_keeping(row.text);
+    clear_keeping(row.record_copy);
+    clear_keeping(row.value);
+    clear_keeping(row.runs);
+    clear_keeping(row.header_sample);
+}
+
+void reset_for_reuse(file_name_info& name) {
+    static_cast<file_name_fields&>(name) = file_name_fields{};
+    clear_keeping(name.name);
+    clear_keeping(name.note);
+}
+
 void mft_entry_info::clear() {
     source_name.clear();
     has_attribute_list = attribute_list_non_resident = time_anomaly = false;

@@ -1,14 +1,14 @@
 // One parsed MFT file record: what every later stage (selection, paths,
-// writers) reads. Built fresh for each record and dropped after writing.
+// writers) reads. A walk reuses one for every record, cleared in between.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ntfs/attr_table.h"
 #include "ntfs/data_runs.h"
 #include "ntfs/file_name_attribute.h"
 #include "ntfs/ntfs_types.h"
@@ -33,16 +33,12 @@ struct index_root_info {
     std::uint8_t clusters_per_index_record = 0;
 };
 
-// One attribute met in the record (or in its extension records).
-struct catalogue_row {
-    std::u16string name;
+// The fields of a catalogue row that own no storage: a reused row takes them
+// fresh in one assignment.
+struct catalogue_fields {
     std::string_view label;  // static text: "unnamed data", "ads", ...
-    std::string text;        // rendered value where a type has one (vol name, version, obj id, descriptor)
-    std::vector<std::uint8_t> record_copy;  // the attribute record as found
-    std::vector<std::uint8_t> value;        // resident value when kept
     bool is_ads = false;
     bool is_data = false;
-    std::vector<compact_run> runs;  // non-resident only; continuations appended
     // header fields
     std::uint32_t type = 0, record_length = 0;
     std::uint8_t non_resident = 0, name_length = 0;
@@ -53,13 +49,26 @@ struct catalogue_row {
     std::uint16_t runlist_offset = 0, compression_unit = 0;
     std::uint64_t allocated_size = 0, data_size = 0, initialized_size = 0;
     std::uint64_t holder_entry = 0;  // record that held the attribute
+    bool header_sampled = false;     // header_sample was read
+};
+
+// One attribute met in the record (or in its extension records).
+struct catalogue_row : catalogue_fields {
+    std::u16string name;
+    std::string text;                       // rendered value where a type has one (vol name, version, obj id, descriptor)
+    std::vector<std::uint8_t> record_copy;  // the attribute record as found
+    std::vector<std::uint8_t> value;        // resident value when kept
+    std::vector<compact_run> runs;          // non-resident only; continuations appended
     // Leading bytes of a data stream, read once by the header action or a signature filter.
     std::vector<std::uint8_t> header_sample;
-    bool header_sampled = false;
 
     // Stream size as the writers report it: data size, or the resident value length.
     std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
 };
+
+// Fresh values for the tables' reuse that keep their buffers (oversized ones excepted).
+void reset_for_reuse(catalogue_row& row);
+void reset_for_reuse(file_name_info& name);
 
 // Selection marks and matched-filter texts set by the filters.
 struct selection_marks {
@@ -99,18 +108,18 @@ struct mft_entry_info {
     bool is_extension = false;
     std::uint64_t base_ref = 0;
 
-    std::map<attr_key, standard_info> standard_infos;
-    std::map<attr_key, file_name_info> file_names;
-    std::map<attr_key, object_id_info> object_ids;
-    std::map<attr_key, std::u16string> volume_names;
-    std::map<attr_key, volume_info> volume_infos;
-    std::map<attr_key, reparse_info> reparse_points;
-    std::map<attr_key, index_root_info> index_roots;
-    std::map<attr_key, catalogue_row> catalogue;
+    attr_table<standard_info> standard_infos;
+    attr_table<file_name_info> file_names;
+    attr_table<object_id_info> object_ids;
+    attr_table<std::u16string> volume_names;
+    attr_table<volume_info> volume_infos;
+    attr_table<reparse_info> reparse_points;
+    attr_table<index_root_info> index_roots;
+    attr_table<catalogue_row> catalogue;
     std::uint64_t attribute_count = 0;
     bool has_unnamed_data = false;
     std::vector<std::vector<std::uint8_t>> zone_texts;
-    std::map<attr_key, file_name_info> path_names;
+    attr_table<file_name_info> path_names;
 
     selection_marks marks;
     // Results of the per-entry actions, filled just before the entry is written.

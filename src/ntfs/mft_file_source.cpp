@@ -45,6 +45,11 @@ public:
         return pread_all(offset, length, out);
     }
 
+    bool read_direct(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) override {
+        if (fd_ < 0 || offset > size_ || length > size_ - offset) return false;
+        return pread_all(offset, length, out);
+    }
+
 private:
     static constexpr std::size_t window_size = 1 << 20;
 

@@ -15,6 +15,8 @@ using ull = unsigned long long;
 // Record sizes an update sequence count can describe that we are willing to use.
 constexpr std::uint32_t max_record_size = 4096;
 constexpr std::uint32_t probe_size = 1024;
+// Bytes read_next_record reads in one piece.
+constexpr std::uint64_t batch_bytes = 1 << 20;
 
 std::string hex(std::uint64_t v) {
     char buf[24];
@@ -61,6 +63,7 @@ void mft_reader::attach(std::unique_ptr<mft_source> source) {
     record_size_learned_ = false;
     entry_count_ = 0;
     extensions_.reset();
+    drop_batch();
 }
 
 void mft_reader::detach() {
@@ -68,6 +71,7 @@ void mft_reader::detach() {
     entry_count_ = 0;
     record_size_learned_ = false;
     extensions_.reset();
+    drop_batch();
 }
 
 status mft_reader::learn_record_size() {
@@ -106,6 +110,49 @@ record_status mft_reader::read_record(std::uint64_t entry, std::vector<std::uint
     if (size == 0 || entry > (~0ull - size) / size) return record_status::unreadable;
     out.resize(size);
     if (!source_->read_at(entry * size, size, out.data())) return record_status::unreadable;
+    return finish_record(entry, out);
+}
+
+record_status mft_reader::read_next_record(std::uint64_t entry, std::span<const std::uint8_t>& out) {
+    if (!ready()) return record_status::unreadable;
+    if (!record_size_learned_ && !learn_record_size()) return record_status::unreadable;
+    const std::uint32_t size = record_size_;
+    if (size == 0 || entry > (~0ull - size) / size) return record_status::unreadable;
+    const std::uint64_t per_batch = batch_bytes / size;
+    if (entry < batch_next_ || entry >= batch_end_) {
+        // Record 0 is read on its own (a volume reads it where the boot sector says).
+        const std::uint64_t source_entries = source_->size_bytes() / size;
+        std::uint64_t count = entry == 0 || per_batch == 0 ? 0 : per_batch;
+        if (source_entries) count = entry < source_entries ? std::min(count, source_entries - entry) : 0;
+        if (count > ~0ull / size - entry) count = 0;
+        batch_first_ = batch_next_ = entry;
+        batch_end_ = entry + (count ? count : 1);
+        batch_failed_ = count == 0;
+        if (count) {
+            batch_.resize(static_cast<std::size_t>(count * size));
+            batch_failed_ = !source_->read_direct(entry * size, static_cast<std::uint32_t>(count * size), batch_.data());
+            // A piece that could not be read whole (a hole in the runs): its records one by one.
+            if (batch_failed_) batch_end_ = entry + count;
+        }
+    }
+    batch_next_ = entry + 1;
+    if (batch_failed_) {
+        const record_status s = read_record(entry, single_);
+        out = single_;
+        return s;
+    }
+    const std::span<std::uint8_t> record(batch_.data() + (entry - batch_first_) * size, size);
+    out = record;
+    return finish_record(entry, record);
+}
+
+void mft_reader::drop_batch() {
+    batch_.clear();
+    batch_first_ = batch_next_ = batch_end_ = 0;
+    batch_failed_ = false;
+}
+
+record_status mft_reader::finish_record(std::uint64_t entry, std::span<std::uint8_t> out) {
     std::uint32_t torn = 0;
     const record_status s = validate_and_fixup(out, &torn);
     if (torn)

@@ -37,6 +37,10 @@ public:
     // sector tails did not match is used as it stands and noted in the debug log;
     // an INDX block in a record slot is unreadable.
     record_status read_record(std::uint64_t entry, std::vector<std::uint8_t>& out);
+    // The same for a walk that reads entries in ascending order: the record is read
+    // with its neighbours in one piece and fixed up where it lies, so its bytes are
+    // copied once. `out` is valid until the next call.
+    record_status read_next_record(std::uint64_t entry, std::span<const std::uint8_t>& out);
 
     // Record size from the source (an extracted file: from record 0's bytes
     // allocated, else its update sequence count). Done by the first read; says why it failed.
@@ -57,12 +61,21 @@ public:
     diag_log& log() const { return log_; }
 
 private:
+    record_status finish_record(std::uint64_t entry, std::span<std::uint8_t> record);
+    void drop_batch();
+
     diag_log& log_;
     std::unique_ptr<mft_source> source_;
     std::uint32_t record_size_ = 1024;
     bool record_size_learned_ = false;
     std::uint64_t entry_count_ = 0;
     std::unique_ptr<extension_index> extensions_;
+    // read_next_record's piece: records [batch_next_, batch_end_) not handed out yet
+    // start at batch_offset_; after a piece that could not be read, single reads up to batch_end_.
+    std::vector<std::uint8_t> batch_;
+    std::uint64_t batch_first_ = 0, batch_next_ = 0, batch_end_ = 0;
+    bool batch_failed_ = false;
+    std::vector<std::uint8_t> single_;
 };
 
 }  // namespace skelvar

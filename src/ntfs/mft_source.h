@@ -18,6 +18,10 @@ public:
     virtual bool ready() const = 0;
     // Reads `length` bytes at `offset` of the $MFT data; false when short.
     virtual bool read_at(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) = 0;
+    // The same for a large sequential piece: straight into `out`, past any read-ahead window.
+    virtual bool read_direct(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
+        return read_at(offset, length, out);
+    }
     // Size of the $MFT data in bytes when known (file size), else 0.
     virtual std::uint64_t size_bytes() const = 0;
     // An extracted $MFT file: clusters of the volume cannot be read.

@@ -100,7 +100,7 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     return true;
 }
 
-void mft_walk::report(std::uint64_t n) { process(record_, n, entry_); }
+void mft_walk::report(std::span<const std::uint8_t> record, std::uint64_t n) { process(record, n, entry_); }
 
 // Progress steps come every `progress_interval` entries, shown or not.
 void mft_walk::step(std::uint64_t n) {
@@ -123,13 +123,14 @@ status mft_walk::walk_range() {
     for (std::uint64_t n = start; n < end; ++n) {
         if (logging) log.text("-------------------------------");
         step(n);
-        const record_status s = records.read_record(n, record_);
+        std::span<const std::uint8_t> record;
+        const record_status s = records.read_next_record(n, record);
         if (s == record_status::unreadable) {
             if (n >= source_entries && n >= count_) break;
             continue;
         }
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
-        report(n);
+        report(record, n);
     }
     if (settings_.show_progress) console::erase_progress();
     return {};
@@ -146,7 +147,7 @@ status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
         if (ranged && (n < start || n >= end)) continue;
         step(n);
         if (records.read_record(n, record_) == record_status::unreadable) continue;
-        report(n);
+        report(record_, n);
     }
     if (settings_.show_progress) console::erase_progress();
     return {};

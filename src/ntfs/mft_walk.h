@@ -70,7 +70,7 @@ public:
 private:
     status begin();
     void learn_volume_created();
-    void report(std::uint64_t n);
+    void report(std::span<const std::uint8_t> record, std::uint64_t n);
     void step(std::uint64_t n);
     // A record found in free clusters at byte `offset` of the volume.
     void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);

@@ -42,7 +42,7 @@ directory_node node_of(const mft_entry_info& e, bool carved) {
 
 }  // namespace
 
-std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std::uint64_t entry_number) {
+std::u16string choose_name(const attr_table<file_name_info>& names, std::uint64_t entry_number) {
     if (names.size() == 1) return names.begin()->second.name;
     const bool any_holder = entry_number == type_mask_48 || entry_number == type_mask_48 - 1 ||
                             entry_number == ~0ull || entry_number == ~0ull - 1;
@@ -68,25 +68,29 @@ std::uint64_t source_entries(const mft_reader& records) {
 void path_resolver::add_directory(const mft_entry_info& entry) {
     if (!entry.is_directory()) return;
     const std::uint64_t n = entry.entry_number;
-    if (!entry.from_unallocated && cache_.primary(n)) return;
+    if (!entry.from_unallocated && cache_.has_primary(n)) return;
     cache_.insert(node_of(entry, entry.from_unallocated));
 }
 
 directory_node* path_resolver::load(std::uint64_t entry) {
     mft_reader& records = entries_.records();
     records.log().text("... trying to resolve [next] parent subdir ...");
-    mft_entry_info record;
-    if (entries_.read_and_parse(entry, record)) return &cache_.insert(node_of(record, false));
+    if (entries_.read_and_parse(entry, parent_record_)) return &cache_.insert(node_of(parent_record_, false));
     if (entry >= cache_.table_size() && entry >= source_entries(records)) return nullptr;
     directory_node unreadable;
     unreadable.entry = entry;
     return &cache_.insert(std::move(unreadable));
 }
 
-directory_node* path_resolver::node_for(std::uint64_t ref) {
+directory_cache::handle path_resolver::handle_for(std::uint64_t ref) {
     const std::uint64_t entry = ref_entry(ref);
-    if (!cache_.primary(entry)) load(entry);
-    return cache_.find(entry, ref_seq(ref));
+    if (!cache_.has_primary(entry)) load(entry);
+    return cache_.find_handle(entry, ref_seq(ref));
+}
+
+directory_node* path_resolver::node_for(std::uint64_t ref) {
+    const directory_cache::handle h = handle_for(ref);
+    return h ? &cache_.node(h) : nullptr;
 }
 
 // Settles every node from `start` up to the first one already settled, the root or a
@@ -193,16 +197,16 @@ std::u16string_view path_resolver::resolve_parent(std::uint64_t parent_ref) {
 }
 
 std::string_view path_resolver::resolve_parent_utf8(std::uint64_t parent_ref) {
-    directory_node* node = nullptr;
+    directory_cache::handle node = 0;
     if (ref_entry(parent_ref) != root_entry && entries_.records().ready() && parent_ref != ~0ull) {
-        node = node_for(parent_ref);
-        if (node && node->child_path_kept) return node->child_path;
+        node = handle_for(parent_ref);
+        if (node)
+            if (const auto kept = cache_.kept_child_path(node)) return *kept;
     }
     utf8_.clear();
     uni::append_utf8(resolve_parent(parent_ref), utf8_);
     if (node && kept_bytes_ + utf8_.size() <= max_kept_bytes) {
-        node->child_path = utf8_;
-        node->child_path_kept = true;
+        cache_.keep_child_path(node, utf8_);
         kept_bytes_ += utf8_.size();
     }
     return utf8_;

@@ -48,6 +48,7 @@ public:
     directory_cache& cache() { return cache_; }
 
 private:
+    directory_cache::handle handle_for(std::uint64_t ref);
     directory_node* node_for(std::uint64_t ref);
     directory_node* load(std::uint64_t entry);
     void settle(directory_node& start);
@@ -59,9 +60,10 @@ private:
     std::u16string path_;
     std::string utf8_;
     std::size_t kept_bytes_ = 0;  // UTF-8 paths kept in the nodes
+    mft_entry_info parent_record_;  // a parent read from the source, reused: many are read ahead of the walk
 };
 
 // The name a record is shown by (POSIX/Win32 preferred, held by `entry_number`).
-std::u16string choose_name(const std::map<attr_key, file_name_info>& names, std::uint64_t entry_number);
+std::u16string choose_name(const attr_table<file_name_info>& names, std::uint64_t entry_number);
 
 }  // namespace skelvar

@@ -55,6 +55,13 @@ bool volume_mft_source::read_at(std::uint64_t offset, std::uint32_t length, std:
     return volume_->read_mft_bytes(offset, length, out);
 }
 
+bool volume_mft_source::read_direct(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) {
+    // Record 0 is read where the boot sector puts it: through read_at.
+    if (!ready() || length == 0 || volume_->in_memory() || offset < volume_->record_size())
+        return read_at(offset, length, out);
+    return volume_->read_mft_prefix(offset, length, out) == length;
+}
+
 bool volume_mft_source::read_run_clusters(const std::vector<compact_run>& runs, std::uint64_t max_bytes,
                                           std::vector<std::uint8_t>& out) {
     out.clear();

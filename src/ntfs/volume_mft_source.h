@@ -17,6 +17,7 @@ public:
 
     bool ready() const override;
     bool read_at(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) override;
+    bool read_direct(std::uint64_t offset, std::uint32_t length, std::uint8_t* out) override;
     std::uint64_t size_bytes() const override;
     bool is_extracted_file() const override { return false; }
     std::uint32_t known_record_size() const override;

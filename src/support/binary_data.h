@@ -57,14 +57,24 @@ public:
     // `units` UTF-16LE code units at offset; empty when they do not fit.
     std::u16string utf16(std::size_t offset, std::size_t units) const {
         std::u16string s;
+        utf16_into(offset, units, s);
+        return s;
+    }
+    // The same into `out`, whose storage is reused.
+    void utf16_into(std::size_t offset, std::size_t units, std::u16string& out) const {
         if (units > bytes_.size() / 2 || !fits(offset, units * 2)) {
             truncated_ = true;
-            return s;
+            out.clear();
+            return;
         }
-        s.resize(units);
-        for (std::size_t i = 0; i < units; ++i)
-            s[i] = static_cast<char16_t>(bytes_[offset + 2 * i] | (bytes_[offset + 2 * i + 1] << 8));
-        return s;
+        out.resize(units);
+        if (units == 0) return;  // an empty view may hold no pointer at all
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out.data(), bytes_.data() + offset, units * 2);
+        } else {
+            for (std::size_t i = 0; i < units; ++i)
+                out[i] = static_cast<char16_t>(bytes_[offset + 2 * i] | (bytes_[offset + 2 * i + 1] << 8));
+        }
     }
 
     bool starts_with(const char* text, std::size_t length) const {
