@@ -70,8 +70,8 @@ private:
     bool record_size_learned_ = false;
     std::uint64_t entry_count_ = 0;
     std::unique_ptr<extension_index> extensions_;
-    // read_next_record's piece: records [batch_next_, batch_end_) not handed out yet
-    // start at batch_offset_; after a piece that could not be read, single reads up to batch_end_.
+    // read_next_record's piece: records [batch_first_, batch_end_), of which those from
+    // batch_next_ on are not handed out yet; after a piece that could not be read, single reads up to batch_end_.
     std::vector<std::uint8_t> batch_;
     std::uint64_t batch_first_ = 0, batch_next_ = 0, batch_end_ = 0;
     bool batch_failed_ = false;

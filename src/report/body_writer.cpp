@@ -173,22 +173,8 @@ private:
             writer.append_cell(lines, row.columns[static_cast<std::size_t>(name)]);
         }
         lines += middle;
-        const output_column& sz = row.columns[static_cast<std::size_t>(size)];
-        if (!size_filled || sz.number != size_value) {
-            size_text.clear();
-            writer.append_cell(size_text, sz);
-            size_value = sz.number;
-            size_filled = true;
-        }
-        lines += size_text;
+        lines += size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
         lines += times_tail(t);
-    }
-
-    // The entry's lines in one piece.
-    void put_lines() {
-        const auto n = static_cast<std::streamsize>(lines.size());
-        if (n != 0 && out_.good() && out_.rdbuf()->sputn(lines.data(), n) != n) out_.setstate(std::ios::badbit);
-        lines.clear();
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
@@ -205,7 +191,7 @@ private:
             cell_base = cell.size();
             set_name_base();
             write_line("SI times)", si);
-            put_lines();
+            put_lines(lines);
             return;
         }
         build_items(entry);
@@ -230,7 +216,7 @@ private:
                 write_line("SI times)", si);
             }
         }
-        put_lines();
+        put_lines(lines);
     }
 
     void start_cell(const name_item& n, std::u16string_view stream) {
@@ -282,9 +268,7 @@ private:
     bool name_in_parts = false;  // see set_name_base
     std::string name_base;       // the formatted name cell up to `which`
     std::vector<std::pair<std::string, std::string>> which_cells;  // each `which` text, formatted
-    std::uint64_t size_value = 0;  // the size size_text shows
-    bool size_filled = false;
-    std::string size_text;
+    kept_number_cell size_cell;
     std::string items, cell;
     std::string prefix, middle;  // the cells before and after the name, separators included
     std::string lines;           // the entry's lines, written at its end

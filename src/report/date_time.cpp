@@ -4,8 +4,6 @@ namespace skelvar {
 
 namespace {
 
-constexpr std::uint64_t ticks_per_second = 10'000'000;
-constexpr std::uint64_t ticks_per_day = ticks_per_second * 86'400;
 // Days from 0000-03-01 (the start of the shifted calendar below) to 1601-01-01.
 constexpr std::uint64_t days_0000_03_01_to_1601 = 584'694;
 constexpr std::int64_t seconds_1601_to_1970 = 11'644'473'600;

@@ -7,6 +7,10 @@
 
 namespace skelvar {
 
+// FILETIME counts 100-ns ticks.
+constexpr std::uint64_t ticks_per_second = 10'000'000;
+constexpr std::uint64_t ticks_per_day = ticks_per_second * 86'400;
+
 // Compiled form of the date and time patterns. The defaults are the compiled
 // default patterns "yyyy-mm-dd" and "hh:mm:ss.xxx".
 struct date_time_format {

@@ -1,5 +1,6 @@
 #include "report/json_text.h"
 
+#include "report/date_time.h"
 #include "report/number_text.h"
 
 namespace skelvar {
@@ -51,7 +52,6 @@ bool is_surrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDFFF; }
 // Printable ASCII other than '"' and '\\': written as it stands.
 bool plain(std::uint32_t c) { return c >= 0x20 && c < 0x80 && c != '"' && c != '\\'; }
 
-constexpr std::uint64_t ticks_per_second = 10'000'000;
 constexpr std::int64_t unix_epoch_microseconds = 11'644'473'600'000'000;  // 1601 to 1970
 
 void append_two(std::string& out, unsigned v) {

@@ -81,6 +81,26 @@ private:
     std::vector<date_slot> date_slots_;
 };
 
+// A number cell's formatted text, made again only when the number changes: neighbouring
+// lines and entries mostly repeat a parent or a size.
+class kept_number_cell {
+public:
+    const std::string& text(row_writer& writer, const output_column& c) {
+        if (!filled_ || number_ != c.number) {
+            text_.clear();
+            writer.append_cell(text_, c);
+            number_ = c.number;
+            filled_ = true;
+        }
+        return text_;
+    }
+
+private:
+    std::uint64_t number_ = 0;
+    std::string text_;
+    bool filled_ = false;
+};
+
 // Character count of UTF-8 text (continuation bytes not counted): cells are padded by characters.
 std::size_t utf8_chars(std::string_view s);
 

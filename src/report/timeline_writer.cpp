@@ -71,26 +71,6 @@ private:
 
     bool fixed_cell(std::size_t i) const { return !per_name_[i] && (i < when_ || i > macb_col_); }
 
-    // A name's parent usually is the parent of the names before it (in the entry and in the
-    // directory): its number cells are formatted again only when the number changed.
-    struct number_cell {
-        std::uint64_t number = 0;
-        std::string text;
-        bool filled = false;
-    };
-
-    void append_number_cell(std::string& out, std::size_t i) {
-        const output_column& c = row_.columns[i];
-        number_cell& k = number_cells_[i];
-        if (!k.filled || k.number != c.number) {
-            k.text.clear();
-            writer_.append_cell(k.text, c);
-            k.number = c.number;
-            k.filled = true;
-        }
-        out += k.text;
-    }
-
     // Cells [first, last) with a separator before each one but the line's first.
     void append_cells(std::string& out, std::size_t first, std::size_t last) {
         const std::string& sep = writer_.format().separator;
@@ -108,7 +88,8 @@ private:
                 }
                 out += path_cell_;
             } else if (per_name_[i] && row_.columns[i].kind != kind_text) {
-                append_number_cell(out, i);
+                // A name's parent usually is the parent of the names before it.
+                out += number_cells_[i].text(writer_, row_.columns[i]);
             } else if (per_name_[i]) {
                 writer_.append_cell(out, row_.columns[i]);
             } else {
@@ -183,7 +164,6 @@ private:
         collect_names_and_times(entry, context_, rec_);
         set_fixed_cells();
         for (name_parts& p : parts_) p.ready = false;
-        lines_.clear();
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
@@ -201,8 +181,7 @@ private:
             for (const cell_name& n : cell.dos_names) write_name_line(cell, n, true);
         }
         // The entry's lines in one piece: a few calls into the stream per entry, not three per line.
-        const auto n = static_cast<std::streamsize>(lines_.size());
-        if (n != 0 && out_.good() && out_.rdbuf()->sputn(lines_.data(), n) != n) out_.setstate(std::ios::badbit);
+        put_lines(lines_);
     }
 
     const report_context context_;  // a copy: it names the settings, it owns nothing
@@ -227,7 +206,7 @@ private:
     std::vector<std::string> macb_cells_ = std::vector<std::string>(macb_keys);
     std::vector<std::uint8_t> macb_ready_ = std::vector<std::uint8_t>(macb_keys);
     std::string lines_;  // the entry's lines, written at its end
-    std::vector<number_cell> number_cells_;  // by column
+    std::vector<kept_number_cell> number_cells_;  // by column
     std::string path_text_, path_cell_;  // the last path and its formatted cell
     bool path_kept_ = false;
 };

@@ -7,20 +7,11 @@
 #include <cerrno>
 #include <memory>
 
+#include "support/write_all.h"
+
 namespace skelvar {
 
 namespace {
-
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Some file systems (and kernels between file systems) refuse the in-kernel
 // copy; what it copied stays, the rest is read and written here.
@@ -56,7 +47,7 @@ bool append_file::create(const std::string& path) {
 }
 
 bool append_file::write(std::string_view text) {
-    ok_ = ok_ && fd_ >= 0 && write_all(fd_, text.data(), text.size());
+    ok_ = ok_ && fd_ >= 0 && write_all(fd_, text.data(), text.size()) == 0;
     return ok_;
 }
 

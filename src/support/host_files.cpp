@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/write_all.h"
+
 namespace skelvar {
 
 namespace {
@@ -150,14 +152,9 @@ bool host_output_file::write(std::span<const std::uint8_t> bytes) {
         return false;
     }
     ends_in_hole_ = false;
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error_ = os_error("cannot write " + path_, n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    if (const int err = write_all(fd_, bytes.data(), bytes.size())) {
+        error_ = os_error("cannot write " + path_, err);
+        return false;
     }
     return true;
 }

@@ -1,12 +1,12 @@
 #include "support/uni_stream.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "support/utf8.h"
+#include "support/write_all.h"
 
 namespace uni {
 
@@ -30,24 +30,11 @@ bool file_out_buf::close() {
     return drained && closed;
 }
 
-bool file_out_buf::write_all(const char* p, std::size_t n) {
-    while (n != 0) {
-        const ssize_t w = ::write(fd_, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
 bool file_out_buf::drain() {
     const auto n = static_cast<std::size_t>(pptr() - pbase());
     setp(data_.get(), data_.get() + size);
     if (n == 0) return true;
-    return is_open() && write_all(data_.get(), n);
+    return is_open() && skelvar::write_all(fd_, data_.get(), n) == 0;
 }
 
 file_out_buf::int_type file_out_buf::overflow(int_type ch) {
@@ -67,7 +54,7 @@ std::streamsize file_out_buf::xsputn(const char_type* s, std::streamsize count) 
         return count;
     }
     if (!drain()) return 0;
-    if (n >= size) return write_all(s, n) ? count : 0;
+    if (n >= size) return skelvar::write_all(fd_, s, n) == 0 ? count : 0;
     std::memcpy(pptr(), s, n);
     pbump(static_cast<int>(n));
     return count;

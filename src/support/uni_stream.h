@@ -36,7 +36,6 @@ protected:
 
 private:
     bool drain();
-    bool write_all(const char* p, std::size_t n);
 
     std::unique_ptr<char[]> data_{new char[size]};
     int fd_ = -1;

@@ -1,0 +1,22 @@
+#include "support/write_all.h"
+
+#include <cerrno>
+
+#include <unistd.h>
+
+namespace skelvar {
+
+int write_all(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace skelvar
