@@ -67,10 +67,7 @@ std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::ui
 
 void enter_times(result_record& rec, time_source src, std::uint64_t modified, std::uint64_t accessed,
                  std::uint64_t changed, std::uint64_t created, std::uint32_t name, bool dos, bool fresh) {
-    rec.times.enter(modified, src, 'm', name, dos, fresh);
-    rec.times.enter(accessed, src, 'a', name, dos, fresh);
-    rec.times.enter(changed, src, 'c', name, dos, fresh);
-    rec.times.enter(created, src, 'b', name, dos, fresh);
+    rec.times.enter({modified, accessed, changed, created}, src, name, dos, fresh);
 }
 
 }  // namespace

@@ -13,23 +13,13 @@ void macb_cell::reset(std::uint64_t v) {
     dos_names.clear();
 }
 
-int macb_position(char letter) {
-    switch (letter) {
-        case 'm': return 0;
-        case 'a': return 1;
-        case 'c': return 2;
-        case 'b': return 3;
-        default: return -1;
-    }
-}
-
 void timestamp_map::clear() {
     used_ = 0;
     last_ = 0;
     order_.clear();
 }
 
-macb_cell& timestamp_map::find_or_insert(std::uint64_t value) {
+inline macb_cell& timestamp_map::find_or_insert(std::uint64_t value) {
     if (last_ < used_ && pool_[last_].value == value) return pool_[last_];
     // An entry has a handful of times: a scan from the top beats a binary search until it has many.
     constexpr std::size_t scan_limit = 16;
@@ -53,26 +43,27 @@ macb_cell& timestamp_map::find_or_insert(std::uint64_t value) {
     return c;
 }
 
-void timestamp_map::enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos,
-                          bool name_is_new) {
-    int pos = macb_position(letter);
-    if (pos < 0) return;
-    macb_cell& c = find_or_insert(value);
-    const auto at = static_cast<std::size_t>(pos);
-    if (source == src_si) {
-        c.si[at] = letter;
-        c.any_si = true;
-    }
-    auto& names = dos ? c.dos_names : c.long_names;
-    cell_name* n = !names.empty() && names.back().name == name ? &names.back() : nullptr;
-    if (!n && !name_is_new) {
-        auto it = std::find_if(names.begin(), names.end(), [&](const cell_name& x) { return x.name == name; });
-        if (it != names.end()) n = &*it;
-    }
-    if (!n) n = &names.emplace_back(cell_name{name});
-    if (source != src_si) {
-        n->letters[at] = letter;
-        n->any = true;
+void timestamp_map::enter(const std::array<std::uint64_t, 4>& values, time_source source, std::uint32_t name,
+                          bool dos, bool name_is_new) {
+    static constexpr char letters[4] = {'m', 'a', 'c', 'b'};
+    for (std::size_t at = 0; at < 4; ++at) {
+        macb_cell& c = find_or_insert(values[at]);
+        const char letter = letters[at];
+        if (source == src_si) {
+            c.si[at] = letter;
+            c.any_si = true;
+        }
+        auto& names = dos ? c.dos_names : c.long_names;
+        cell_name* n = !names.empty() && names.back().name == name ? &names.back() : nullptr;
+        if (!n && !name_is_new) {
+            auto it = std::find_if(names.begin(), names.end(), [&](const cell_name& x) { return x.name == name; });
+            if (it != names.end()) n = &*it;
+        }
+        if (!n) n = &names.emplace_back(cell_name{name});
+        if (source != src_si) {
+            n->letters[at] = letter;
+            n->any = true;
+        }
     }
 }
 

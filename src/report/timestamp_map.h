@@ -32,17 +32,16 @@ struct macb_cell {
     void reset(std::uint64_t v);
 };
 
-// Letter position: 'm' 0, 'a' 1, 'c' 2, 'b' 3.
-int macb_position(char letter);
-
 class timestamp_map {
 public:
     void clear();
-    // Sets `letter` of `source` in the cell of `value` and adds the name to its long or DOS
-    // set; an SI letter belongs to the cell, an FN or FN8.3 letter to the name.
+    // Sets each letter of `source` (modified, accessed, changed, created: 'm', 'a', 'c', 'b') in
+    // the cell of its value and adds the name to that cell's long or DOS set; an SI letter
+    // belongs to the cell, an FN or FN8.3 letter to the name. The four go in one call: an
+    // entry enters four times per source and name, and often the same value more than once.
     // `name_is_new`: the name has entered no time before except in the calls just made, so a
     // repeat can only be the last name of the set (this keeps records with many names linear).
-    void enter(std::uint64_t value, time_source source, char letter, std::uint32_t name, bool dos,
+    void enter(const std::array<std::uint64_t, 4>& values, time_source source, std::uint32_t name, bool dos,
                bool name_is_new = false);
 
     std::size_t size() const { return order_.size(); }
