@@ -1,5 +1,8 @@
 #include "report/date_time.h"
 
+#include <array>
+#include <cstring>
+
 namespace skelvar {
 
 namespace {
@@ -56,14 +59,28 @@ std::uint32_t days_in_month(std::uint32_t y, std::uint32_t m) {
     return (m == 2 && is_leap(y)) ? 29 : days[m - 1];
 }
 
+// "00" to "99": two digits in one copy instead of a division and two stores each.
+constexpr auto two_digit_table = [] {
+    std::array<char, 200> t{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        t[2 * i] = static_cast<char>('0' + i / 10);
+        t[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
+
 inline char* put2(char* p, std::uint32_t v) {
-    p[0] = static_cast<char>('0' + v / 10 % 10);
-    p[1] = static_cast<char>('0' + v % 10);
+    std::memcpy(p, &two_digit_table[2 * (v % 100)], 2);
     return p + 2;
 }
 
 // Exactly `width` digits of v (v is already below 10^width).
 inline char* put_fixed(char* p, std::uint32_t v, unsigned width) {
+    if (width == 3) {  // milliseconds, the default: constant divisors only
+        p[0] = static_cast<char>('0' + v / 100 % 10);
+        return put2(p + 1, v % 100);
+    }
+    if (width == 4) return put2(put2(p, v / 100 % 100), v % 100);
     for (unsigned i = width; i > 0; --i) {
         p[i - 1] = static_cast<char>('0' + v % 10);
         v /= 10;
@@ -126,13 +143,14 @@ char* put_time(char* p, std::uint32_t h, std::uint32_t m, std::uint32_t s, std::
     p = put2(p, s);
     if (digits) {
         *p++ = '.';
-        p = put_fixed(p, fraction % pow10_table[digits], digits);
+        p = put_fixed(p, digits == 3 ? fraction % 1000 : fraction % pow10_table[digits], digits);
     }
     return p;
 }
 
 // The fraction of a second in `digits` digits from the 100-ns remainder.
 inline std::uint32_t fraction_from_ticks(std::uint32_t ticks, unsigned digits) {
+    if (digits == 3) return ticks / 10'000;  // the default, without a division by a table value
     if (digits <= 7) return ticks / pow10_table[7 - digits];
     return ticks * pow10_table[digits - 7];
 }

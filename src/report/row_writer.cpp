@@ -27,7 +27,7 @@ std::size_t utf8_prefix(std::string_view s, std::size_t chars) {
     return s.size();
 }
 
-constexpr std::size_t date_slot_count = 1024;  // a power of two
+constexpr std::size_t date_slot_count = 4096;  // a power of two; eleven years of days
 
 constexpr std::uint64_t low_bits = 0x0101010101010101ull;
 constexpr std::uint64_t high_bits = 0x8080808080808080ull;
