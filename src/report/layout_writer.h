@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ntfs/mft_entry_info.h"
+#include "report/line_buffer.h"
 
 namespace skelvar {
 
@@ -38,6 +39,12 @@ protected:
     void put_lines(std::string& lines) {
         const auto n = static_cast<std::streamsize>(lines.size());
         if (n != 0 && out_.good() && out_.rdbuf()->sputn(lines.data(), n) != n) out_.setstate(std::ios::badbit);
+        lines.clear();
+    }
+    void put_lines(line_buffer& lines) {
+        const std::string_view v = lines.view();
+        const auto n = static_cast<std::streamsize>(v.size());
+        if (n != 0 && out_.good() && out_.rdbuf()->sputn(v.data(), n) != n) out_.setstate(std::ios::badbit);
         lines.clear();
     }
 

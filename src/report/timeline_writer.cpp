@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "report/line_buffer.h"
 #include "report/macb_text.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
@@ -105,14 +106,21 @@ private:
     // after them: the two parts of each name are put together once per entry.
     struct name_parts {
         std::string before, after;
+        short_text before_short;  // `before` when it fits
+        bool before_is_short = false;
         bool ready = false;
     };
 
     const name_parts& parts_of(std::uint32_t index, bool dos) {
         const std::size_t slot = 2 * std::size_t{index} + dos;
+        if (slot < parts_.size() && parts_[slot].ready) return parts_[slot];
+        return make_parts(index, dos);
+    }
+
+    const name_parts& make_parts(std::uint32_t index, bool dos) {
+        const std::size_t slot = 2 * std::size_t{index} + dos;
         if (parts_.size() <= slot) parts_.resize(slot + 1);
         name_parts& p = parts_[slot];
-        if (p.ready) return p;
         const name_item& n = rec_.names[index];
         set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
         set_number(row_, cols_.parent, ref_entry(n.parent_ref), 8);
@@ -122,6 +130,7 @@ private:
         p.before.clear();
         append_cells(p.before, 0, when_);
         if (when_ != 0) p.before += writer_.format().separator;
+        p.before_is_short = p.before_short.assign(p.before);
         p.after.clear();
         append_cells(p.after, macb_col_ + 1, row_.columns.size());
         p.after += '\n';
@@ -137,26 +146,39 @@ private:
         return bits;
     }
 
-    const std::string& macb_cell_of(const macb_cell& cell, const cell_name& named, bool dos) {
-        const unsigned key = letter_bits(cell.si) | unsigned{cell.any_si} << 4 | letter_bits(named.letters) << 5 |
-                             unsigned{named.any} << 9 | unsigned{dos} << 10;
-        std::string& text = macb_cells_[key];
-        if (!macb_ready_[key]) {
+    // A formatted MACB cell, short enough (always, in practice) to be copied as one block.
+    struct macb_text {
+        std::string text;
+        short_text fixed;
+        bool is_short = false;
+    };
+
+    const macb_text& macb_cell_of(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
+        const unsigned key = si_key | letter_bits(named.letters) << 5 | unsigned{named.any} << 9 | unsigned{dos} << 10;
+        std::int16_t& at = macb_at_[key];
+        if (at < 0) {
             macb_.clear();
             append_macb_text(cell, named, dos, macb_);
             set_text(row_, cols_.macb, macb_);
-            writer_.append_cell(text, row_.columns[macb_col_]);
-            macb_ready_[key] = 1;
+            macb_text& m = macb_cells_.emplace_back();
+            writer_.append_cell(m.text, row_.columns[macb_col_]);
+            m.is_short = m.fixed.assign(m.text);
+            at = static_cast<std::int16_t>(macb_cells_.size() - 1);
         }
-        return text;
+        return macb_cells_[static_cast<std::size_t>(at)];
     }
 
-    void write_name_line(const macb_cell& cell, const cell_name& named, bool dos) {
+    void write_name_line(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
         const name_parts& p = parts_of(named.name, dos);
-        lines_ += p.before;
-        lines_ += when_text_;
-        lines_ += macb_cell_of(cell, named, dos);
-        lines_ += p.after;
+        const macb_text& m = macb_cell_of(si_key, cell, named, dos);
+        lines_.make_room(p.before.size() + when_text_.size() + m.text.size() + p.after.size());
+        if (p.before_is_short) lines_.append(p.before_short);
+        else lines_.append(p.before);
+        if (when_is_short_) lines_.append(when_short_);
+        else lines_.append(when_text_);
+        if (m.is_short) lines_.append(m.fixed);
+        else lines_.append(m.text);
+        lines_.append(p.after);
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view) override {
@@ -174,11 +196,13 @@ private:
                 when_text_.clear();
                 writer_.append_cells(when_text_, row_, when_, macb_col_);
                 when_text_ += writer_.format().separator;
+                when_is_short_ = when_short_.assign(when_text_);
                 when_shown_ = shown;
                 when_filled_ = true;
             }
-            for (const cell_name& n : cell.long_names) write_name_line(cell, n, false);
-            for (const cell_name& n : cell.dos_names) write_name_line(cell, n, true);
+            const unsigned si_key = letter_bits(cell.si) | unsigned{cell.any_si} << 4;
+            for (const cell_name& n : cell.long_names) write_name_line(si_key, cell, n, false);
+            for (const cell_name& n : cell.dos_names) write_name_line(si_key, cell, n, true);
         }
         // The entry's lines in one piece: a few calls into the stream per entry, not three per line.
         put_lines(lines_);
@@ -199,13 +223,16 @@ private:
     std::vector<fixed_run> fixed_runs_;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_, when_text_;
+    short_text when_short_;  // when_text_ when it fits
+    bool when_is_short_ = false;
     std::uint64_t shown_unit_ = 1;  // FILETIME ticks per last shown digit of the time
     std::uint64_t when_shown_ = 0;  // the time when_text_ shows, in shown_unit_
     bool when_filled_ = false;
+    // The MACB cells made so far (a few dozen letter combinations at most), by their key.
     static constexpr std::size_t macb_keys = 1 << 11;
-    std::vector<std::string> macb_cells_ = std::vector<std::string>(macb_keys);
-    std::vector<std::uint8_t> macb_ready_ = std::vector<std::uint8_t>(macb_keys);
-    std::string lines_;  // the entry's lines, written at its end
+    std::vector<std::int16_t> macb_at_ = std::vector<std::int16_t>(macb_keys, -1);
+    std::vector<macb_text> macb_cells_;
+    line_buffer lines_;  // the entry's lines, written at its end
     std::vector<kept_number_cell> number_cells_;  // by column
     std::string path_text_, path_cell_;  // the last path and its formatted cell
     bool path_kept_ = false;
