@@ -1,22 +1,29 @@
 // Number to text without allocation: the writers append straight into their line buffers.
 #pragma once
 
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <string>
 
 namespace skelvar {
 
-// Lower-case hexadecimal digits, zero-filled to at least `min_digits` (no "0x").
+// Lower-case hexadecimal digits, zero-filled to at least `min_digits` (no "0x"). The digit
+// count comes from the highest set bit, so the digits are written in place with one append.
 inline void append_hex(std::string& out, std::uint64_t v, unsigned min_digits) {
+    const unsigned bits = static_cast<unsigned>(std::bit_width(v));
+    unsigned n = bits ? (bits + 3) / 4 : 1;
+    if (min_digits > 16) {
+        if (min_digits > n) out.append(min_digits - n, '0');
+    } else if (min_digits > n) {
+        n = min_digits;
+    }
     char buf[16];
-    unsigned n = 0;
-    do {
-        buf[15 - n++] = "0123456789abcdef"[v & 0xF];
+    for (unsigned i = n; i > 0; --i) {
+        buf[i - 1] = "0123456789abcdef"[v & 0xF];
         v >>= 4;
-    } while (v != 0);
-    if (min_digits > n) out.append(min_digits - n, '0');
-    out.append(buf + 16 - n, n);
+    }
+    out.append(buf, n);
 }
 
 inline void append_dec(std::string& out, std::uint64_t v) {
