@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "report/line_buffer.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
 #include "report/output_row.h"
@@ -32,6 +33,19 @@ body_times si_times(const mft_entry_info& entry) {
 
 body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modified, fn.mft_changed, fn.created}}; }
 
+// The same times as the body file shows them, in seconds since 1970.
+using body_seconds = std::array<std::int64_t, 4>;
+
+body_seconds seconds_of(const body_times& t) {
+    body_seconds s{};
+    for (std::size_t i = 0; i < 4; ++i) s[i] = filetime_to_unix_seconds(t.t[i]);
+    return s;
+}
+
+// The ending of a line's name cell: which set of times the line shows.
+constexpr std::size_t which_si = 0, which_fn = 1, which_match = 2;
+constexpr std::array<std::string_view, 3> which_texts{"SI times)", "FN times)", "SI & FN times match)"};
+
 class body_writer final : public layout_writer {
 public:
     body_writer(const report_context& c, std::ostream& o)
@@ -55,6 +69,21 @@ public:
         times_as_is = true;
         for (int t : times)
             times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
+        // The cells that never change, and the name cell's three endings, formatted once.
+        const std::string& sep = writer.format().separator;
+        for (int col : {mode, uid, gid}) {
+            mode_to_gid += sep;
+            writer.append_cell(mode_to_gid, row.columns[static_cast<std::size_t>(col)]);
+        }
+        mode_to_gid += sep;
+        set_text(row, md5, "0");
+        writer.append_cell(no_md5_prefix, row.columns[static_cast<std::size_t>(md5)]);
+        no_md5_prefix += sep;
+        for (std::size_t w = 0; w < which_texts.size(); ++w) {
+            set_text(row, name, which_texts[w]);
+            writer.append_cell(which_cells[w].text, row.columns[static_cast<std::size_t>(name)]);
+            which_cells[w].is_short = which_cells[w].fixed.assign(which_cells[w].text);
+        }
     }
 
 private:
@@ -96,16 +125,16 @@ private:
     // feed: a name's lines alternate SI and FN times.
     // Kept by the seconds shown, so that entries whose times differ only below the second share them.
     struct time_texts {
-        std::array<std::int64_t, 4> seconds{};
+        body_seconds seconds{};
         std::string tail;
+        short_text fixed;  // `tail` when it fits
+        bool is_short = false;
         bool filled = false;
     };
 
-    const std::string& times_tail(const body_times& t) {
-        std::array<std::int64_t, 4> seconds{};
-        for (std::size_t i = 0; i < 4; ++i) seconds[i] = filetime_to_unix_seconds(t.t[i]);
+    const time_texts& times_tail(const body_seconds& seconds) {
         for (const time_texts& c : time_cache)
-            if (c.filled && c.seconds == seconds) return c.tail;
+            if (c.filled && c.seconds == seconds) return c;
         time_texts& slot = time_cache[next_slot];
         next_slot ^= 1;
         slot.seconds = seconds;
@@ -124,21 +153,26 @@ private:
             writer.append_cell(slot.tail, row.columns[static_cast<std::size_t>(times[i])]);
         }
         slot.tail += '\n';
-        return slot.tail;
+        slot.is_short = slot.fixed.assign(slot.tail);
+        return slot;
     }
 
     // The cells before and after the name that stay the same for all the entry's lines but the size.
-    void set_entry_cells() {
+    void set_entry_cells(bool md5_present) {
         const std::string& sep = writer.format().separator;
-        prefix.clear();
-        writer.append_cell(prefix, row.columns[static_cast<std::size_t>(md5)]);
-        prefix += sep;
-        middle.clear();
-        for (int c : {inode, mode, uid, gid}) {
-            middle += sep;
-            writer.append_cell(middle, row.columns[static_cast<std::size_t>(c)]);
+        if (md5_present) {
+            prefix.clear();
+            writer.append_cell(prefix, row.columns[static_cast<std::size_t>(md5)]);
+            prefix += sep;
+            prefix_short.assign(prefix);
+        } else {
+            prefix_short.assign(no_md5_prefix);
         }
-        middle += sep;
+        middle_long.clear();
+        middle_long += sep;
+        writer.append_cell(middle_long, row.columns[static_cast<std::size_t>(inode)]);
+        middle_long += mode_to_gid;
+        middle_is_short = middle_short.assign(middle_long);
     }
 
     // A name cell that is neither quoted, cut nor padded is its parts formatted one by one (the
@@ -151,30 +185,32 @@ private:
         writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
     }
 
-    const std::string& which_cell(std::string_view which) {
-        for (const auto& [text, formatted] : which_cells)
-            if (text == which) return formatted;
-        set_text(row, name, which);
-        std::string formatted;
-        writer.append_cell(formatted, row.columns[static_cast<std::size_t>(name)]);
-        return which_cells.emplace_back(std::string(which), std::move(formatted)).second;
-    }
-
-    // A line into `lines`: the name cell is `cell` with `which` after it.
-    void write_line(std::string_view which, const body_times& t) {
-        lines += prefix;
-        if (name_in_parts) {
-            lines += name_base;
-            lines += which_cell(which);
-        } else {
+    // A line into `lines`: the name cell is `cell` with the ending `w` after it.
+    void write_line(std::size_t w, const body_seconds& t) {
+        const std::string_view which = which_texts[w];
+        if (!name_in_parts) {
             cell.resize(cell_base);
             cell += which;
             set_text(row, name, cell);
-            writer.append_cell(lines, row.columns[static_cast<std::size_t>(name)]);
+            name_base.clear();
+            writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
         }
-        lines += middle;
-        lines += size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
-        lines += times_tail(t);
+        const std::string& size_text = size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
+        const time_texts& tail = times_tail(t);
+        const short_text& ending = which_cells[w].fixed;
+        lines.make_room(prefix_short.length + name_base.size() + which_cells[w].text.size() + middle_long.size() +
+                        size_text.size() + tail.tail.size());
+        lines.append(prefix_short);
+        lines.append(name_base);
+        if (name_in_parts) {
+            if (which_cells[w].is_short) lines.append(ending);
+            else lines.append(which_cells[w].text);
+        }
+        if (middle_is_short) lines.append(middle_short);
+        else lines.append(middle_long);
+        lines.append(size_text);
+        if (tail.is_short) lines.append(tail.fixed);
+        else lines.append(tail.tail);
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
@@ -184,13 +220,14 @@ private:
         set_number(row, inode, entry.entry_number, 8);
         set_number(row, size, rec.size, 8);
         const body_times si = si_times(entry);
-        set_entry_cells();
+        const body_seconds si_seconds = seconds_of(si);
+        set_entry_cells(rec.md5_present);
 
         if (entry.file_names.empty()) {
             cell = "<no filename attribute> (";
             cell_base = cell.size();
             set_name_base();
-            write_line("SI times)", si);
+            write_line(which_si, si_seconds);
             put_lines(lines);
             return;
         }
@@ -202,10 +239,10 @@ private:
             const body_times fn = fn_times(*n.fn);
             set_number(row, size, rec.size, 8);
             if (fn == si) {
-                write_line("SI & FN times match)", si);
+                write_line(which_match, si_seconds);
             } else {
-                write_line("SI times)", si);
-                write_line("FN times)", fn);
+                write_line(which_si, si_seconds);
+                write_line(which_fn, seconds_of(fn));
             }
             // Named streams under the file's long names (a DOS name only when it stands alone),
             // each with the file's SI times, as `fls -m` lists them.
@@ -213,7 +250,7 @@ private:
             for (const auto& [stream, bytes] : streams) {
                 start_cell(n, stream);
                 set_number(row, size, bytes, 8);
-                write_line("SI times)", si);
+                write_line(which_si, si_seconds);
             }
         }
         put_lines(lines);
@@ -266,12 +303,21 @@ private:
     std::size_t next_slot = 0;
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     bool name_in_parts = false;  // see set_name_base
-    std::string name_base;       // the formatted name cell up to `which`
-    std::vector<std::pair<std::string, std::string>> which_cells;  // each `which` text, formatted
+    std::string name_base;       // the formatted name cell up to its ending
+    // The name cell's endings, formatted.
+    struct which_cell {
+        std::string text;
+        short_text fixed;
+        bool is_short = false;
+    };
+    std::array<which_cell, which_texts.size()> which_cells;
     kept_number_cell size_cell;
     std::string items, cell;
-    std::string prefix, middle;  // the cells before and after the name, separators included
-    std::string lines;           // the entry's lines, written at its end
+    // The cells before and after the name, separators included.
+    std::string prefix, no_md5_prefix, middle_long, mode_to_gid;
+    short_text prefix_short, middle_short;
+    bool middle_is_short = false;
+    line_buffer lines;  // the entry's lines, written at its end
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
 };
