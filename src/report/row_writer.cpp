@@ -1,6 +1,9 @@
 #include "report/row_writer.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <utility>
 
 #include "report/number_text.h"
@@ -90,7 +93,49 @@ void row_writer::append_number(std::string& line, const output_column& c) const 
     pad_from(line, start, line.size() - start, c);
 }
 
+bool row_writer::needs_no_care(std::string_view text, bool quotes) const {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    if (n == 0) return true;
+#if defined(__SSE2__)
+    // Sixteen bytes a step, compared with each byte that needs care. A test that is off
+    // compares with NUL instead: a NUL in the text only sends it to the exact check below.
+    const __m128i sep = _mm_set1_epi8(scan_sep_ ? format_.sep_char : '\0');
+    const __m128i cr = _mm_set1_epi8(scan_controls_ ? '\r' : '\0');
+    const __m128i lf = _mm_set1_epi8(scan_controls_ ? '\n' : '\0');
+    const __m128i quote = _mm_set1_epi8(quotes ? '"' : '\0');
+    auto hits = [&](__m128i v) {
+        const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, sep), _mm_cmpeq_epi8(v, cr)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, quote)));
+        return _mm_movemask_epi8(any) != 0;
+    };
+    bool hit = false;
+    if (n < 16) {
+        // Padded with the first byte, which is tested anyway.
+        alignas(16) unsigned char block[16];
+        std::memset(block, p[0], sizeof block);
+        std::memcpy(block, p, n);
+        hit = hits(_mm_load_si128(reinterpret_cast<const __m128i*>(block)));
+    } else {
+        std::size_t i = 0;
+        for (; i + 16 <= n && !hit; i += 16) hit = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        // The last block overlaps the one before it.
+        if (!hit && i < n) hit = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
+    }
+    if (!hit) return true;
+#endif
+    for (std::size_t i = 0; i < n; ++i)
+        if (special_[p[i]] || (quotes && p[i] == '"')) return false;
+    return true;
+}
+
 void row_writer::append_text(std::string& line, const output_column& c) const {
+    // Most cells are neither cut, quoted nor padded, and hold nothing to escape: they go as they are.
+    if (!(c.flags & (col_cut | col_quoted)) && !(format_.padding && c.width > 0) &&
+        needs_no_care(c.text, format_.quote_cells_with_quotes)) {
+        line.append(c.text);
+        return;
+    }
     std::string_view text = c.text;
     if ((c.flags & col_cut) && c.max_length) text = text.substr(0, utf8_prefix(text, c.max_length));
     bool quote = (c.flags & col_quoted) && !text.starts_with("{\"");

@@ -43,6 +43,8 @@ public:
 private:
     void append_number(std::string& line, const output_column& c) const;
     void append_text(std::string& line, const output_column& c) const;
+    // True when `text` holds no byte a text cell must change or quote (a double quote counts with `quotes`).
+    bool needs_no_care(std::string_view text, bool quotes) const;
     void append_time_cell(std::string& line, const output_column& c);
     void pad_from(std::string& line, std::size_t start, std::size_t chars, const output_column& c) const;
     bool load_time(std::uint64_t filetime);
