@@ -130,10 +130,13 @@ bool row_writer::needs_no_care(std::string_view text, bool quotes) const {
 }
 
 void row_writer::append_text(std::string& line, const output_column& c) const {
-    // Most cells are neither cut, quoted nor padded, and hold nothing to escape: they go as they are.
-    if (!(c.flags & (col_cut | col_quoted)) && !(format_.padding && c.width > 0) &&
-        needs_no_care(c.text, format_.quote_cells_with_quotes)) {
+    // Most cells are neither cut nor quoted and hold nothing to escape: they go as they are,
+    // padded as below.
+    if (!(c.flags & (col_cut | col_quoted)) && needs_no_care(c.text, format_.quote_cells_with_quotes)) {
+        const std::size_t start = line.size();
         line.append(c.text);
+        if (format_.padding && c.width > 0 && c.text.size() < static_cast<std::size_t>(c.width))
+            pad_from(line, start, utf8_chars(c.text), c);
         return;
     }
     std::string_view text = c.text;
