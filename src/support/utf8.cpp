@@ -26,6 +26,12 @@ inline char* put_code_point(char* p, std::uint32_t cp) {
     return p;
 }
 
+bool is_ascii(std::u16string_view in) {
+    char16_t any = 0;
+    for (char16_t u : in) any |= u;  // no early exit: the loop vectorises
+    return any < 0x80;
+}
+
 inline bool is_high_surrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 inline bool is_low_surrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
@@ -33,6 +39,14 @@ inline bool is_low_surrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 bool append_utf8(std::u16string_view in, std::string& out) {
     if (in.empty()) return true;
+    // Names are nearly always ASCII: then each unit is one byte, and the output is sized exactly.
+    if (is_ascii(in)) {
+        const std::size_t start = out.size();
+        out.resize(start + in.size());
+        char* p = out.data() + start;
+        for (char16_t u : in) *p++ = static_cast<char>(u);
+        return true;
+    }
     // One unit never needs more than 3 bytes (a pair of units makes 4), so size
     // the output once for the worst case, write through a pointer and trim.
     const std::size_t start = out.size();
