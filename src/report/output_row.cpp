@@ -30,25 +30,6 @@ output_column* cell(output_row& row, int column) {
 
 }  // namespace
 
-void set_text(output_row& row, int column, std::string_view text, std::uint32_t flags) {
-    output_column* c = cell(row, column);
-    if (!c) return;
-    c->kind = kind_text;
-    c->text = text;
-    if (flags != keep_flags) c->flags = flags;
-    ++c->stamp;
-}
-
-void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_width, std::uint32_t flags) {
-    output_column* c = cell(row, column);
-    if (!c) return;
-    if (byte_width != 1 && byte_width != 2 && byte_width != 4 && byte_width != 8) return;
-    c->kind = static_cast<std::uint16_t>(byte_width);
-    c->number = value;
-    if (flags != keep_flags) c->flags = flags;
-    ++c->stamp;
-}
-
 void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind) {
     output_column* c = cell(row, column);
     if (!c) return;

@@ -55,9 +55,25 @@ struct output_row {
 constexpr std::uint32_t keep_flags = 0xFFFFFFFFu;
 
 // Cell setters; an index of -1 or beyond the registry, or a bad kind, leaves the cell unchanged.
-void set_text(output_row& row, int column, std::string_view text, std::uint32_t flags = keep_flags);
-void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_width,
-                std::uint32_t flags = keep_flags);
+// Inline: the layouts set a dozen cells per entry.
+inline void set_text(output_row& row, int column, std::string_view text, std::uint32_t flags = keep_flags) {
+    if (column < 0 || static_cast<std::size_t>(column) >= row.columns.size()) return;
+    output_column& c = row.columns[static_cast<std::size_t>(column)];
+    c.kind = kind_text;
+    c.text = text;
+    if (flags != keep_flags) c.flags = flags;
+    ++c.stamp;
+}
+inline void set_number(output_row& row, int column, std::uint64_t value, unsigned byte_width,
+                       std::uint32_t flags = keep_flags) {
+    if (column < 0 || static_cast<std::size_t>(column) >= row.columns.size()) return;
+    if (byte_width != 1 && byte_width != 2 && byte_width != 4 && byte_width != 8) return;
+    output_column& c = row.columns[static_cast<std::size_t>(column)];
+    c.kind = static_cast<std::uint16_t>(byte_width);
+    c.number = value;
+    if (flags != keep_flags) c.flags = flags;
+    ++c.stamp;
+}
 // kind_date also stores the value in the following column, which then shows the time.
 void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind);
 
