@@ -242,6 +242,63 @@ void row_writer::append_time_cell(std::string& line, const output_column& c) {
     pad_from(line, start, line.size() - start, c);
 }
 
+void row_writer::append_time_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last) {
+    if (last > row.columns.size()) last = row.columns.size();
+    // Put together in a local block and appended once; a cell that could not fit (a long
+    // separator or a wide column) takes the cell-by-cell way.
+    constexpr std::size_t block_size = 256;
+    constexpr std::size_t most_text = 1 + max_date_text + 1 + max_time_text;
+    std::size_t need = 0;
+    for (std::size_t i = first; i < last; ++i) {
+        const output_column& c = row.columns[i];
+        if (c.kind != kind_date && c.kind != kind_time && c.kind != kind_date_time) return append_cells(out, row, first, last);
+        need += format_.separator.size() + most_text + static_cast<std::size_t>(c.width > 0 ? c.width : 0);
+    }
+    if (need > block_size) return append_cells(out, row, first, last);
+    char block[block_size + max_time_text];  // room for whole-array copies at the end
+    char* p = block;
+    for (std::size_t i = first; i < last; ++i) {
+        if (i != first) {
+            std::memcpy(p, format_.separator.data(), format_.separator.size());
+            p += format_.separator.size();
+        }
+        const output_column& c = row.columns[i];
+        const bool valid = load_time(c.number);
+        if (c.kind != kind_date && format_.space_before_time && (valid || format_.padding)) *p++ = ' ';
+        char* const start = p;
+        if (!valid) {
+            if (format_.padding) *p++ = ' ';
+        } else if (c.kind == kind_date) {
+            std::memcpy(p, date_text_, max_date_text);
+            p += date_length_;
+        } else if (c.kind == kind_time) {
+            std::memcpy(p, time_text_.data(), max_time_text);
+            p += time_length_;
+        } else {
+            std::memcpy(p, date_text_, max_date_text);
+            p += date_length_;
+            *p++ = ' ';
+            std::memcpy(p, time_text_.data(), max_time_text);
+            p += time_length_;
+        }
+        // As pad_from: the texts are ASCII, so characters are bytes.
+        const auto chars = static_cast<std::size_t>(p - start);
+        if (format_.padding && c.width > 0 && chars < static_cast<std::size_t>(c.width)) {
+            const std::size_t spare = static_cast<std::size_t>(c.width) - chars;
+            const bool centred = (c.flags & col_centred) != 0;
+            const std::size_t before = centred ? spare / 2 : (c.flags & col_right) ? spare : 0;
+            if (before) {
+                std::memmove(start + before, start, chars);
+                std::memset(start, ' ', before);
+            }
+            p += before;
+            std::memset(p, ' ', spare - before);
+            p += spare - before;
+        }
+    }
+    out.append(block, static_cast<std::size_t>(p - block));
+}
+
 bool row_writer::writes_as_is(const output_column& c, std::string_view alphabet) const {
     if (c.flags & (col_quoted | col_cut)) return false;
     if (format_.padding && c.width > 0) return false;

@@ -34,6 +34,8 @@ public:
     // Appends cells [first, last) to `out`, joined by the separator, without a line feed: the
     // parts a layout shares between lines are formatted once and put together by the layout.
     void append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
+    // The same for time cells (date, time or both) without a call per cell.
+    void append_time_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
     // One cell at the end of `out`.
     void append_cell(std::string& out, const output_column& c);
     // True when a text cell of `c` made only of `alphabet`'s characters is written as it is

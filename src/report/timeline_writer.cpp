@@ -194,7 +194,7 @@ private:
             if (!when_filled_ || shown != when_shown_) {
                 set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
                 when_text_.clear();
-                writer_.append_cells(when_text_, row_, when_, macb_col_);
+                writer_.append_time_cells(when_text_, row_, when_, macb_col_);
                 when_text_ += writer_.format().separator;
                 when_is_short_ = when_short_.assign(when_text_);
                 when_shown_ = shown;
