@@ -13,8 +13,8 @@ namespace skelvar {
 void result_record::clear() {
     entry_text.clear();
     sequence = 0;
-    type_text.clear();
-    type_dos_text.clear();
+    type_text = {};
+    type_dos_text = {};
     ext_text.clear();
     link_count = 0;
     size = 0;
@@ -72,14 +72,19 @@ void fill_result_record(const mft_entry_info& entry, const report_context& conte
     rec.sequence = entry.sequence_number;
     if (!(parts & skip_labels)) {
         append_number(rec.entry_text, entry.entry_number, opt.hex_numbers, 8);
-        if (entry.from_unallocated)
+        if (entry.from_unallocated) {
             rec.type_text = "unalloc";
-        else if (!entry.in_use())
+            rec.type_dos_text = "unalloc (FN 8.3)";
+        } else if (!entry.in_use()) {
             rec.type_text = "del";
-        else
-            rec.type_text = entry.is_directory() ? "dir" : "file";
-        rec.type_dos_text = rec.type_text;
-        rec.type_dos_text += " (FN 8.3)";
+            rec.type_dos_text = "del (FN 8.3)";
+        } else if (entry.is_directory()) {
+            rec.type_text = "dir";
+            rec.type_dos_text = "dir (FN 8.3)";
+        } else {
+            rec.type_text = "file";
+            rec.type_dos_text = "file (FN 8.3)";
+        }
         append_extension(entry, rec.ext_text);
     }
     rec.link_count = entry.link_count();

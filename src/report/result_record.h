@@ -38,8 +38,8 @@ constexpr unsigned skip_labels = 8;
 struct result_record {
     std::string entry_text;  // "0x0000002a" or "42"
     std::uint16_t sequence = 0;
-    std::string type_text;      // "file", "dir", "del", "unalloc"
-    std::string type_dos_text;  // type_text + " (FN 8.3)"
+    std::string_view type_text;      // "file", "dir", "del", "unalloc" (static text)
+    std::string_view type_dos_text;  // type_text + " (FN 8.3)" (static text)
     std::string ext_text;
     std::uint32_t link_count = 0;
     std::uint64_t size = 0;  // data size of the unnamed data stream
