@@ -110,17 +110,19 @@ bool row_writer::needs_no_care(std::string_view text, bool quotes) const {
         return _mm_movemask_epi8(any) != 0;
     };
     bool hit = false;
-    if (n < 16) {
-        // Padded with the first byte, which is tested anyway.
-        alignas(16) unsigned char block[16];
-        std::memset(block, p[0], sizeof block);
-        std::memcpy(block, p, n);
-        hit = hits(_mm_load_si128(reinterpret_cast<const __m128i*>(block)));
-    } else {
+    if (n >= 16) {
         std::size_t i = 0;
         for (; i + 16 <= n && !hit; i += 16) hit = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
         // The last block overlaps the one before it.
         if (!hit && i < n) hit = hits(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
+    } else if (n >= 8) {
+        // Two words that overlap, side by side in one block.
+        std::uint64_t a, b;
+        std::memcpy(&a, p, 8);
+        std::memcpy(&b, p + n - 8, 8);
+        hit = hits(_mm_set_epi64x(static_cast<long long>(b), static_cast<long long>(a)));
+    } else {
+        hit = true;  // few bytes: the exact check below is as quick
     }
     if (!hit) return true;
 #endif
