@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -29,6 +30,16 @@ struct short_text {
         return true;
     }
     std::string_view view() const { return {bytes.data(), length}; }
+    // The same from a string whose storage holds at least `capacity` bytes (see reserve_for):
+    // copied whole, without a call into memcpy for a length known only at run time.
+    bool assign_whole(const std::string& s) {
+        if (s.size() > capacity || s.capacity() < capacity) return assign(s);
+        std::memcpy(bytes.data(), s.data(), capacity);
+        length = s.size();
+        return true;
+    }
+    // Gives `s` the storage assign_whole copies from.
+    static void reserve_for(std::string& s) { s.reserve(capacity); }
 };
 
 class line_buffer {

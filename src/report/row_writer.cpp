@@ -260,10 +260,8 @@ void row_writer::append_time_cells(std::string& out, const output_row& row, std:
     char block[block_size + max_time_text];  // room for whole-array copies at the end
     char* p = block;
     for (std::size_t i = first; i < last; ++i) {
-        if (i != first) {
-            std::memcpy(p, format_.separator.data(), format_.separator.size());
-            p += format_.separator.size();
-        }
+        if (i != first)
+            for (char ch : format_.separator) *p++ = ch;  // a byte or three: no call into memcpy
         const output_column& c = row.columns[i];
         const bool valid = load_time(c.number);
         if (c.kind != kind_date && format_.space_before_time && (valid || format_.padding)) *p++ = ' ';

@@ -31,6 +31,7 @@ public:
         fixed_runs_.resize(n);
         number_cells_.resize(n);
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
+        short_text::reserve_for(when_text_);
     }
 
 private:
@@ -119,7 +120,10 @@ private:
 
     const name_parts& make_parts(std::uint32_t index, bool dos) {
         const std::size_t slot = 2 * std::size_t{index} + dos;
-        if (parts_.size() <= slot) parts_.resize(slot + 1);
+        if (parts_.size() <= slot) {
+            parts_.resize(slot + 1);
+            short_text::reserve_for(parts_[slot].before);
+        }
         name_parts& p = parts_[slot];
         const name_item& n = rec_.names[index];
         set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
@@ -130,7 +134,7 @@ private:
         p.before.clear();
         append_cells(p.before, 0, when_);
         if (when_ != 0) p.before += writer_.format().separator;
-        p.before_is_short = p.before_short.assign(p.before);
+        p.before_is_short = p.before_short.assign_whole(p.before);
         p.after.clear();
         append_cells(p.after, macb_col_ + 1, row_.columns.size());
         p.after += '\n';
@@ -196,7 +200,7 @@ private:
                 when_text_.clear();
                 writer_.append_time_cells(when_text_, row_, when_, macb_col_);
                 when_text_ += writer_.format().separator;
-                when_is_short_ = when_short_.assign(when_text_);
+                when_is_short_ = when_short_.assign_whole(when_text_);
                 when_shown_ = shown;
                 when_filled_ = true;
             }
