@@ -69,6 +69,8 @@ public:
         times_as_is = true;
         for (int t : times)
             times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
+        short_text::reserve_for(prefix);
+        short_text::reserve_for(middle_long);
         // The cells that never change, and the name cell's three endings, formatted once.
         const std::string& sep = writer.format().separator;
         for (int col : {mode, uid, gid}) {
@@ -164,7 +166,7 @@ private:
             prefix.clear();
             writer.append_cell(prefix, row.columns[static_cast<std::size_t>(md5)]);
             prefix += sep;
-            prefix_short.assign(prefix);
+            prefix_short.assign_whole(prefix);
         } else {
             prefix_short.assign(no_md5_prefix);
         }
@@ -172,7 +174,7 @@ private:
         middle_long += sep;
         writer.append_cell(middle_long, row.columns[static_cast<std::size_t>(inode)]);
         middle_long += mode_to_gid;
-        middle_is_short = middle_short.assign(middle_long);
+        middle_is_short = middle_short.assign_whole(middle_long);
     }
 
     // A name cell that is neither quoted, cut nor padded is its parts formatted one by one (the

@@ -9,7 +9,6 @@ namespace {
 
 // Days from 0000-03-01 (the start of the shifted calendar below) to 1601-01-01.
 constexpr std::uint64_t days_0000_03_01_to_1601 = 584'694;
-constexpr std::int64_t seconds_1601_to_1970 = 11'644'473'600;
 
 struct civil_date {
     std::uint32_t year, month, day;
@@ -323,12 +322,5 @@ std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int m
     return days * ticks_per_day + seconds * ticks_per_second;
 }
 
-std::int64_t filetime_to_unix_seconds(std::uint64_t filetime) {
-    // Truncated towards zero on both sides of 1970, as body-file readers expect.
-    constexpr std::uint64_t epoch = static_cast<std::uint64_t>(seconds_1601_to_1970) * ticks_per_second;
-    if (filetime == 0) return 0;
-    if (filetime >= epoch) return static_cast<std::int64_t>((filetime - epoch) / ticks_per_second);
-    return -static_cast<std::int64_t>((epoch - filetime) / ticks_per_second);
-}
 
 }  // namespace skelvar

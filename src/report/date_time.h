@@ -10,6 +10,7 @@ namespace skelvar {
 // FILETIME counts 100-ns ticks.
 constexpr std::uint64_t ticks_per_second = 10'000'000;
 constexpr std::uint64_t ticks_per_day = ticks_per_second * 86'400;
+constexpr std::int64_t seconds_1601_to_1970 = 11'644'473'600;
 
 // Compiled form of the date and time patterns. The defaults are the compiled
 // default patterns "yyyy-mm-dd" and "hh:mm:ss.xxx".
@@ -69,7 +70,13 @@ bool filetime_in_valid_range(std::uint64_t filetime);
 // FILETIME from calendar fields (UTC, no zone); 0 when the fields are out of range.
 std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int minute, int second);
 
-// Seconds since 1970-01-01 for the body file; 0 stays 0.
-std::int64_t filetime_to_unix_seconds(std::uint64_t filetime);
+// Seconds since 1970-01-01 for the body file; 0 stays 0. Inline: eight per body-file entry.
+inline std::int64_t filetime_to_unix_seconds(std::uint64_t filetime) {
+    // Truncated towards zero on both sides of 1970, as body-file readers expect.
+    constexpr std::uint64_t epoch = static_cast<std::uint64_t>(seconds_1601_to_1970) * ticks_per_second;
+    if (filetime == 0) return 0;
+    if (filetime >= epoch) return static_cast<std::int64_t>((filetime - epoch) / ticks_per_second);
+    return -static_cast<std::int64_t>((epoch - filetime) / ticks_per_second);
+}
 
 }  // namespace skelvar
