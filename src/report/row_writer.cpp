@@ -1,5 +1,7 @@
 #include "report/row_writer.h"
 
+#include <bit>
+#include <charconv>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -81,10 +83,39 @@ void row_writer::pad_from(std::string& line, std::size_t start, std::size_t char
 void row_writer::append_number(std::string& line, const output_column& c) const {
     std::uint64_t v = c.number;
     if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
-    std::size_t start = line.size();
-    if (format_.hex_numbers && !(c.flags & col_decimal)) {
-        unsigned digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
+    // Made in a local block first, so that a right-aligned cell gets its blanks before its
+    // digits instead of an insert that moves them.
+    const bool hex = format_.hex_numbers && !(c.flags & col_decimal);
+    unsigned digits = 0;
+    if (hex) {
+        digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
         if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
+    }
+    if (!(c.flags & col_centred) && digits <= 16) {
+        char block[24];
+        std::size_t n = 0;
+        if (hex) {
+            const unsigned bits = static_cast<unsigned>(std::bit_width(v));
+            const unsigned need = bits ? (bits + 3) / 4 : 1;
+            const unsigned count = need > digits ? need : digits;
+            block[0] = '0';
+            block[1] = 'x';
+            std::uint64_t rest = v;
+            for (unsigned i = count; i > 0; --i) {
+                block[1 + i] = "0123456789abcdef"[rest & 0xF];
+                rest >>= 4;
+            }
+            n = 2 + count;
+        } else {
+            n = static_cast<std::size_t>(std::to_chars(block, block + sizeof block, v).ptr - block);
+        }
+        if (format_.padding && c.width > 0 && n < static_cast<std::size_t>(c.width))
+            line.append(static_cast<std::size_t>(c.width) - n, ' ');
+        line.append(block, n);
+        return;
+    }
+    std::size_t start = line.size();
+    if (hex) {
         line += "0x";
         append_hex(line, v, digits);
     } else {
