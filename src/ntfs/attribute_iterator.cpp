@@ -17,7 +17,7 @@ bool attribute_iterator::next(attribute_view& a) {
         done_ = true;
         return false;
     }
-    a = attribute_view{};
+    // Every field is set on each path: zeroing the whole view first costs more than the decoding.
     a.record = record_;
     a.offset = pos_;
     a.type = type;
@@ -33,7 +33,10 @@ bool attribute_iterator::next(attribute_view& a) {
         a.value_length = attr.u32(0x10);
         a.value_offset = attr.u16(0x14);
         a.header_truncated = attr.truncated();
-        if (a.value_offset && a.value_length) a.value = attr.sub(a.value_offset, a.value_length);
+        a.value = a.value_offset && a.value_length ? attr.sub(a.value_offset, a.value_length) : kavo::binary_data();
+        a.start_vcn = a.last_vcn = 0;
+        a.runlist_offset = a.compression_unit = 0;
+        a.allocated_size = a.data_size = a.initialized_size = 0;
     } else {
         a.start_vcn = attr.u64(0x10);
         a.last_vcn = attr.u64(0x18);
@@ -43,6 +46,9 @@ bool attribute_iterator::next(attribute_view& a) {
         a.data_size = attr.u64(0x30);
         a.initialized_size = attr.u64(0x38);
         a.header_truncated = attr.truncated();
+        a.value_length = 0;
+        a.value_offset = 0;
+        a.value = kavo::binary_data();
     }
     pos_ += length;
     return true;
