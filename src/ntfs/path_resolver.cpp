@@ -72,6 +72,14 @@ void path_resolver::add_directory(const mft_entry_info& entry) {
     cache_.insert(node_of(entry, entry.from_unallocated));
 }
 
+void path_resolver::prefetch_parents(const mft_entry_info& entry) const {
+    for (const auto& [key, fn] : entry.file_names) cache_.prefetch_head(ref_entry(fn.parent_ref));
+}
+
+void path_resolver::prefetch_parent_slots(const mft_entry_info& entry) const {
+    for (const auto& [key, fn] : entry.file_names) cache_.prefetch_slot(ref_entry(fn.parent_ref));
+}
+
 directory_node* path_resolver::load(std::uint64_t entry) {
     mft_reader& records = entries_.records();
     records.log().text("... trying to resolve [next] parent subdir ...");

@@ -47,6 +47,11 @@ public:
 
     directory_cache& cache() { return cache_; }
 
+    // Starts bringing in what the paths of the entry's names will look up: the table
+    // entries of their parents first, their lookup slots once those have arrived.
+    void prefetch_parents(const mft_entry_info& entry) const;
+    void prefetch_parent_slots(const mft_entry_info& entry) const;
+
 private:
     directory_cache::handle handle_for(std::uint64_t ref);
     directory_node* node_for(std::uint64_t ref);
