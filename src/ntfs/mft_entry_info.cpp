@@ -68,6 +68,7 @@ void mft_entry_info::clear() {
     source_offset = 0;
     runs_held = 0;
     partial_rows = false;
+    row_search_from = row_search_found = 0;
 }
 
 }  // namespace skelvar

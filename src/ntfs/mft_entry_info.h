@@ -135,6 +135,9 @@ struct mft_entry_info {
     // a piece that does not start its attribute (its first piece may come later).
     std::size_t runs_held = 0;
     bool partial_rows = false;
+    // The last search for a free row key: every key from `row_search_from` on up to
+    // `row_search_found` is taken (rows are only added while an entry is decoded).
+    attr_key row_search_from = 0, row_search_found = 0;
 
     std::uint16_t flags() const { return header.flags; }
     bool in_use() const { return header.in_use(); }
