@@ -238,7 +238,9 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
 
     switch (known ? attr.type : 0) {
         case at_standard_information:
-            if (resident_value) entry.standard_infos.emplace(key, read_standard_information(value));
+            if (resident_value)
+                if (auto [at, added] = entry.standard_infos.try_emplace(key); added)
+                    read_standard_information(value, at->second);
             break;
         case at_attribute_list:
             result.is_attribute_list = true;

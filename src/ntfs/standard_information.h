@@ -20,5 +20,7 @@ struct standard_info {
 // Volumes before NTFS 3.0 carry a 48-byte value: the fields after the
 // version numbers (owner and security ids, quota, USN) then read as 0.
 standard_info read_standard_information(kavo::binary_data value);
+// The same into `out`, every field set, its note's storage reused.
+void read_standard_information(kavo::binary_data value, standard_info& out);
 
 }  // namespace skelvar
