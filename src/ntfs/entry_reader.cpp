@@ -57,6 +57,11 @@ bool entry_reader::parse(std::span<const std::uint8_t> record, std::uint64_t ent
 
 bool entry_reader::read_and_parse(std::uint64_t entry_number, mft_entry_info& entry, bool keep_content) const {
     std::vector<std::uint8_t> record;
+    return read_and_parse(entry_number, entry, record, keep_content);
+}
+
+bool entry_reader::read_and_parse(std::uint64_t entry_number, mft_entry_info& entry, std::vector<std::uint8_t>& record,
+                                  bool keep_content) const {
     if (records_.read_record(entry_number, record) == record_status::unreadable) return false;
     return parse(record, entry_number, entry, keep_content);
 }

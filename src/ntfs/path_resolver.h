@@ -66,6 +66,7 @@ private:
     std::string utf8_;
     std::size_t kept_bytes_ = 0;  // UTF-8 paths kept in the nodes
     mft_entry_info parent_record_;  // a parent read from the source, reused: many are read ahead of the walk
+    std::vector<std::uint8_t> parent_bytes_;  // its record
 };
 
 // The name a record is shown by (POSIX/Win32 preferred, held by `entry_number`).
