@@ -4,10 +4,7 @@
 
 namespace skelvar {
 
-std::u16string attribute_view::name() const {
-    if (name_offset == 0 || name_length == 0) return {};
-    return record.utf16(offset + name_offset, name_length);
-}
+std::u16string attribute_view::read_name() const { return record.utf16(offset + name_offset, name_length); }
 
 namespace {
 
