@@ -70,8 +70,8 @@ struct catalogue_row : catalogue_fields {
 void reset_for_reuse(catalogue_row& row);
 void reset_for_reuse(file_name_info& name);
 
-// Selection marks and matched-filter texts set by the filters.
-struct selection_marks {
+// Selection marks set by the filters.
+struct selection_flags {
     bool listed = false;
     bool deleted = false;
     bool in_time_range = false;
@@ -83,6 +83,10 @@ struct selection_marks {
     bool directory = false;
     bool extension = false;
     bool signature = false;
+};
+
+// The marks and the matched-filter texts.
+struct selection_marks : selection_flags {
     std::string signature_label;       // "MZ", "RegistryHive", ...
     std::vector<std::string> matched;  // "ext(exe)", "name(foo)", ...
 };
