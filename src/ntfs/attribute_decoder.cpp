@@ -69,7 +69,7 @@ void decode_runs(mft_entry_info& entry, const attribute_view& a, std::vector<com
 void fill_row(catalogue_row& row, mft_entry_info& entry, const attr_header& h, std::string_view label,
               std::uint64_t holder) {
     const attribute_view& a = h.a;
-    row.name = h.name;
+    if (!h.name.empty() || !row.name.empty()) row.name = h.name;  // most attributes are unnamed: no call
     row.label = label;
     auto rec = a.bytes.span();
     row.record_copy.assign(rec.begin(), rec.end());
