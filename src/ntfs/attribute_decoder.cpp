@@ -263,7 +263,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                 fn.holder_entry = holder;
                 fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
                 if (fn.name_space == ns_posix || (fn.name_space & 1))
-                    if (auto [at, added] = entry.path_names.try_emplace(name_key); added) at->second = fn;
+                    if (auto [at, added] = entry.path_names.try_emplace(name_key); added) at->second.parent_ref = fn.parent_ref;
             }
             break;
         case at_object_id:

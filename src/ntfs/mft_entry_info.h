@@ -66,6 +66,15 @@ struct catalogue_row : catalogue_fields {
     std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
 };
 
+// What paths read of a name: its way up. Names are copied here record after record,
+// so it holds nothing else.
+struct path_name {
+    std::uint64_t parent_ref = 0;
+
+    path_name() = default;
+    path_name(const file_name_info& fn) : parent_ref(fn.parent_ref) {}  // implicit: a name gives its way up
+};
+
 // Fresh values for the tables' reuse that keep their buffers (oversized ones excepted).
 void reset_for_reuse(catalogue_row& row);
 void reset_for_reuse(file_name_info& name);
@@ -123,7 +132,7 @@ struct mft_entry_info {
     std::uint64_t attribute_count = 0;
     bool has_unnamed_data = false;
     std::vector<std::vector<std::uint8_t>> zone_texts;
-    attr_table<file_name_info> path_names;
+    attr_table<path_name> path_names;  // the POSIX and Win32 names, by the keys of `file_names`
 
     selection_marks marks;
     // Results of the per-entry actions, filled just before the entry is written.
