@@ -70,6 +70,12 @@ public:
     // The element under `key`, added fresh when absent; true when added.
     // Adding moves the elements after it: pointers into the table go stale.
     std::pair<iterator, bool> try_emplace(attr_key key) {
+        // A record's attributes mostly come in key order: past the last one, no search.
+        if (size_ == 0 || items_[size_ - 1].first < key) {
+            if (size_ == items_.size()) items_.emplace_back();
+            items_[size_].first = key;
+            return {begin() + size_++, true};
+        }
         iterator at = lower_bound(key);
         if (at != end() && at->first == key) return {at, false};
         const auto index = static_cast<std::size_t>(at - begin());

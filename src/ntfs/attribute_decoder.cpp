@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <tuple>
 
 #include "ntfs/security_descriptor.h"
 #include "support/binary_data.h"
@@ -68,7 +69,7 @@ void decode_runs(mft_entry_info& entry, const attribute_view& a, std::vector<com
 void fill_row(catalogue_row& row, mft_entry_info& entry, const attr_header& h, std::string_view label,
               std::uint64_t holder) {
     const attribute_view& a = h.a;
-    row.name = h.name;
+    if (!h.name.empty() || !row.name.empty()) row.name = h.name;  // most attributes are unnamed: no call
     row.label = label;
     auto rec = a.bytes.span();
     row.record_copy.assign(rec.begin(), rec.end());
@@ -115,12 +116,28 @@ bool same_attribute(const catalogue_row& row, const attr_header& h) {
 
 // Attribute ids restart in every extension record: a new row whose key another
 // attribute holds takes the next free id. Rows are capped, so the search is bounded.
-attr_key row_key(const mft_entry_info& entry, attr_key key, const attr_header& h) {
+attr_key row_key(mft_entry_info& entry, attr_key key, const attr_header& h) {
     auto it = entry.catalogue.find(key);
     if (it == entry.catalogue.end() || same_attribute(it->second, h)) return key;
+    const attr_key asked = key;
+    // Many pieces asking for the same key would each step over the same taken ones again.
+    if (entry.row_search_found != 0 && entry.row_search_from == asked) key = entry.row_search_found;
     for (std::size_t steps = 0; entry.catalogue.count(key) && steps <= entry.catalogue.size(); ++steps)
         key = make_attr_key(0, static_cast<std::uint16_t>(key_id(key) + 1)) | key_type(key);
+    entry.row_search_from = asked;
+    entry.row_search_found = key;
     return key;
+}
+
+// put_row under row_key's key, in one search when the key is free or already the
+// attribute's own, as it is but for ids repeated across extension records.
+catalogue_row& put_own_row(mft_entry_info& entry, attr_key key, const attr_header& h, std::string_view label,
+                           std::uint64_t holder) {
+    auto [at, added] = entry.catalogue.try_emplace(key);
+    if (!added && !same_attribute(at->second, h)) return put_row(entry, row_key(entry, key, h), h, label, holder);
+    if (!added) reset_for_reuse(at->second);
+    fill_row(at->second, entry, h, label, holder);
+    return at->second;
 }
 
 // The row a further piece of a non-resident attribute continues: the one under
@@ -163,7 +180,7 @@ void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, st
                    bool keep_content, std::uint64_t holder) {
     if (entry.catalogue.size() >= max_rows_per_entry) return;
     if (!h.a.non_resident && keep_content) {
-        keep_value(put_row(entry, row_key(entry, key, h), h, label, holder), h);
+        keep_value(put_own_row(entry, key, h, label, holder), h);
         return;
     }
     if (h.a.non_resident) {
@@ -172,8 +189,9 @@ void add_or_extend(mft_entry_info& entry, attr_key key, const attr_header& h, st
             return;
         }
     }
-    if (auto [at, added] = entry.catalogue.try_emplace(row_key(entry, key, h)); added)
-        fill_row(at->second, entry, h, label, holder);
+    auto [at, added] = entry.catalogue.try_emplace(key);
+    if (!added && !same_attribute(at->second, h)) std::tie(at, added) = entry.catalogue.try_emplace(row_key(entry, key, h));
+    if (added) fill_row(at->second, entry, h, label, holder);
 }
 
 void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_key key, const attr_header& h,
@@ -190,8 +208,8 @@ void decode_data(mft_entry_info& entry, const decode_settings& settings, attr_ke
         }
     }
     if (entry.catalogue.size() >= max_rows_per_entry) return;
-    catalogue_row& row = put_row(entry, row_key(entry, key, h), h,
-                                 named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
+    catalogue_row& row = put_own_row(entry, key, h,
+                                     named ? std::string_view("ads") : std::string_view("unnamed data"), holder);
     row.is_data = true;
     row.is_ads = named;
     if (!h.a.non_resident && (keep_content || zone_wanted)) keep_value(row, h);
@@ -220,15 +238,22 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
 
     switch (known ? attr.type : 0) {
         case at_standard_information:
-            if (resident_value) entry.standard_infos.emplace(key, read_standard_information(value));
+            if (resident_value)
+                if (auto [at, added] = entry.standard_infos.try_emplace(key); added)
+                    read_standard_information(value, at->second);
             break;
         case at_attribute_list:
             result.is_attribute_list = true;
             break;
         case at_file_name:
             if (resident_value && entry.file_names.size() < max_names_per_entry) {
-                const attr_key name_key = free_name_key(entry.file_names, attr.id);
-                const auto placed = entry.file_names.try_emplace(name_key).first;
+                // The attribute's own id is nearly always free: one search then.
+                attr_key name_key = make_attr_key(at_file_name, attr.id);
+                auto [placed, fresh] = entry.file_names.try_emplace(name_key);
+                if (!fresh) {
+                    name_key = free_name_key(entry.file_names, attr.id);
+                    placed = entry.file_names.try_emplace(name_key).first;
+                }
                 file_name_info& fn = placed->second;
                 if (!read_file_name(value, settings.reference_time, fn)) {
                     entry.file_names.erase(placed);
@@ -238,7 +263,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                 fn.holder_entry = holder;
                 fn.indexed = (attr.bytes.u8(0x16) & 1) != 0;
                 if (fn.name_space == ns_posix || (fn.name_space & 1))
-                    if (auto [at, added] = entry.path_names.try_emplace(name_key); added) at->second = fn;
+                    if (auto [at, added] = entry.path_names.try_emplace(name_key); added) at->second.parent_ref = fn.parent_ref;
             }
             break;
         case at_object_id:

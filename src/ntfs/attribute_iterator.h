@@ -35,9 +35,15 @@ struct attribute_view {
     bool header_truncated = false;
 
     // The attribute name; it is read from the record, where a damaged name offset may point.
-    std::u16string name() const;
+    std::u16string name() const {
+        if (name_offset == 0 || name_length == 0) return {};  // most attributes: no call
+        return read_name();
+    }
 
     kavo::binary_data record;  // the whole record, for the name
+
+private:
+    std::u16string read_name() const;
 };
 
 // Steps through the attributes from the first-attribute offset. It stops at

@@ -28,7 +28,9 @@ bool entry_reader::parse_attributes(std::span<const std::uint8_t> record, std::u
     // A bound that starts at twice the first-attribute offset and grows by each
     // following attribute's length: attributes reaching past it are not read.
     std::size_t bound = first;
-    attribute_view lists[16];
+    // Where the attribute lists lie; their views are made again only when there are any,
+    // as most records hold none.
+    std::size_t list_offsets[16];
     std::size_t list_count = 0;
     bool decoded_any = false;
     attribute_iterator it(rec, first);
@@ -38,9 +40,13 @@ bool entry_reader::parse_attributes(std::span<const std::uint8_t> record, std::u
         const decode_result r = decode_attribute(entry, a, decode_, entry_number, keep_content);
         if (!r.ok) break;
         decoded_any = true;
-        if (r.is_attribute_list && list_count < std::size(lists)) lists[list_count++] = a;
+        if (r.is_attribute_list && list_count < std::size(list_offsets)) list_offsets[list_count++] = a.offset;
     }
-    if (list_count) resolve_attribute_lists(*this, entry, entry_number, std::span(lists, list_count), keep_content);
+    if (list_count) {
+        attribute_view lists[std::size(list_offsets)];
+        for (std::size_t i = 0; i < list_count; ++i) attribute_iterator(rec, list_offsets[i]).next(lists[i]);
+        resolve_attribute_lists(*this, entry, entry_number, std::span(lists, list_count), keep_content);
+    }
     return decoded_any;
 }
 
@@ -51,6 +57,11 @@ bool entry_reader::parse(std::span<const std::uint8_t> record, std::uint64_t ent
 
 bool entry_reader::read_and_parse(std::uint64_t entry_number, mft_entry_info& entry, bool keep_content) const {
     std::vector<std::uint8_t> record;
+    return read_and_parse(entry_number, entry, record, keep_content);
+}
+
+bool entry_reader::read_and_parse(std::uint64_t entry_number, mft_entry_info& entry, std::vector<std::uint8_t>& record,
+                                  bool keep_content) const {
     if (records_.read_record(entry_number, record) == record_status::unreadable) return false;
     return parse(record, entry_number, entry, keep_content);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "ntfs/attribute_decoder.h"
 #include "ntfs/mft_entry_info.h"
@@ -28,6 +29,9 @@ public:
 
     // Reads and parses one entry (paths use it for parent directories).
     bool read_and_parse(std::uint64_t entry_number, mft_entry_info& entry, bool keep_content = false) const;
+    // The same with the caller's record buffer, kept for the next read (many parents are read one by one).
+    bool read_and_parse(std::uint64_t entry_number, mft_entry_info& entry, std::vector<std::uint8_t>& record,
+                        bool keep_content = false) const;
 
 private:
     mft_reader& records_;

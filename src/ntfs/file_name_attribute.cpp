@@ -4,8 +4,13 @@
 
 namespace skelvar {
 
-bool read_file_name(kavo::binary_data v, std::uint64_t reference_time, file_name_info& fn) {
-    if (!v.has(0, 0x42)) return false;
+namespace {
+
+// Bytes of the value before the name.
+constexpr std::size_t fixed_bytes = 0x42;
+
+// Inlined over a view of exactly the fixed part, the field reads need no bounds checks at run time.
+[[gnu::always_inline]] inline void read_fixed_fields(const kavo::binary_data& v, file_name_info& fn) {
     fn.parent_ref = v.u64(0x00);
     fn.created = v.u64(0x08);
     fn.modified = v.u64(0x10);
@@ -17,7 +22,14 @@ bool read_file_name(kavo::binary_data v, std::uint64_t reference_time, file_name
     fn.reparse_value = v.u32(0x3C);
     fn.name_length = v.u8(0x40);
     fn.name_space = v.u8(0x41);
-    v.utf16_into(0x42, fn.name_length, fn.name);  // empty when it would run past the value
+}
+
+}  // namespace
+
+bool read_file_name(kavo::binary_data v, std::uint64_t reference_time, file_name_info& fn) {
+    if (!v.has(0, fixed_bytes)) return false;
+    read_fixed_fields(kavo::binary_data(v.span().first(fixed_bytes)), fn);
+    v.utf16_into(fixed_bytes, fn.name_length, fn.name);  // empty when it would run past the value
     fn.is_dos = fn.name_space == ns_dos;
     const std::uint64_t times[] = {fn.created, fn.modified, fn.mft_changed, fn.accessed};
     for (auto t : times)

@@ -56,7 +56,9 @@ void mft_entry_info::clear() {
     has_unnamed_data = false;
     zone_texts.clear();
     path_names.clear();
-    marks = selection_marks{};
+    static_cast<selection_flags&>(marks) = selection_flags{};
+    marks.signature_label.clear();
+    clear_keeping(marks.matched);
     actions_done = false;
     owner_sid.clear();
     copies.clear();
@@ -68,6 +70,7 @@ void mft_entry_info::clear() {
     source_offset = 0;
     runs_held = 0;
     partial_rows = false;
+    row_search_from = row_search_found = 0;
 }
 
 }  // namespace skelvar

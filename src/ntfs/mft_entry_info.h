@@ -66,12 +66,21 @@ struct catalogue_row : catalogue_fields {
     std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
 };
 
+// What paths read of a name: its way up. Names are copied here record after record,
+// so it holds nothing else.
+struct path_name {
+    std::uint64_t parent_ref = 0;
+
+    path_name() = default;
+    path_name(const file_name_info& fn) : parent_ref(fn.parent_ref) {}  // implicit: a name gives its way up
+};
+
 // Fresh values for the tables' reuse that keep their buffers (oversized ones excepted).
 void reset_for_reuse(catalogue_row& row);
 void reset_for_reuse(file_name_info& name);
 
-// Selection marks and matched-filter texts set by the filters.
-struct selection_marks {
+// Selection marks set by the filters.
+struct selection_flags {
     bool listed = false;
     bool deleted = false;
     bool in_time_range = false;
@@ -83,6 +92,10 @@ struct selection_marks {
     bool directory = false;
     bool extension = false;
     bool signature = false;
+};
+
+// The marks and the matched-filter texts.
+struct selection_marks : selection_flags {
     std::string signature_label;       // "MZ", "RegistryHive", ...
     std::vector<std::string> matched;  // "ext(exe)", "name(foo)", ...
 };
@@ -119,7 +132,7 @@ struct mft_entry_info {
     std::uint64_t attribute_count = 0;
     bool has_unnamed_data = false;
     std::vector<std::vector<std::uint8_t>> zone_texts;
-    attr_table<file_name_info> path_names;
+    attr_table<path_name> path_names;  // the POSIX and Win32 names, by the keys of `file_names`
 
     selection_marks marks;
     // Results of the per-entry actions, filled just before the entry is written.
@@ -135,6 +148,9 @@ struct mft_entry_info {
     // a piece that does not start its attribute (its first piece may come later).
     std::size_t runs_held = 0;
     bool partial_rows = false;
+    // The last search for a free row key: every key from `row_search_from` on up to
+    // `row_search_found` is taken (rows are only added while an entry is decoded).
+    attr_key row_search_from = 0, row_search_found = 0;
 
     std::uint16_t flags() const { return header.flags; }
     bool in_use() const { return header.in_use(); }

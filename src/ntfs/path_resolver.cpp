@@ -72,10 +72,18 @@ void path_resolver::add_directory(const mft_entry_info& entry) {
     cache_.insert(node_of(entry, entry.from_unallocated));
 }
 
+void path_resolver::prefetch_parents(const mft_entry_info& entry) const {
+    for (const auto& [key, fn] : entry.file_names) cache_.prefetch_head(ref_entry(fn.parent_ref));
+}
+
+void path_resolver::prefetch_parent_slots(const mft_entry_info& entry) const {
+    for (const auto& [key, fn] : entry.file_names) cache_.prefetch_slot(ref_entry(fn.parent_ref));
+}
+
 directory_node* path_resolver::load(std::uint64_t entry) {
     mft_reader& records = entries_.records();
     records.log().text("... trying to resolve [next] parent subdir ...");
-    if (entries_.read_and_parse(entry, parent_record_)) return &cache_.insert(node_of(parent_record_, false));
+    if (entries_.read_and_parse(entry, parent_record_, parent_bytes_)) return &cache_.insert(node_of(parent_record_, false));
     if (entry >= cache_.table_size() && entry >= source_entries(records)) return nullptr;
     directory_node unreadable;
     unreadable.entry = entry;

@@ -47,6 +47,11 @@ public:
 
     directory_cache& cache() { return cache_; }
 
+    // Starts bringing in what the paths of the entry's names will look up: the table
+    // entries of their parents first, their lookup slots once those have arrived.
+    void prefetch_parents(const mft_entry_info& entry) const;
+    void prefetch_parent_slots(const mft_entry_info& entry) const;
+
 private:
     directory_cache::handle handle_for(std::uint64_t ref);
     directory_node* node_for(std::uint64_t ref);
@@ -61,6 +66,7 @@ private:
     std::string utf8_;
     std::size_t kept_bytes_ = 0;  // UTF-8 paths kept in the nodes
     mft_entry_info parent_record_;  // a parent read from the source, reused: many are read ahead of the walk
+    std::vector<std::uint8_t> parent_bytes_;  // its record
 };
 
 // The name a record is shown by (POSIX/Win32 preferred, held by `entry_number`).

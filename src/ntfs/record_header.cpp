@@ -13,8 +13,13 @@ record_signature signature_of(kavo::binary_data rec) {
 
 }  // namespace
 
-file_record_header read_record_header(kavo::binary_data record) {
-    const kavo::binary_data rec(record.span());  // a fresh truncation flag
+namespace {
+
+// Bytes of the header fields: inlined over a view of exactly this size, the field reads
+// need no bounds checks at run time.
+constexpr std::size_t header_bytes = 0x30;
+
+[[gnu::always_inline]] inline file_record_header decode_header(const kavo::binary_data& rec) {
     file_record_header h;
     h.signature = signature_of(rec);
     h.usa_offset = rec.u16(0x04);
@@ -33,6 +38,13 @@ file_record_header read_record_header(kavo::binary_data record) {
     if (h.has_record_number) h.record_number = rec.u32(0x2C);
     h.complete = !rec.truncated();
     return h;
+}
+
+}  // namespace
+
+file_record_header read_record_header(kavo::binary_data record) {
+    if (record.has(0, header_bytes)) return decode_header(kavo::binary_data(record.span().first(header_bytes)));
+    return decode_header(kavo::binary_data(record.span()));  // a fresh truncation flag
 }
 
 bool file_record_header::extends(std::uint64_t base_entry, const file_record_header& base) const {
