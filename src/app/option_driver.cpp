@@ -12,6 +12,7 @@
 #include "app/mft_entries_ctx.h"
 #include "app/option_table.h"
 #include "report/date_time.h"
+#include "report/writer_choice.h"
 #include "support/admin_rights.h"
 #include "support/console.h"
 #include "support/host_files.h"
@@ -76,6 +77,9 @@ void derive_layer_settings(mft_entries_ctx& ctx) {
     ctx.walk.progress_interval = ctx.header.wanted ? 13 : 53;
     ctx.walk.record_offsets = o.filerecord_offset;
     ctx.walk.keep_record_bytes = o.record_dump;
+    // The body file and the path list show no time notes or flags: the checks are skipped.
+    const output_layout layout = choose_layout(o);
+    ctx.walk.check_times = layout != output_layout::body_file && layout != output_layout::path_only;
     // A child of a -cpu run reports only the listed entries of its own slice.
     ctx.walk.list_in_range = ctx.instance_index >= 0;
     extraction_settings& x = ctx.extraction;

@@ -93,8 +93,10 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     paths_.prefetch_parents(entry);
     if (entry.is_directory()) paths_.add_directory(entry);
     if (!visitor_.select(entry, pre == preselection::preselected)) return false;
-    if (settings_.check_times) check_times(entry);
-    entry.time_flags = compute_time_flags(entry, bounds_);
+    if (settings_.check_times) {
+        check_times(entry);
+        entry.time_flags = compute_time_flags(entry, bounds_);
+    }
     if (settings_.keep_record_bytes) entry.record_bytes.assign(record.begin(), record.end());
     entry.source_offset = settings_.record_offsets ? offset : 0;
     paths_.prefetch_parent_slots(entry);

@@ -22,7 +22,7 @@ struct walk_settings {
     bool list_in_range = false;                 // the entry-list walk keeps only entries in the range
     bool show_progress = true;
     std::uint64_t progress_interval = 53;       // entries between progress lines
-    bool check_times = true;
+    bool check_times = true;                    // time notes and flags; off for layouts that never show them
     std::uint64_t reference_time = 0;           // start of the run: later times are flagged; 0 = no test
     bool record_offsets = false;                // -filerecord_offset
     bool keep_record_bytes = false;             // the record dump shows the raw record
