@@ -69,8 +69,6 @@ public:
         times_as_is = true;
         for (int t : times)
             times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
-        short_text::reserve_for(prefix);
-        short_text::reserve_for(middle_long);
         // The cells that never change, and the name cell's three endings, formatted once.
         const std::string& sep = writer.format().separator;
         for (int col : {mode, uid, gid}) {
@@ -84,7 +82,7 @@ public:
         for (std::size_t w = 0; w < which_texts.size(); ++w) {
             set_text(row, name, which_texts[w]);
             writer.append_cell(which_cells[w].text, row.columns[static_cast<std::size_t>(name)]);
-            which_cells[w].is_short = which_cells[w].fixed.assign(which_cells[w].text);
+            which_cells[w].settle();
         }
     }
 
@@ -128,9 +126,7 @@ private:
     // Kept by the seconds shown, so that entries whose times differ only below the second share them.
     struct time_texts {
         body_seconds seconds{};
-        std::string tail;
-        short_text fixed;  // `tail` when it fits
-        bool is_short = false;
+        kept_text tail;
         bool filled = false;
     };
 
@@ -141,21 +137,21 @@ private:
         next_slot ^= 1;
         slot.seconds = seconds;
         slot.filled = true;
-        slot.tail.clear();
+        slot.tail.text.clear();
         for (std::size_t i = 0; i < 4; ++i) {
             std::array<char, 24> buf{};
             auto r = std::to_chars(buf.data(), buf.data() + buf.size(), seconds[i]);
             const std::string_view text(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
-            slot.tail += writer.format().separator;
+            slot.tail.text += writer.format().separator;
             if (times_as_is) {
-                slot.tail += text;
+                slot.tail.text += text;
                 continue;
             }
             set_text(row, times[i], text);
-            writer.append_cell(slot.tail, row.columns[static_cast<std::size_t>(times[i])]);
+            writer.append_cell(slot.tail.text, row.columns[static_cast<std::size_t>(times[i])]);
         }
-        slot.tail += '\n';
-        slot.is_short = slot.fixed.assign(slot.tail);
+        slot.tail.text += '\n';
+        slot.tail.settle();
         return slot;
     }
 
@@ -163,18 +159,18 @@ private:
     void set_entry_cells(bool md5_present) {
         const std::string& sep = writer.format().separator;
         if (md5_present) {
-            prefix.clear();
-            writer.append_cell(prefix, row.columns[static_cast<std::size_t>(md5)]);
-            prefix += sep;
-            prefix_short.assign_whole(prefix);
+            prefix.text.clear();
+            writer.append_cell(prefix.text, row.columns[static_cast<std::size_t>(md5)]);
+            prefix.text += sep;
         } else {
-            prefix_short.assign(no_md5_prefix);
+            prefix.text = no_md5_prefix;
         }
-        middle_long.clear();
-        middle_long += sep;
-        writer.append_cell(middle_long, row.columns[static_cast<std::size_t>(inode)]);
-        middle_long += mode_to_gid;
-        middle_is_short = middle_short.assign_whole(middle_long);
+        prefix.settle();
+        middle.text.clear();
+        middle.text += sep;
+        writer.append_cell(middle.text, row.columns[static_cast<std::size_t>(inode)]);
+        middle.text += mode_to_gid;
+        middle.settle();
     }
 
     // A name cell that is neither quoted, cut nor padded is its parts formatted one by one (the
@@ -198,21 +194,17 @@ private:
             writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
         }
         const std::string& size_text = size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
-        const time_texts& tail = times_tail(t);
-        const short_text& ending = which_cells[w].fixed;
-        lines.make_room(prefix_short.length + name_base.size() + which_cells[w].text.size() + middle_long.size() +
-                        size_text.size() + tail.tail.size());
-        lines.append(prefix_short);
+        const kept_text& tail = times_tail(t).tail;
+        lines.make_room(prefix.size() + name_base.size() + which_cells[w].size() + middle.size() + size_text.size() +
+                        tail.size());
+        lines.append(prefix);
         lines.append(name_base);
         if (name_in_parts) {
-            if (which_cells[w].is_short) lines.append(ending);
-            else lines.append(which_cells[w].text);
+            lines.append(which_cells[w]);
         }
-        if (middle_is_short) lines.append(middle_short);
-        else lines.append(middle_long);
+        lines.append(middle);
         lines.append(size_text);
-        if (tail.is_short) lines.append(tail.fixed);
-        else lines.append(tail.tail);
+        lines.append(tail);
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) override {
@@ -306,19 +298,12 @@ private:
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     bool name_in_parts = false;  // see set_name_base
     std::string name_base;       // the formatted name cell up to its ending
-    // The name cell's endings, formatted.
-    struct which_cell {
-        std::string text;
-        short_text fixed;
-        bool is_short = false;
-    };
-    std::array<which_cell, which_texts.size()> which_cells;
+    std::array<kept_text, which_texts.size()> which_cells;  // the name cell's endings, formatted
     kept_number_cell size_cell;
     std::string items, cell;
     // The cells before and after the name, separators included.
-    std::string prefix, no_md5_prefix, middle_long, mode_to_gid;
-    short_text prefix_short, middle_short;
-    bool middle_is_short = false;
+    kept_text prefix, middle;
+    std::string no_md5_prefix, mode_to_gid;
     line_buffer lines;  // the entry's lines, written at its end
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;

@@ -42,6 +42,17 @@ struct short_text {
     static void reserve_for(std::string& s) { s.reserve(capacity); }
 };
 
+// A text many lines repeat, kept with its short copy when it fits: set `text`, then settle().
+struct kept_text {
+    std::string text;
+    short_text fixed;
+    bool is_short = false;
+
+    kept_text() { short_text::reserve_for(text); }
+    void settle() { is_short = fixed.assign_whole(text); }
+    std::size_t size() const { return text.size(); }
+};
+
 class line_buffer {
 public:
     // Room for `n` more bytes: call before the appends of a line with at least their total.
@@ -55,6 +66,10 @@ public:
     void append(const short_text& t) {
         std::memcpy(data_.get() + size_, t.bytes.data(), short_text::capacity);
         size_ += t.length;
+    }
+    void append(const kept_text& k) {
+        if (k.is_short) append(k.fixed);
+        else append(std::string_view(k.text));
     }
     std::string_view view() const { return {data_.get(), size_}; }
     void clear() { size_ = 0; }

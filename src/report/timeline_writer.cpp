@@ -31,7 +31,6 @@ public:
         fixed_runs_.resize(n);
         number_cells_.resize(n);
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
-        short_text::reserve_for(when_text_);
     }
 
 private:
@@ -106,9 +105,8 @@ private:
     // A line is the name's cells before the time, the time and MACB cells, and the name's cells
     // after them: the two parts of each name are put together once per entry.
     struct name_parts {
-        std::string before, after;
-        short_text before_short;  // `before` when it fits
-        bool before_is_short = false;
+        kept_text before;
+        std::string after;
         bool ready = false;
     };
 
@@ -120,10 +118,7 @@ private:
 
     const name_parts& make_parts(std::uint32_t index, bool dos) {
         const std::size_t slot = 2 * std::size_t{index} + dos;
-        if (parts_.size() <= slot) {
-            parts_.resize(slot + 1);
-            short_text::reserve_for(parts_[slot].before);
-        }
+        if (parts_.size() <= slot) parts_.resize(slot + 1);
         name_parts& p = parts_[slot];
         const name_item& n = rec_.names[index];
         set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
@@ -131,10 +126,10 @@ private:
         set_number(row_, cols_.parent_seq, ref_seq(n.parent_ref), 2);
         set_text(row_, cols_.name, rec_.name(n));
         set_text(row_, cols_.path, rec_.path(n));
-        p.before.clear();
-        append_cells(p.before, 0, when_);
-        if (when_ != 0) p.before += writer_.format().separator;
-        p.before_is_short = p.before_short.assign_whole(p.before);
+        p.before.text.clear();
+        append_cells(p.before.text, 0, when_);
+        if (when_ != 0) p.before.text += writer_.format().separator;
+        p.before.settle();
         p.after.clear();
         append_cells(p.after, macb_col_ + 1, row_.columns.size());
         p.after += '\n';
@@ -150,23 +145,16 @@ private:
         return bits;
     }
 
-    // A formatted MACB cell, short enough (always, in practice) to be copied as one block.
-    struct macb_text {
-        std::string text;
-        short_text fixed;
-        bool is_short = false;
-    };
-
-    const macb_text& macb_cell_of(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
+    const kept_text& macb_cell_of(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
         const unsigned key = si_key | letter_bits(named.letters) << 5 | unsigned{named.any} << 9 | unsigned{dos} << 10;
         std::int16_t& at = macb_at_[key];
         if (at < 0) {
             macb_.clear();
             append_macb_text(cell, named, dos, macb_);
             set_text(row_, cols_.macb, macb_);
-            macb_text& m = macb_cells_.emplace_back();
+            kept_text& m = macb_cells_.emplace_back();
             writer_.append_cell(m.text, row_.columns[macb_col_]);
-            m.is_short = m.fixed.assign(m.text);
+            m.settle();
             at = static_cast<std::int16_t>(macb_cells_.size() - 1);
         }
         return macb_cells_[static_cast<std::size_t>(at)];
@@ -174,14 +162,11 @@ private:
 
     void write_name_line(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
         const name_parts& p = parts_of(named.name, dos);
-        const macb_text& m = macb_cell_of(si_key, cell, named, dos);
-        lines_.make_room(p.before.size() + when_text_.size() + m.text.size() + p.after.size());
-        if (p.before_is_short) lines_.append(p.before_short);
-        else lines_.append(p.before);
-        if (when_is_short_) lines_.append(when_short_);
-        else lines_.append(when_text_);
-        if (m.is_short) lines_.append(m.fixed);
-        else lines_.append(m.text);
+        const kept_text& m = macb_cell_of(si_key, cell, named, dos);
+        lines_.make_room(p.before.size() + when_cells_.size() + m.size() + p.after.size());
+        lines_.append(p.before);
+        lines_.append(when_cells_);
+        lines_.append(m);
         lines_.append(p.after);
     }
 
@@ -197,10 +182,10 @@ private:
             const std::uint64_t shown = cell.value / shown_unit_;
             if (!when_filled_ || shown != when_shown_) {
                 set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
-                when_text_.clear();
-                writer_.append_time_cells(when_text_, row_, when_, macb_col_);
-                when_text_ += writer_.format().separator;
-                when_is_short_ = when_short_.assign_whole(when_text_);
+                when_cells_.text.clear();
+                writer_.append_time_cells(when_cells_.text, row_, when_, macb_col_);
+                when_cells_.text += writer_.format().separator;
+                when_cells_.settle();
                 when_shown_ = shown;
                 when_filled_ = true;
             }
@@ -226,16 +211,15 @@ private:
     };
     std::vector<fixed_run> fixed_runs_;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
-    std::string macb_, when_text_;
-    short_text when_short_;  // when_text_ when it fits
-    bool when_is_short_ = false;
+    std::string macb_;
+    kept_text when_cells_;  // the time cells of the lines being written
     std::uint64_t shown_unit_ = 1;  // FILETIME ticks per last shown digit of the time
-    std::uint64_t when_shown_ = 0;  // the time when_text_ shows, in shown_unit_
+    std::uint64_t when_shown_ = 0;  // the time when_cells_ shows, in shown_unit_
     bool when_filled_ = false;
     // The MACB cells made so far (a few dozen letter combinations at most), by their key.
     static constexpr std::size_t macb_keys = 1 << 11;
     std::vector<std::int16_t> macb_at_ = std::vector<std::int16_t>(macb_keys, -1);
-    std::vector<macb_text> macb_cells_;
+    std::vector<kept_text> macb_cells_;
     line_buffer lines_;  // the entry's lines, written at its end
     std::vector<kept_number_cell> number_cells_;  // by column
     std::string path_text_, path_cell_;  // the last path and its formatted cell

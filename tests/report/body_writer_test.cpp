@@ -29,3 +29,20 @@ TEST(BodyWriter, SecondsAroundTheEpochTruncateTowardsZero) {
     // access, modify, change, create
     EXPECT_TRUE(lines[1].ends_with("|981173106|-1|0|0")) << lines[1];
 }
+
+// Pieces longer than the writer's short copies (a long separator) must still reach the line.
+TEST(BodyWriter, LongSeparatorKeepsEveryCell) {
+    mft_entry_info e = file_entry(7);
+    add_si(e, t0, t0, t0, t0);
+    add_fn(e, 2, make_ref(5, 5), u"x", ns_win32, t0);
+    const std::string sep(70, '#');
+    auto lines = body_lines({e}, [](layout_ctx& c) {
+        c.separator = std::string(70, '#');
+        c.sep_char = 0;
+    });
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[1].starts_with("0" + sep)) << lines[1];
+    std::size_t cells = 1;
+    for (std::size_t at = 0; (at = lines[1].find(sep, at)) != std::string::npos; at += sep.size()) ++cells;
+    EXPECT_EQ(cells, 11u) << lines[1];
+}
