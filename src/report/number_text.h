@@ -8,21 +8,30 @@
 
 namespace skelvar {
 
-// Lower-case hexadecimal digits, zero-filled to at least `min_digits` (no "0x"). The digit
-// count comes from the highest set bit, so the digits are written in place with one append.
-inline void append_hex(std::string& out, std::uint64_t v, unsigned min_digits) {
+// Hexadecimal digits `v` needs (at least one).
+inline unsigned hex_digit_count(std::uint64_t v) {
     const unsigned bits = static_cast<unsigned>(std::bit_width(v));
-    unsigned n = bits ? (bits + 3) / 4 : 1;
+    return bits ? (bits + 3) / 4 : 1;
+}
+
+// The lowest `count` lower-case hexadecimal digits of `v` into out[0, count), written in place.
+inline void put_hex_digits(char* out, std::uint64_t v, unsigned count) {
+    for (unsigned i = count; i > 0; --i) {
+        out[i - 1] = "0123456789abcdef"[v & 0xF];
+        v >>= 4;
+    }
+}
+
+// Lower-case hexadecimal digits, zero-filled to at least `min_digits` (no "0x").
+inline void append_hex(std::string& out, std::uint64_t v, unsigned min_digits) {
+    unsigned n = hex_digit_count(v);
     if (min_digits > 16) {
         if (min_digits > n) out.append(min_digits - n, '0');
     } else if (min_digits > n) {
         n = min_digits;
     }
     char buf[16];
-    for (unsigned i = n; i > 0; --i) {
-        buf[i - 1] = "0123456789abcdef"[v & 0xF];
-        v >>= 4;
-    }
+    put_hex_digits(buf, v, n);
     out.append(buf, n);
 }
 

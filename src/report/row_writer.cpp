@@ -1,6 +1,6 @@
 #include "report/row_writer.h"
 
-#include <bit>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #if defined(__SSE2__)
@@ -95,16 +95,10 @@ void row_writer::append_number(std::string& line, const output_column& c) const 
         char block[24];
         std::size_t n = 0;
         if (hex) {
-            const unsigned bits = static_cast<unsigned>(std::bit_width(v));
-            const unsigned need = bits ? (bits + 3) / 4 : 1;
-            const unsigned count = need > digits ? need : digits;
+            const unsigned count = std::max(hex_digit_count(v), digits);
             block[0] = '0';
             block[1] = 'x';
-            std::uint64_t rest = v;
-            for (unsigned i = count; i > 0; --i) {
-                block[1 + i] = "0123456789abcdef"[rest & 0xF];
-                rest >>= 4;
-            }
+            put_hex_digits(block + 2, v, count);
             n = 2 + count;
         } else {
             n = static_cast<std::size_t>(std::to_chars(block, block + sizeof block, v).ptr - block);

@@ -1,6 +1,5 @@
 #include "report/stream_info.h"
 
-#include <bit>
 #include <cstring>
 #include <string_view>
 
@@ -44,14 +43,10 @@ public:
     }
     // Lower-case hexadecimal, at least `min_digits` digits (at most 16 are asked for here).
     void hex(std::uint64_t v, unsigned min_digits) {
-        const unsigned bits = static_cast<unsigned>(std::bit_width(v));
-        unsigned n = bits ? (bits + 3) / 4 : 1;
+        unsigned n = hex_digit_count(v);
         if (min_digits > n) n = min_digits > 16 ? 16 : min_digits;
         room(n);
-        for (unsigned i = n; i > 0; --i) {
-            block_[used_ + i - 1] = "0123456789abcdef"[v & 0xF];
-            v >>= 4;
-        }
+        put_hex_digits(block_ + used_, v, n);
         used_ += n;
     }
     void dec(std::uint64_t v) {
