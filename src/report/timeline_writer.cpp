@@ -139,14 +139,8 @@ private:
 
     // The MACB cell's text follows from which letters are set: its formatted cells are kept
     // by that key, each made once per run.
-    static unsigned letter_bits(const macb_letters& l) {
-        unsigned bits = 0;
-        for (std::size_t i = 0; i < l.size(); ++i) bits |= static_cast<unsigned>(l[i] != '.') << i;
-        return bits;
-    }
-
     const kept_text& macb_cell_of(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
-        const unsigned key = si_key | letter_bits(named.letters) << 5 | unsigned{named.any} << 9 | unsigned{dos} << 10;
+        const unsigned key = si_key | unsigned{named.bits} << 5 | unsigned{named.any} << 9 | unsigned{dos} << 10;
         std::int16_t& at = macb_at_[key];
         if (at < 0) {
             macb_.clear();
@@ -189,7 +183,7 @@ private:
                 when_shown_ = shown;
                 when_filled_ = true;
             }
-            const unsigned si_key = letter_bits(cell.si) | unsigned{cell.any_si} << 4;
+            const unsigned si_key = unsigned{cell.si_bits} | unsigned{cell.any_si} << 4;
             for (const cell_name& n : cell.long_names) write_name_line(si_key, cell, n, false);
             for (const cell_name& n : cell.dos_names) write_name_line(si_key, cell, n, true);
         }

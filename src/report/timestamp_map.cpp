@@ -9,6 +9,7 @@ void macb_cell::reset(std::uint64_t v) {
     value = v;
     si = {'.', '.', '.', '.'};
     any_si = false;
+    si_bits = 0;
     long_names.clear();
     dos_names.clear();
 }
@@ -52,6 +53,7 @@ void timestamp_map::enter(const std::array<std::uint64_t, 4>& values, time_sourc
         if (source == src_si) {
             c.si[at] = letter;
             c.any_si = true;
+            c.si_bits |= static_cast<std::uint8_t>(1u << at);
         }
         auto& names = dos ? c.dos_names : c.long_names;
         cell_name* n = !names.empty() && names.back().name == name ? &names.back() : nullptr;
@@ -63,6 +65,7 @@ void timestamp_map::enter(const std::array<std::uint64_t, 4>& values, time_sourc
         if (source != src_si) {
             n->letters[at] = letter;
             n->any = true;
+            n->bits |= static_cast<std::uint8_t>(1u << at);
         }
     }
 }

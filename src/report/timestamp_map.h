@@ -20,12 +20,14 @@ struct cell_name {
     std::uint32_t name = 0;  // index into the record's name table
     macb_letters letters{'.', '.', '.', '.'};
     bool any = false;
+    std::uint8_t bits = 0;  // the letters set, one bit each (m = 1 ... b = 8)
 };
 
 struct macb_cell {
     std::uint64_t value = 0;
     macb_letters si{'.', '.', '.', '.'};
     bool any_si = false;
+    std::uint8_t si_bits = 0;  // as cell_name::bits
     std::vector<cell_name> long_names;
     std::vector<cell_name> dos_names;
 
