@@ -72,6 +72,9 @@ public:
         else append(std::string_view(k.text));
     }
     std::string_view view() const { return {data_.get(), size_}; }
+    // Writing in place: the storage (with room for `size` + make_room's `n`) and the size taken.
+    char* data() { return data_.get(); }
+    void resize(std::size_t n) { size_ = n; }
     void clear() { size_ = 0; }
 
 private:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "report/line_buffer.h"
+#include "report/line_sink.h"
 #include "report/macb_text.h"
 #include "report/output_row.h"
 #include "report/result_record.h"
@@ -21,7 +22,8 @@ public:
         : layout_writer(out),
           context_(context),
           cols_(build_timeline_columns(context.options, row_)),
-          writer_(make_row_format(context.options, context.options.csv)) {
+          writer_(make_row_format(context.options, context.options.csv)),
+          lines_(out) {
         const auto n = row_.columns.size();
         when_ = static_cast<std::size_t>(cols_.when);
         macb_col_ = static_cast<std::size_t>(cols_.macb);
@@ -187,8 +189,7 @@ private:
             for (const cell_name& n : cell.long_names) write_name_line(si_key, cell, n, false);
             for (const cell_name& n : cell.dos_names) write_name_line(si_key, cell, n, true);
         }
-        // The entry's lines in one piece: a few calls into the stream per entry, not three per line.
-        put_lines(lines_);
+        lines_.finish();
     }
 
     const report_context context_;  // a copy: it names the settings, it owns nothing
@@ -214,7 +215,7 @@ private:
     static constexpr std::size_t macb_keys = 1 << 11;
     std::vector<std::int16_t> macb_at_ = std::vector<std::int16_t>(macb_keys, -1);
     std::vector<kept_text> macb_cells_;
-    line_buffer lines_;  // the entry's lines, written at its end
+    line_sink lines_;  // where the entry's lines go
     std::vector<kept_number_cell> number_cells_;  // by column
     std::string path_text_, path_cell_;  // the last path and its formatted cell
     bool path_kept_ = false;

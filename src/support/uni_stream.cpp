@@ -60,6 +60,12 @@ std::streamsize file_out_buf::xsputn(const char_type* s, std::streamsize count) 
     return count;
 }
 
+char* file_out_buf::room(std::size_t n) {
+    if (n <= static_cast<std::size_t>(epptr() - pptr())) return pptr();
+    if (n > size || !drain()) return nullptr;
+    return pptr();
+}
+
 int file_out_buf::sync() { return drain() ? 0 : -1; }
 
 ofstream::ofstream() : std::ostream(nullptr) { rdbuf(&buf_); }

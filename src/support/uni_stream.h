@@ -29,6 +29,13 @@ public:
     // Writes what is buffered and closes; false when either failed.
     bool close();
 
+    // For a writer that puts its bytes in place: at least `n` bytes of free room at the put
+    // position (what the buffer held is written out first when needed), up to room_end().
+    // Null when `n` exceeds the buffer or the write failed. commit() takes the bytes written.
+    char* room(std::size_t n);
+    char* room_end() const { return epptr(); }
+    void commit(char* end) { pbump(static_cast<int>(end - pptr())); }
+
 protected:
     int_type overflow(int_type ch) override;
     std::streamsize xsputn(const char_type* s, std::streamsize count) override;
