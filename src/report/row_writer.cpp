@@ -61,6 +61,9 @@ row_writer::row_writer(row_format format) : format_(std::move(format)) {
         special_['\n'] = true;
         scan_controls_ = true;
     }
+    const char care[4] = {scan_sep_ ? format_.sep_char : '\0', scan_controls_ ? '\r' : '\0',
+                          scan_controls_ ? '\n' : '\0', '"'};
+    for (std::size_t i = 0; i < care_blocks_.size(); ++i) care_blocks_[i].fill(care[i]);
     line_.reserve(1024);
     date_slots_.resize(date_slot_count);
 }
@@ -123,12 +126,13 @@ bool row_writer::needs_no_care(std::string_view text, bool quotes) const {
     const std::size_t n = text.size();
     if (n == 0) return true;
 #if defined(__SSE2__)
-    // Sixteen bytes a step, compared with each byte that needs care. A test that is off
-    // compares with NUL instead: a NUL in the text only sends it to the exact check below.
-    const __m128i sep = _mm_set1_epi8(scan_sep_ ? format_.sep_char : '\0');
-    const __m128i cr = _mm_set1_epi8(scan_controls_ ? '\r' : '\0');
-    const __m128i lf = _mm_set1_epi8(scan_controls_ ? '\n' : '\0');
-    const __m128i quote = _mm_set1_epi8(quotes ? '"' : '\0');
+    // Sixteen bytes a step, compared with each byte that needs care (blocks made once). A test
+    // that is off compares with NUL instead: a NUL in the text only sends it to the exact check below.
+    auto block = [&](std::size_t i) { return _mm_load_si128(reinterpret_cast<const __m128i*>(care_blocks_[i].data())); };
+    const __m128i sep = block(0);
+    const __m128i cr = block(1);
+    const __m128i lf = block(2);
+    const __m128i quote = quotes ? block(3) : _mm_setzero_si128();
     auto hits = [&](__m128i v) {
         const __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, sep), _mm_cmpeq_epi8(v, cr)),
                                          _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, quote)));

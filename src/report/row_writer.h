@@ -58,6 +58,9 @@ private:
     std::uint64_t sep_mask_ = 0;  // the separator character in every byte
     bool scan_sep_ = false;
     bool scan_controls_ = false;  // CR and LF: words are tested for any control byte
+    // needs_no_care's bytes, each repeated over a 16-byte block (NUL for a test that is off):
+    // separator, CR, LF, and the quote mark.
+    alignas(16) std::array<std::array<char, 16>, 4> care_blocks_{};
     std::string line_;
     // Cells whose stamp did not change since the previous line are copied from that line,
     // a run of neighbours (with their separators) in one piece.
