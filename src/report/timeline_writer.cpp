@@ -31,6 +31,17 @@ public:
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
         fixed_runs_.resize(n);
+        for (std::size_t i = 0; i < n;) {
+            if (!fixed_cell(i)) {
+                ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < n && fixed_cell(j)) ++j;
+            fixed_runs_[i].end = j;
+            run_starts_.push_back(i);
+            i = j;
+        }
         number_cells_.resize(n);
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
     }
@@ -55,20 +66,15 @@ private:
         // with their separators in one run, which a name's lines then copy in one piece.
         fixed_.clear();
         const std::string& sep = writer_.format().separator;
-        const std::size_t n = row_.columns.size();
-        for (std::size_t i = 0; i < n;) {
-            if (!fixed_cell(i)) {
-                ++i;
-                continue;
-            }
+        for (const std::size_t i : run_starts_) {
+            fixed_run& r = fixed_runs_[i];
             const std::size_t from = fixed_.size();
-            std::size_t j = i;
-            for (; j < n && fixed_cell(j); ++j) {
+            for (std::size_t j = i; j < r.end; ++j) {
                 if (j != i) fixed_ += sep;
                 writer_.append_cell(fixed_, row_.columns[j]);
             }
-            fixed_runs_[i] = {from, fixed_.size() - from, j};
-            i = j;
+            r.from = from;
+            r.length = fixed_.size() - from;
         }
     }
 
@@ -205,6 +211,7 @@ private:
         std::size_t from = 0, length = 0, end = 0;
     };
     std::vector<fixed_run> fixed_runs_;
+    std::vector<std::size_t> run_starts_;  // the columns the runs start at, found once
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_;
     kept_text when_cells_;  // the time cells of the lines being written
