@@ -21,31 +21,6 @@ void output_row::clear_widths() {
     }
 }
 
-namespace {
-
-output_column* cell(output_row& row, int column) {
-    if (column < 0 || static_cast<std::size_t>(column) >= row.columns.size()) return nullptr;
-    return &row.columns[static_cast<std::size_t>(column)];
-}
-
-}  // namespace
-
-void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind) {
-    output_column* c = cell(row, column);
-    if (!c) return;
-    if (kind != kind_date && kind != kind_date_time && kind != kind_time) return;
-    c->kind = kind;
-    c->number = filetime;
-    ++c->stamp;
-    if (kind == kind_date) {
-        if (output_column* t = cell(row, column + 1)) {
-            t->kind = kind_time;
-            t->number = filetime;
-            ++t->stamp;
-        }
-    }
-}
-
 void set_time_group(output_row& row, const time_group& g, const std::array<std::uint64_t, 4>& times, bool paired) {
     const std::uint16_t kind = paired ? kind_date_time : kind_date;
     for (std::size_t i = 0; i < g.size(); ++i) set_time(row, g[i], times[i], kind);

@@ -75,7 +75,20 @@ inline void set_number(output_row& row, int column, std::uint64_t value, unsigne
     ++c.stamp;
 }
 // kind_date also stores the value in the following column, which then shows the time.
-void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind);
+inline void set_time(output_row& row, int column, std::uint64_t filetime, std::uint16_t kind) {
+    if (column < 0 || static_cast<std::size_t>(column) >= row.columns.size()) return;
+    if (kind != kind_date && kind != kind_date_time && kind != kind_time) return;
+    output_column& c = row.columns[static_cast<std::size_t>(column)];
+    c.kind = kind;
+    c.number = filetime;
+    ++c.stamp;
+    if (kind == kind_date && static_cast<std::size_t>(column) + 1 < row.columns.size()) {
+        output_column& t = row.columns[static_cast<std::size_t>(column) + 1];
+        t.kind = kind_time;
+        t.number = filetime;
+        ++t.stamp;
+    }
+}
 
 // The four columns of one set of times (modified, accessed, changed, created or MFT changed), as a layout
 // registered them; each is a date+time column or a date column followed by its time column.
