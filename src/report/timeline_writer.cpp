@@ -115,12 +115,12 @@ private:
     struct name_parts {
         kept_text before;
         std::string after;
-        bool ready = false;
+        std::uint64_t made_for = 0;  // the entry (a count of entries written) they were made for
     };
 
     const name_parts& parts_of(std::uint32_t index, bool dos) {
         const std::size_t slot = 2 * std::size_t{index} + dos;
-        if (slot < parts_.size() && parts_[slot].ready) return parts_[slot];
+        if (slot < parts_.size() && parts_[slot].made_for == entries_) return parts_[slot];
         return make_parts(index, dos);
     }
 
@@ -141,7 +141,7 @@ private:
         p.after.clear();
         append_cells(p.after, macb_col_ + 1, row_.columns.size());
         p.after += '\n';
-        p.ready = true;
+        p.made_for = entries_;
         return p;
     }
 
@@ -176,7 +176,9 @@ private:
         fill_result_record(entry, context_, rec_);
         collect_names_and_times(entry, context_, rec_);
         set_fixed_cells();
-        for (name_parts& p : parts_) p.ready = false;
+        // Parts made for an earlier entry go stale by this count, not by a pass over every slot,
+        // which one entry with many names would leave long for all entries after it.
+        ++entries_;
         for (std::size_t i = 0; i < rec_.times.size(); ++i) {
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
@@ -212,6 +214,7 @@ private:
     };
     std::vector<fixed_run> fixed_runs_;
     std::vector<std::size_t> run_starts_;  // the columns the runs start at, found once
+    std::uint64_t entries_ = 0;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_;
     kept_text when_cells_;  // the time cells of the lines being written
