@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,6 +68,8 @@ public:
         set_number(row, uid, 0, 4);
         set_number(row, gid, 0, 4);
         name_in_parts = writer.writes_as_is(row.columns[static_cast<std::size_t>(name)], {});
+        // A decimal number cell without padding is its digits.
+        inode_as_is = writer.writes_as_is(row.columns[static_cast<std::size_t>(inode)], "0123456789");
         times_as_is = true;
         for (int t : times)
             times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
@@ -76,6 +80,8 @@ public:
             writer.append_cell(mode_to_gid, row.columns[static_cast<std::size_t>(col)]);
         }
         mode_to_gid += sep;
+        short_middle = 2 * sep.size() + std::numeric_limits<std::uint64_t>::digits10 + 1 + mode_to_gid.size() <=
+                       short_text::capacity;
         set_text(row, md5, "0");
         writer.append_cell(no_md5_prefix, row.columns[static_cast<std::size_t>(md5)]);
         no_md5_prefix += sep;
@@ -156,16 +162,30 @@ private:
     }
 
     // The cells before and after the name that stay the same for all the entry's lines but the size.
-    void set_entry_cells(bool md5_present) {
+    void set_entry_cells(bool md5_present, std::uint64_t entry_number) {
         const std::string& sep = writer.format().separator;
         if (md5_present) {
             prefix.text.clear();
             writer.append_cell(prefix.text, row.columns[static_cast<std::size_t>(md5)]);
             prefix.text += sep;
-        } else {
+            prefix.settle();
+            prefix_is_default = false;
+        } else if (!prefix_is_default) {
             prefix.text = no_md5_prefix;
+            prefix.settle();
+            prefix_is_default = true;
         }
-        prefix.settle();
+        // The inode cell changes with every entry: its digits go straight into the short copy.
+        if (inode_as_is && short_middle) {
+            short_text& t = middle.fixed;
+            char* p = t.bytes.data();
+            for (char ch : sep) *p++ = ch;
+            p = std::to_chars(p, t.bytes.data() + t.bytes.size(), entry_number).ptr;
+            for (char ch : mode_to_gid) *p++ = ch;
+            t.length = static_cast<std::size_t>(p - t.bytes.data());
+            middle.is_short = true;
+            return;
+        }
         middle.text.clear();
         middle.text += sep;
         writer.append_cell(middle.text, row.columns[static_cast<std::size_t>(inode)]);
@@ -215,7 +235,7 @@ private:
         set_number(row, size, rec.size, 8);
         const body_times si = si_times(entry);
         const body_seconds si_seconds = seconds_of(si);
-        set_entry_cells(rec.md5_present);
+        set_entry_cells(rec.md5_present, entry.entry_number);
 
         if (entry.file_names.empty()) {
             cell = "<no filename attribute> (";
@@ -274,7 +294,12 @@ private:
         for (const auto& item : entry.catalogue) {
             const auto& row_ = item.second;  // no structured binding: clang 14 cannot capture one
             if (!row_.is_data || row_.name.empty()) continue;
-            auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == row_.name; });
+            // Compared as bytes: an entry may hold thousands of streams of one length.
+            const std::u16string_view stream_name(row_.name);
+            auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) {
+                return s.first.size() == stream_name.size() &&
+                       std::memcmp(s.first.data(), stream_name.data(), stream_name.size() * sizeof(char16_t)) == 0;
+            });
             if (same == streams.end()) streams.emplace_back(row_.name, row_.stream_size());
             else if (row_.start_vcn == 0) same->second = row_.stream_size();
         }
@@ -297,6 +322,9 @@ private:
     std::size_t next_slot = 0;
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     bool name_in_parts = false;  // see set_name_base
+    bool inode_as_is = false;    // the inode cell is its decimal digits
+    bool short_middle = false;   // the cells from the inode to the gid always fit a short text
+    bool prefix_is_default = false;  // `prefix` holds the cells of an entry without an MD5
     std::string name_base;       // the formatted name cell up to its ending
     std::array<kept_text, which_texts.size()> which_cells;  // the name cell's endings, formatted
     kept_number_cell size_cell;
