@@ -288,21 +288,38 @@ private:
         set_name_base();
     }
 
-    // Each named data stream once, with its size (a stream split over records is catalogued in pieces).
+    // Each named data stream once, with its size (a stream split over records is catalogued in pieces):
+    // the first piece met gives its place and size, a later piece that starts the stream its size.
     void collect_streams(const mft_entry_info& entry) {
         streams.clear();
-        for (const auto& item : entry.catalogue) {
-            const auto& row_ = item.second;  // no structured binding: clang 14 cannot capture one
-            if (!row_.is_data || row_.name.empty()) continue;
-            // Compared as bytes: an entry may hold thousands of streams of one length.
-            const std::u16string_view stream_name(row_.name);
-            auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) {
-                return s.first.size() == stream_name.size() &&
-                       std::memcmp(s.first.data(), stream_name.data(), stream_name.size() * sizeof(char16_t)) == 0;
-            });
-            if (same == streams.end()) streams.emplace_back(row_.name, row_.stream_size());
-            else if (row_.start_vcn == 0) same->second = row_.stream_size();
+        pieces.clear();
+        for (std::size_t i = 0; i < entry.catalogue.size(); ++i) {
+            const catalogue_row& r = entry.catalogue.begin()[i].second;
+            if (r.is_data && !r.name.empty()) pieces.push_back({r.name, i});
         }
+        if (pieces.size() <= few_streams) {
+            for (const stream_piece& p : pieces) {
+                const catalogue_row& r = entry.catalogue.begin()[p.index].second;
+                auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == p.name; });
+                if (same == streams.end()) streams.emplace_back(p.name, r.stream_size());
+                else if (r.start_vcn == 0) same->second = r.stream_size();
+            }
+            return;
+        }
+        // Many streams (a hostile record may hold thousands): pieces grouped by name, not compared pairwise.
+        std::stable_sort(pieces.begin(), pieces.end(), [](const stream_piece& a, const stream_piece& b) { return a.name < b.name; });
+        firsts.clear();
+        for (std::size_t g = 0; g < pieces.size();) {
+            std::size_t end = g + 1;
+            std::uint64_t bytes = entry.catalogue.begin()[pieces[g].index].second.stream_size();
+            for (; end < pieces.size() && pieces[end].name == pieces[g].name; ++end)
+                if (const catalogue_row& r = entry.catalogue.begin()[pieces[end].index].second; r.start_vcn == 0)
+                    bytes = r.stream_size();
+            firsts.push_back({pieces[g].index, bytes, pieces[g].name});
+            g = end;
+        }
+        std::sort(firsts.begin(), firsts.end(), [](const first_piece& a, const first_piece& b) { return a.index < b.index; });
+        for (const first_piece& f : firsts) streams.emplace_back(f.name, f.bytes);
     }
 
     bool has_long_partner(const name_item& d) const {
@@ -335,6 +352,19 @@ private:
     line_buffer lines;  // the entry's lines, written at its end
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
+    // collect_streams' scratch: named data rows by catalogue index, and each name's first row with its size.
+    static constexpr std::size_t few_streams = 16;
+    struct stream_piece {
+        std::u16string_view name;
+        std::size_t index = 0;
+    };
+    struct first_piece {
+        std::size_t index = 0;
+        std::uint64_t bytes = 0;
+        std::u16string_view name;
+    };
+    std::vector<stream_piece> pieces;
+    std::vector<first_piece> firsts;
 };
 
 }  // namespace
