@@ -80,8 +80,10 @@ public:
             writer.append_cell(mode_to_gid, row.columns[static_cast<std::size_t>(col)]);
         }
         mode_to_gid += sep;
-        short_middle = 2 * sep.size() + std::numeric_limits<std::uint64_t>::digits10 + 1 + mode_to_gid.size() <=
-                       short_text::capacity;
+        short_middle = sep.size() + std::numeric_limits<std::uint64_t>::digits10 + 1 + mode_to_gid_block.size() <=
+                           short_text::capacity &&
+                       mode_to_gid.size() <= mode_to_gid_block.size();
+        if (short_middle) std::memcpy(mode_to_gid_block.data(), mode_to_gid.data(), mode_to_gid.size());
         set_text(row, md5, "0");
         writer.append_cell(no_md5_prefix, row.columns[static_cast<std::size_t>(md5)]);
         no_md5_prefix += sep;
@@ -181,7 +183,8 @@ private:
             char* p = t.bytes.data();
             for (char ch : sep) *p++ = ch;
             p = std::to_chars(p, t.bytes.data() + t.bytes.size(), entry_number).ptr;
-            for (char ch : mode_to_gid) *p++ = ch;
+            std::memcpy(p, mode_to_gid_block.data(), mode_to_gid_block.size());  // whole: no call for a run-time size
+            p += mode_to_gid.size();
             t.length = static_cast<std::size_t>(p - t.bytes.data());
             middle.is_short = true;
             return;
@@ -349,6 +352,7 @@ private:
     // The cells before and after the name, separators included.
     kept_text prefix, middle;
     std::string no_md5_prefix, mode_to_gid;
+    std::array<char, 16> mode_to_gid_block{};  // mode_to_gid in a block copied whole (when it fits)
     line_buffer lines;  // the entry's lines, written at its end
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
