@@ -11,7 +11,9 @@
 # does; give a file path to count the cost of writing too). The load average is printed with each layout.
 #
 # When the build offers -cpu, the default timeline of the first record count is also run with -cpu 2 into
-# a file, back to back with the single run into a file, and the ratio of wall times is printed.
+# a file, back to back with the single run into a file, and the ratio of wall times is printed. Both write
+# into $BENCH_CPU_DIR (default: the bench folder), where the instance files go too: a tmpfs folder there
+# (BENCH_CPU_DIR=/dev/shm) takes the disk out of the comparison.
 set -euo pipefail
 
 counts=${1:-"1000000 4000000"}
@@ -21,6 +23,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 work=${SKELVAR_BENCH_DIR:-${TMPDIR:-/tmp}/skelvar-bench}
 dest=${BENCH_OUT:-/dev/null}
+cpu_dir=${BENCH_CPU_DIR:-$work}
 
 [[ -x /usr/bin/time ]] || { echo "run_bench: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
 mkdir -p "$work"
@@ -97,8 +100,8 @@ probe=$(mktemp "$work/probe.XXXXXX")
 if "$bin" -mftfile "$root/samples/basic.mft" -cpu 2 -quiet -out "$probe" 2>&1 | grep -q -e 'not built' -e 'not offered'; then
     echo "-cpu 2: not offered by this build"
 else
-    one="$work/single.$$.txt" two="$work/cpu2.$$.txt"
-    echo "-cpu 2 on $first_mft: results into files, the single run and -cpu 2 back to back (load $(load))"
+    one="$cpu_dir/single.$$.txt" two="$cpu_dir/cpu2.$$.txt"
+    echo "-cpu 2 on $first_mft: results into files in $cpu_dir, the single run and -cpu 2 back to back (load $(load))"
     printf '%-10s %12s %12s %12s %12s %8s\n' layout "single wall" "single cpu" "-cpu 2 wall" "-cpu 2 cpu" "wall ratio"
     for entry in "timeline:" "csv:-csv"; do
         label=${entry%%:*} opt=${entry#*:}
