@@ -111,11 +111,13 @@ public:
     void erase(iterator at) {
         reset_for_reuse(at->second);
         std::rotate(at, at + 1, end());
-        --size_;
+        if (--size_ == 0 && items_.size() > max_spares) items_.resize(max_spares);  // as clear would
     }
 
     // Empties the table; the elements stay as spares with their storage, up to a bound.
+    // An entry leaves most of its tables empty: those cost one test (an empty table holds no more spares than that).
     void clear() {
+        if (size_ == 0) return;
         for (std::size_t i = 0; i < size_; ++i) reset_for_reuse(items_[i].second);
         size_ = 0;
         if (items_.size() > max_spares) items_.resize(max_spares);

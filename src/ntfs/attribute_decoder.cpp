@@ -276,7 +276,8 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
         case at_security_descriptor:
             if (!h.a.non_resident) {
                 catalogue_row& row = put_row(entry, key, h, label_for(attr.type), holder);
-                keep_value(row, h);
+                // The row's record copy holds the value already: a second copy only when contents are kept.
+                if (keep_content) keep_value(row, h);
                 // The text block is for the record dump; the walks only need the bytes.
                 if (keep_content || settings.render_descriptors) row.text = render_descriptor(value.span());
             } else {

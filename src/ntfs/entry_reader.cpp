@@ -11,8 +11,13 @@ namespace skelvar {
 
 bool entry_reader::parse_header(std::span<const std::uint8_t> record, std::uint64_t entry_number,
                                 mft_entry_info& entry) const {
+    return parse_header(record, read_record_header(kavo::binary_data(record)), entry_number, entry);
+}
+
+bool entry_reader::parse_header(std::span<const std::uint8_t> record, const file_record_header& header,
+                                std::uint64_t entry_number, mft_entry_info& entry) const {
     entry.clear();
-    entry.header = read_record_header(kavo::binary_data(record));
+    entry.header = header;
     entry.entry_number = entry_number;
     entry.sequence_number = entry.header.sequence;
     entry.base_ref = entry.header.base_ref;

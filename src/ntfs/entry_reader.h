@@ -21,6 +21,9 @@ public:
 
     // Resets `entry` and fills its header fields; false when the record cannot hold attributes.
     bool parse_header(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry) const;
+    // The same with the record's header already read (by the record reader's checks).
+    bool parse_header(std::span<const std::uint8_t> record, const file_record_header& header,
+                      std::uint64_t entry_number, mft_entry_info& entry) const;
     // Decodes every attribute, then what the attribute lists name; false when none decoded.
     bool parse_attributes(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
                           bool keep_content) const;

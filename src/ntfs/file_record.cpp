@@ -5,8 +5,10 @@
 
 namespace skelvar {
 
-record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors, baad_records baad) {
+record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors, baad_records baad,
+                                 file_record_header* header) {
     file_record_header h = read_record_header(kavo::binary_data(record));
+    if (header) *header = h;
     const bool is_baad = h.signature == record_signature::baad;
     if (is_baad) {
         if (baad == baad_records::as_found) return record_status::bad;

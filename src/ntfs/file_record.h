@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+#include "ntfs/record_header.h"
+
 namespace skelvar {
 
 enum class record_status { unreadable, ok, bad, index_block };
@@ -21,8 +23,9 @@ enum class baad_records { as_found, fixed_up };
 // the header of a valid FILE record); anything else `unreadable`.
 // The sector tails are not compared before they are replaced: a torn record is
 // used as it stands, and `torn_sectors` (when given) counts the tails that did
-// not hold the update sequence number.
+// not hold the update sequence number. `header` (when given) receives the record header as
+// read: the fixups never touch its bytes, so the caller need not read it again.
 record_status validate_and_fixup(std::span<std::uint8_t> record, std::uint32_t* torn_sectors = nullptr,
-                                 baad_records baad = baad_records::as_found);
+                                 baad_records baad = baad_records::as_found, file_record_header* header = nullptr);
 
 }  // namespace skelvar

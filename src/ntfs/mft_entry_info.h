@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "ntfs/reparse_point.h"
 #include "ntfs/standard_information.h"
 #include "ntfs/volume_attributes.h"
+#include "support/binary_data.h"
 
 namespace skelvar {
 
@@ -64,6 +66,11 @@ struct catalogue_row : catalogue_fields {
 
     // Stream size as the writers report it: data size, or the resident value length.
     std::uint64_t stream_size() const { return non_resident ? data_size : value_length; }
+    // The resident value: the kept copy, else its place in the attribute record (none without an offset).
+    std::span<const std::uint8_t> resident_bytes() const {
+        if (!value.empty() || value_offset == 0 || value_length == 0) return value;
+        return kavo::binary_data(record_copy).sub(value_offset, value_length).span();
+    }
 };
 
 // What paths read of a name: its way up. Names are copied here record after record,

@@ -154,7 +154,7 @@ void mft_reader::drop_batch() {
 
 record_status mft_reader::finish_record(std::uint64_t entry, std::span<std::uint8_t> out) {
     std::uint32_t torn = 0;
-    const record_status s = validate_and_fixup(out, &torn);
+    const record_status s = validate_and_fixup(out, &torn, baad_records::as_found, &header_);
     if (torn)
         log_.line("err: entry %llu: %u sector(s) torn, their update sequence numbers differ", static_cast<ull>(entry),
                   torn);

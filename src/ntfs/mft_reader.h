@@ -54,6 +54,9 @@ public:
     // the user ("no FILE signature", ...).
     std::string explain_unreadable(std::uint64_t entry);
 
+    // The header of the record the last read handed out (when it was not unreadable).
+    const file_record_header& last_header() const { return header_; }
+
     std::uint32_t record_size() const { return record_size_; }
     std::uint64_t entry_count() const { return entry_count_; }
     void set_entry_count(std::uint64_t n) { entry_count_ = n; }
@@ -76,6 +79,7 @@ private:
     std::uint64_t batch_first_ = 0, batch_next_ = 0, batch_end_ = 0;
     bool batch_failed_ = false;
     std::vector<std::uint8_t> single_;
+    file_record_header header_;
 };
 
 }  // namespace skelvar

@@ -82,8 +82,10 @@ bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry
 }
 
 bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
-                            std::uint64_t offset, bool carved) {
-    if (!entries_.parse_header(record, entry_number, entry)) return false;
+                            std::uint64_t offset, bool carved, const file_record_header* header) {
+    const bool parsed = header ? entries_.parse_header(record, *header, entry_number, entry)
+                               : entries_.parse_header(record, entry_number, entry);
+    if (!parsed) return false;
     entry.source_name = settings_.source_label;
     entry.from_unallocated = carved;
     const preselection pre = visitor_.preselect(entry_number, entry.in_use(), entry);
@@ -104,7 +106,9 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     return true;
 }
 
-void mft_walk::report(std::span<const std::uint8_t> record, std::uint64_t n) { process(record, n, entry_); }
+void mft_walk::report(std::span<const std::uint8_t> record, std::uint64_t n, const file_record_header& header) {
+    run_pipeline(record, n, entry_, n * entries_.records().record_size(), false, &header);
+}
 
 // Progress steps come every `progress_interval` entries, shown or not.
 void mft_walk::step(std::uint64_t n) {
@@ -134,7 +138,7 @@ status mft_walk::walk_range() {
             continue;
         }
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
-        report(record, n);
+        report(record, n, records.last_header());
     }
     if (settings_.show_progress) console::erase_progress();
     return {};
@@ -151,7 +155,7 @@ status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
         if (ranged && (n < start || n >= end)) continue;
         step(n);
         if (records.read_record(n, record_) == record_status::unreadable) continue;
-        report(record_, n);
+        report(record_, n, records.last_header());
     }
     if (settings_.show_progress) console::erase_progress();
     return {};
@@ -161,18 +165,19 @@ void mft_walk::report_carved(std::span<const std::uint8_t> slot, std::uint64_t o
     record_.assign(slot.begin(), slot.end());
     diag_log& log = entries_.records().log();
     std::uint32_t torn = 0;
-    const record_status s = validate_and_fixup(record_, &torn, baad_records::fixed_up);
+    file_record_header header;
+    const record_status s = validate_and_fixup(record_, &torn, baad_records::fixed_up, &header);
     if (s == record_status::unreadable || s == record_status::index_block) return;
     ++carved_.records;
     // Without the record number field (an older header layout) the record names no entry.
-    const std::uint64_t n = read_record_header(kavo::binary_data(record_)).entry_number_or(~0ull);
+    const std::uint64_t n = header.entry_number_or(~0ull);
     if (s == record_status::bad)
         log.line("err: carved record at 0x%llx (entry %llu) is signed BAAD", static_cast<ull>(offset),
                  static_cast<ull>(n));
     if (torn)
         log.line("err: carved record at 0x%llx: %u sector(s) torn, their update sequence numbers differ",
                  static_cast<ull>(offset), torn);
-    if (run_pipeline(record_, n, entry_, offset, true)) ++carved_.reported;
+    if (run_pipeline(record_, n, entry_, offset, true, &header)) ++carved_.reported;
 }
 
 status mft_walk::walk_unallocated() {

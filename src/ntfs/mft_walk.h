@@ -70,12 +70,13 @@ public:
 private:
     status begin();
     void learn_volume_created();
-    void report(std::span<const std::uint8_t> record, std::uint64_t n);
+    void report(std::span<const std::uint8_t> record, std::uint64_t n, const file_record_header& header);
     void step(std::uint64_t n);
     // A record found in free clusters at byte `offset` of the volume.
     void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);
+    // `header` is the record's header when already read, else null.
     bool run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
-                      std::uint64_t offset, bool carved);
+                      std::uint64_t offset, bool carved, const file_record_header* header = nullptr);
 
     const entry_reader& entries_;
     path_resolver& paths_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,6 +68,8 @@ public:
         set_number(row, uid, 0, 4);
         set_number(row, gid, 0, 4);
         name_in_parts = writer.writes_as_is(row.columns[static_cast<std::size_t>(name)], {});
+        // A decimal number cell without padding is its digits.
+        inode_as_is = writer.writes_as_is(row.columns[static_cast<std::size_t>(inode)], "0123456789");
         times_as_is = true;
         for (int t : times)
             times_as_is = times_as_is && writer.writes_as_is(row.columns[static_cast<std::size_t>(t)], "-0123456789");
@@ -76,6 +80,10 @@ public:
             writer.append_cell(mode_to_gid, row.columns[static_cast<std::size_t>(col)]);
         }
         mode_to_gid += sep;
+        short_middle = sep.size() + std::numeric_limits<std::uint64_t>::digits10 + 1 + mode_to_gid_block.size() <=
+                           short_text::capacity &&
+                       mode_to_gid.size() <= mode_to_gid_block.size();
+        if (short_middle) std::memcpy(mode_to_gid_block.data(), mode_to_gid.data(), mode_to_gid.size());
         set_text(row, md5, "0");
         writer.append_cell(no_md5_prefix, row.columns[static_cast<std::size_t>(md5)]);
         no_md5_prefix += sep;
@@ -156,16 +164,31 @@ private:
     }
 
     // The cells before and after the name that stay the same for all the entry's lines but the size.
-    void set_entry_cells(bool md5_present) {
+    void set_entry_cells(bool md5_present, std::uint64_t entry_number) {
         const std::string& sep = writer.format().separator;
         if (md5_present) {
             prefix.text.clear();
             writer.append_cell(prefix.text, row.columns[static_cast<std::size_t>(md5)]);
             prefix.text += sep;
-        } else {
+            prefix.settle();
+            prefix_is_default = false;
+        } else if (!prefix_is_default) {
             prefix.text = no_md5_prefix;
+            prefix.settle();
+            prefix_is_default = true;
         }
-        prefix.settle();
+        // The inode cell changes with every entry: its digits go straight into the short copy.
+        if (inode_as_is && short_middle) {
+            short_text& t = middle.fixed;
+            char* p = t.bytes.data();
+            for (char ch : sep) *p++ = ch;
+            p = std::to_chars(p, t.bytes.data() + t.bytes.size(), entry_number).ptr;
+            std::memcpy(p, mode_to_gid_block.data(), mode_to_gid_block.size());  // whole: no call for a run-time size
+            p += mode_to_gid.size();
+            t.length = static_cast<std::size_t>(p - t.bytes.data());
+            middle.is_short = true;
+            return;
+        }
         middle.text.clear();
         middle.text += sep;
         writer.append_cell(middle.text, row.columns[static_cast<std::size_t>(inode)]);
@@ -215,7 +238,7 @@ private:
         set_number(row, size, rec.size, 8);
         const body_times si = si_times(entry);
         const body_seconds si_seconds = seconds_of(si);
-        set_entry_cells(rec.md5_present);
+        set_entry_cells(rec.md5_present, entry.entry_number);
 
         if (entry.file_names.empty()) {
             cell = "<no filename attribute> (";
@@ -268,16 +291,38 @@ private:
         set_name_base();
     }
 
-    // Each named data stream once, with its size (a stream split over records is catalogued in pieces).
+    // Each named data stream once, with its size (a stream split over records is catalogued in pieces):
+    // the first piece met gives its place and size, a later piece that starts the stream its size.
     void collect_streams(const mft_entry_info& entry) {
         streams.clear();
-        for (const auto& item : entry.catalogue) {
-            const auto& row_ = item.second;  // no structured binding: clang 14 cannot capture one
-            if (!row_.is_data || row_.name.empty()) continue;
-            auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == row_.name; });
-            if (same == streams.end()) streams.emplace_back(row_.name, row_.stream_size());
-            else if (row_.start_vcn == 0) same->second = row_.stream_size();
+        pieces.clear();
+        for (std::size_t i = 0; i < entry.catalogue.size(); ++i) {
+            const catalogue_row& r = entry.catalogue.begin()[i].second;
+            if (r.is_data && !r.name.empty()) pieces.push_back({r.name, i});
         }
+        if (pieces.size() <= few_streams) {
+            for (const stream_piece& p : pieces) {
+                const catalogue_row& r = entry.catalogue.begin()[p.index].second;
+                auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == p.name; });
+                if (same == streams.end()) streams.emplace_back(p.name, r.stream_size());
+                else if (r.start_vcn == 0) same->second = r.stream_size();
+            }
+            return;
+        }
+        // Many streams (a hostile record may hold thousands): pieces grouped by name, not compared pairwise.
+        std::stable_sort(pieces.begin(), pieces.end(), [](const stream_piece& a, const stream_piece& b) { return a.name < b.name; });
+        firsts.clear();
+        for (std::size_t g = 0; g < pieces.size();) {
+            std::size_t end = g + 1;
+            std::uint64_t bytes = entry.catalogue.begin()[pieces[g].index].second.stream_size();
+            for (; end < pieces.size() && pieces[end].name == pieces[g].name; ++end)
+                if (const catalogue_row& r = entry.catalogue.begin()[pieces[end].index].second; r.start_vcn == 0)
+                    bytes = r.stream_size();
+            firsts.push_back({pieces[g].index, bytes, pieces[g].name});
+            g = end;
+        }
+        std::sort(firsts.begin(), firsts.end(), [](const first_piece& a, const first_piece& b) { return a.index < b.index; });
+        for (const first_piece& f : firsts) streams.emplace_back(f.name, f.bytes);
     }
 
     bool has_long_partner(const name_item& d) const {
@@ -297,6 +342,9 @@ private:
     std::size_t next_slot = 0;
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     bool name_in_parts = false;  // see set_name_base
+    bool inode_as_is = false;    // the inode cell is its decimal digits
+    bool short_middle = false;   // the cells from the inode to the gid always fit a short text
+    bool prefix_is_default = false;  // `prefix` holds the cells of an entry without an MD5
     std::string name_base;       // the formatted name cell up to its ending
     std::array<kept_text, which_texts.size()> which_cells;  // the name cell's endings, formatted
     kept_number_cell size_cell;
@@ -304,9 +352,23 @@ private:
     // The cells before and after the name, separators included.
     kept_text prefix, middle;
     std::string no_md5_prefix, mode_to_gid;
+    std::array<char, 16> mode_to_gid_block{};  // mode_to_gid in a block copied whole (when it fits)
     line_buffer lines;  // the entry's lines, written at its end
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
+    // collect_streams' scratch: named data rows by catalogue index, and each name's first row with its size.
+    static constexpr std::size_t few_streams = 16;
+    struct stream_piece {
+        std::u16string_view name;
+        std::size_t index = 0;
+    };
+    struct first_piece {
+        std::size_t index = 0;
+        std::uint64_t bytes = 0;
+        std::u16string_view name;
+    };
+    std::vector<stream_piece> pieces;
+    std::vector<first_piece> firsts;
 };
 
 }  // namespace

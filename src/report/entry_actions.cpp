@@ -126,7 +126,7 @@ std::string entry_actions::owner_sid(const mft_entry_info& entry) {
         if (row.type != at_security_descriptor) continue;
         std::string sid;
         if (!row.non_resident)
-            sid = owner_sid_of(row.value);
+            sid = owner_sid_of(row.resident_bytes());
         else if (read_stream_head(row, context_.volume, 0, descriptor_read_bytes, bytes))
             sid = owner_sid_of(bytes);
         if (!sid.empty()) return sid;

@@ -95,13 +95,14 @@ void fill_result_record(const mft_entry_info& entry, const report_context& conte
             break;
         }
     }
-    rec.md5 = entry.md5;
-    rec.sha1 = entry.sha1;
-    rec.sha256 = entry.sha256;
+    // Cleared above: copied only when the entry holds them (most runs compute no digests).
+    if (!entry.md5.empty()) rec.md5 = entry.md5;
+    if (!entry.sha1.empty()) rec.sha1 = entry.sha1;
+    if (!entry.sha256.empty()) rec.sha256 = entry.sha256;
     rec.md5_present = !rec.md5.empty();
     rec.sha1_present = !rec.sha1.empty();
     rec.sha256_present = !rec.sha256.empty();
-    rec.extracted_path = entry.extracted_path;
+    if (!entry.extracted_path.empty()) rec.extracted_path = entry.extracted_path;
     if (parts & part_other_info) append_other_info(entry, context, rec.other_info, parts & part_time_flags);
     if (parts & part_stream_info) append_stream_info(entry, opt, rec.stream_info);
     if (opt.header_wanted()) {

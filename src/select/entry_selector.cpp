@@ -274,8 +274,9 @@ bool entry_selector::select(mft_entry_info& entry, bool preselected) {
     selection_results r;
     r.time_ok = time_test(entry);
     if (!r.time_ok) return false;
-    r.or_ok = or_test(entry);
     r.any_filter = any_filter();
+    // Without a filter the OR test passes at once: its check is not made twice per entry.
+    r.or_ok = !r.any_filter || or_test(entry);
     r.and_logic = settings_.and_logic;
     r.preselected = preselected;
     r.signatures_listed = !filters_.signatures.empty();
