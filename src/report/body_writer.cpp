@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/line_buffer.h"
+#include "report/line_sink.h"
 #include "report/number_text.h"
 #include "report/other_info.h"
 #include "report/output_row.h"
@@ -51,7 +52,7 @@ constexpr std::array<std::string_view, 3> which_texts{"SI times)", "FN times)", 
 class body_writer final : public layout_writer {
 public:
     body_writer(const report_context& c, std::ostream& o)
-        : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, false)) {
+        : layout_writer(o), context(c), opt(c.options), writer(make_row_format(opt, false)), lines(o) {
         md5 = row.add(kind_text, 0, 0, "md5");
         name = row.add(kind_text, 0, 0, "name");
         inode = row.add(kind_u64, col_decimal, 0, "inode");
@@ -245,7 +246,7 @@ private:
             cell_base = cell.size();
             set_name_base();
             write_line(which_si, si_seconds);
-            put_lines(lines);
+            lines.finish();
             return;
         }
         build_items(entry);
@@ -270,7 +271,7 @@ private:
                 write_line(which_si, si_seconds);
             }
         }
-        put_lines(lines);
+        lines.finish();
     }
 
     void start_cell(const name_item& n, std::u16string_view stream) {
@@ -353,7 +354,7 @@ private:
     kept_text prefix, middle;
     std::string no_md5_prefix, mode_to_gid;
     std::array<char, 16> mode_to_gid_block{};  // mode_to_gid in a block copied whole (when it fits)
-    line_buffer lines;  // the entry's lines, written at its end
+    line_sink lines;  // where the entry's lines go
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
     // collect_streams' scratch: named data rows by catalogue index, and each name's first row with its size.
