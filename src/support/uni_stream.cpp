@@ -1,14 +1,53 @@
 #include "support/uni_stream.h"
 
+#include <csignal>
 #include <cstring>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include "support/utf8.h"
 #include "support/write_all.h"
 
 namespace uni {
+
+namespace {
+
+// Ctrl-C and the usual termination signals wait while a block of results goes out. Killed in the middle
+// of a write, a process has it cut at a page boundary by the kernel, and an interrupted run's results
+// file would end inside a line. Outside a write the signal acts at once, as it would without us.
+volatile std::sig_atomic_t writing = 0;
+volatile std::sig_atomic_t held_signal = 0;
+constexpr int termination_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void on_termination(int s) {
+    if (writing) {
+        held_signal = s;
+        return;
+    }
+    std::signal(s, SIG_DFL);
+    std::raise(s);
+}
+
+// Only signals left at their default: one the caller ignores (a background job's SIGINT) stays ignored.
+void hold_termination_during_writes() {
+    static const bool installed = [] {
+        for (int s : termination_signals) {
+            struct sigaction now {};
+            if (sigaction(s, nullptr, &now) != 0 || now.sa_handler != SIG_DFL) continue;
+            struct sigaction mine {};
+            mine.sa_handler = on_termination;
+            mine.sa_flags = SA_RESTART;
+            sigemptyset(&mine.sa_mask);
+            sigaction(s, &mine, nullptr);
+        }
+        return true;
+    }();
+    (void)installed;
+}
+
+}  // namespace
 
 file_out_buf::file_out_buf() { setp(data_.get(), data_.get() + size); }
 
@@ -17,6 +56,7 @@ file_out_buf::~file_out_buf() { close(); }
 bool file_out_buf::open(const std::string& path, bool append) {
     if (is_open()) return false;
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    hold_termination_during_writes();
     fd_ = ::open(path.c_str(), flags, 0666);
     setp(data_.get(), data_.get() + size);
     return fd_ >= 0;
@@ -34,7 +74,15 @@ bool file_out_buf::drain() {
     const auto n = static_cast<std::size_t>(pptr() - pbase());
     setp(data_.get(), data_.get() + size);
     if (n == 0) return true;
-    return is_open() && skelvar::write_all(fd_, data_.get(), n) == 0;
+    if (!is_open()) return false;
+    writing = 1;
+    const bool written = skelvar::write_all(fd_, data_.get(), n) == 0;
+    writing = 0;
+    if (const int s = held_signal) {
+        std::signal(s, SIG_DFL);
+        std::raise(s);
+    }
+    return written;
 }
 
 file_out_buf::int_type file_out_buf::overflow(int_type ch) {

@@ -261,7 +261,9 @@ def link_not_followed(work, run):
 
 
 def interrupted(work, run):
-    """Killed at a progress step, the run has left every entry before it on disk, ending at a line."""
+    """Terminated at a progress step, the run has left every entry before it on disk, ending at a line.
+    SIGTERM, not Ctrl-C: a runner may start the tests with SIGINT ignored. Not SIGKILL, which cannot be
+    held: the kernel may cut the write in flight at a page boundary."""
     results = os.path.join(work, "res.txt")
     proc = subprocess.Popen([BIN, "-mftfile", many_records(work), "-csv", "-out", results],
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
@@ -272,7 +274,7 @@ def interrupted(work, run):
         if not chunk:
             break
         seen = seen[-64:] + chunk
-    proc.kill()
+    proc.send_signal(signal.SIGTERM)
     proc.wait()
     proc.stderr.close()
     if step not in seen:
