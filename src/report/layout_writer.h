@@ -2,11 +2,9 @@
 #pragma once
 
 #include <ostream>
-#include <string>
 #include <string_view>
 
 #include "ntfs/mft_entry_info.h"
-#include "report/line_buffer.h"
 
 namespace skelvar {
 
@@ -34,19 +32,6 @@ public:
 protected:
     virtual void write_header_line() = 0;
     virtual void write_entry(const mft_entry_info& entry, std::u16string_view stream_name) = 0;
-
-    // An entry's lines put together by the layout go to the stream in one piece, and `lines` is emptied.
-    void put_lines(std::string& lines) {
-        const auto n = static_cast<std::streamsize>(lines.size());
-        if (n != 0 && out_.good() && out_.rdbuf()->sputn(lines.data(), n) != n) out_.setstate(std::ios::badbit);
-        lines.clear();
-    }
-    void put_lines(line_buffer& lines) {
-        const std::string_view v = lines.view();
-        const auto n = static_cast<std::streamsize>(v.size());
-        if (n != 0 && out_.good() && out_.rdbuf()->sputn(v.data(), n) != n) out_.setstate(std::ios::badbit);
-        lines.clear();
-    }
 
     std::ostream& out_;
 

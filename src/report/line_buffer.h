@@ -1,7 +1,5 @@
-// An entry's lines, put together from a few pieces per line before they go to the stream
-// in one piece. The pieces of a line are a handful of short texts: a call into memcpy per
-// piece costs more than its bytes, so a short piece is copied as one fixed-size block (a few
-// vector moves) and the buffer keeps that much room beyond its end.
+// Short texts that lines repeat, copied as one fixed-size block: the pieces of a line are a
+// handful of short texts, and a call into memcpy per piece costs more than its bytes.
 #pragma once
 
 #include <array>
@@ -53,29 +51,16 @@ struct kept_text {
     std::size_t size() const { return text.size(); }
 };
 
+// Storage for an entry's lines when they cannot be put together in the results file's buffer
+// (see line_sink): it keeps a short block's room beyond what make_room was asked for.
 class line_buffer {
 public:
-    // Room for `n` more bytes: call before the appends of a line with at least their total.
+    // Room for `n` more bytes past `size`, and a short block beyond them.
     void make_room(std::size_t n) {
         if (size_ + n + short_text::capacity > capacity_) grow(size_ + n + short_text::capacity);
     }
-    void append(std::string_view s) {
-        std::memcpy(data_.get() + size_, s.data(), s.size());
-        size_ += s.size();
-    }
-    void append(const short_text& t) {
-        std::memcpy(data_.get() + size_, t.bytes.data(), short_text::capacity);
-        size_ += t.length;
-    }
-    void append(const kept_text& k) {
-        if (k.is_short) append(k.fixed);
-        else append(std::string_view(k.text));
-    }
-    std::string_view view() const { return {data_.get(), size_}; }
-    // Writing in place: the storage (with room for `size` + make_room's `n`) and the size taken.
     char* data() { return data_.get(); }
     void resize(std::size_t n) { size_ = n; }
-    void clear() { size_ = 0; }
 
 private:
     void grow(std::size_t need) {
