@@ -294,6 +294,7 @@ private:
 
     // Each named data stream once, with its size (a stream split over records is catalogued in pieces):
     // the first piece met gives its place and size, a later piece that starts the stream its size.
+    // Pieces are grouped by name, not compared pairwise: a hostile record may hold thousands.
     void collect_streams(const mft_entry_info& entry) {
         streams.clear();
         pieces.clear();
@@ -301,17 +302,10 @@ private:
             const catalogue_row& r = entry.catalogue.begin()[i].second;
             if (r.is_data && !r.name.empty()) pieces.push_back({r.name, i});
         }
-        if (pieces.size() <= few_streams) {
-            for (const stream_piece& p : pieces) {
-                const catalogue_row& r = entry.catalogue.begin()[p.index].second;
-                auto same = std::find_if(streams.begin(), streams.end(), [&](const auto& s) { return s.first == p.name; });
-                if (same == streams.end()) streams.emplace_back(p.name, r.stream_size());
-                else if (r.start_vcn == 0) same->second = r.stream_size();
-            }
-            return;
-        }
-        // Many streams (a hostile record may hold thousands): pieces grouped by name, not compared pairwise.
-        std::stable_sort(pieces.begin(), pieces.end(), [](const stream_piece& a, const stream_piece& b) { return a.name < b.name; });
+        if (pieces.empty()) return;
+        std::sort(pieces.begin(), pieces.end(), [](const stream_piece& a, const stream_piece& b) {
+            return a.name != b.name ? a.name < b.name : a.index < b.index;
+        });
         firsts.clear();
         for (std::size_t g = 0; g < pieces.size();) {
             std::size_t end = g + 1;
@@ -358,7 +352,6 @@ private:
     std::size_t cell_base = 0;
     std::vector<std::pair<std::u16string_view, std::uint64_t>> streams;
     // collect_streams' scratch: named data rows by catalogue index, and each name's first row with its size.
-    static constexpr std::size_t few_streams = 16;
     struct stream_piece {
         std::u16string_view name;
         std::size_t index = 0;
