@@ -77,8 +77,9 @@ void mft_walk::learn_volume_created() {
     }
 }
 
-bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry) {
-    return run_pipeline(record, entry_number, entry, entry_number * entries_.records().record_size(), false);
+bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
+                       const file_record_header* header) {
+    return run_pipeline(record, entry_number, entry, entry_number * entries_.records().record_size(), false, header);
 }
 
 bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
@@ -106,9 +107,6 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     return true;
 }
 
-void mft_walk::report(std::span<const std::uint8_t> record, std::uint64_t n, const file_record_header& header) {
-    run_pipeline(record, n, entry_, n * entries_.records().record_size(), false, &header);
-}
 
 // Progress steps come every `progress_interval` entries, shown or not.
 void mft_walk::step(std::uint64_t n) {
@@ -138,7 +136,7 @@ status mft_walk::walk_range() {
             continue;
         }
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
-        report(record, n, records.last_header());
+        process(record, n, entry_, &records.last_header());
     }
     if (settings_.show_progress) console::erase_progress();
     return {};
@@ -155,7 +153,7 @@ status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
         if (ranged && (n < start || n >= end)) continue;
         step(n);
         if (records.read_record(n, record_) == record_status::unreadable) continue;
-        report(record_, n, records.last_header());
+        process(record_, n, entry_, &records.last_header());
     }
     if (settings_.show_progress) console::erase_progress();
     return {};

@@ -61,7 +61,9 @@ public:
     status walk_unallocated();
 
     // The per-entry pipeline; true when the entry was selected (the visitor then wrote it).
-    bool process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry);
+    // `header` is the record's header when the reader's checks have read it already.
+    bool process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
+                 const file_record_header* header = nullptr);
 
     // Entries of the $MFT as counted from record 0 by the last walk.
     std::uint64_t entry_count() const { return count_; }
@@ -70,7 +72,6 @@ public:
 private:
     status begin();
     void learn_volume_created();
-    void report(std::span<const std::uint8_t> record, std::uint64_t n, const file_record_header& header);
     void step(std::uint64_t n);
     // A record found in free clusters at byte `offset` of the volume.
     void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);
