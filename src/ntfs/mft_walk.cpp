@@ -78,15 +78,13 @@ void mft_walk::learn_volume_created() {
 }
 
 bool mft_walk::process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
-                       const file_record_header* header) {
+                       const file_record_header& header) {
     return run_pipeline(record, entry_number, entry, entry_number * entries_.records().record_size(), false, header);
 }
 
 bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
-                            std::uint64_t offset, bool carved, const file_record_header* header) {
-    const bool parsed = header ? entries_.parse_header(record, *header, entry_number, entry)
-                               : entries_.parse_header(record, entry_number, entry);
-    if (!parsed) return false;
+                            std::uint64_t offset, bool carved, const file_record_header& header) {
+    if (!entries_.parse_header(record, header, entry_number, entry)) return false;
     entry.source_name = settings_.source_label;
     entry.from_unallocated = carved;
     const preselection pre = visitor_.preselect(entry_number, entry.in_use(), entry);
@@ -136,7 +134,7 @@ status mft_walk::walk_range() {
             continue;
         }
         if (s == record_status::bad) log.line("mft entry %llu has bad filerecord", static_cast<ull>(n));
-        process(record, n, entry_, &records.last_header());
+        process(record, n, entry_, records.last_header());
     }
     if (settings_.show_progress) console::erase_progress();
     return {};
@@ -153,7 +151,7 @@ status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
         if (ranged && (n < start || n >= end)) continue;
         step(n);
         if (records.read_record(n, record_) == record_status::unreadable) continue;
-        process(record_, n, entry_, &records.last_header());
+        process(record_, n, entry_, records.last_header());
     }
     if (settings_.show_progress) console::erase_progress();
     return {};
@@ -175,7 +173,7 @@ void mft_walk::report_carved(std::span<const std::uint8_t> slot, std::uint64_t o
     if (torn)
         log.line("err: carved record at 0x%llx: %u sector(s) torn, their update sequence numbers differ",
                  static_cast<ull>(offset), torn);
-    if (run_pipeline(record_, n, entry_, offset, true, &header)) ++carved_.reported;
+    if (run_pipeline(record_, n, entry_, offset, true, header)) ++carved_.reported;
 }
 
 status mft_walk::walk_unallocated() {

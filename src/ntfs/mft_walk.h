@@ -61,9 +61,9 @@ public:
     status walk_unallocated();
 
     // The per-entry pipeline; true when the entry was selected (the visitor then wrote it).
-    // `header` is the record's header when the reader's checks have read it already.
+    // `header` is the record's header, as the reader's checks read it.
     bool process(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
-                 const file_record_header* header = nullptr);
+                 const file_record_header& header);
 
     // Entries of the $MFT as counted from record 0 by the last walk.
     std::uint64_t entry_count() const { return count_; }
@@ -75,9 +75,8 @@ private:
     void step(std::uint64_t n);
     // A record found in free clusters at byte `offset` of the volume.
     void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);
-    // `header` is the record's header when already read, else null.
     bool run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,
-                      std::uint64_t offset, bool carved, const file_record_header* header = nullptr);
+                      std::uint64_t offset, bool carved, const file_record_header& header);
 
     const entry_reader& entries_;
     path_resolver& paths_;
