@@ -65,11 +65,6 @@ std::uint32_t add_name(result_record& rec, span_ref name, span_ref path, std::ui
     return static_cast<std::uint32_t>(rec.names.size() - 1);
 }
 
-void enter_times(result_record& rec, time_source src, std::uint64_t modified, std::uint64_t accessed,
-                 std::uint64_t changed, std::uint64_t created, std::uint32_t name, bool dos, bool fresh) {
-    rec.times.enter({modified, accessed, changed, created}, src, name, dos, fresh);
-}
-
 }  // namespace
 
 void collect_names_and_times(const mft_entry_info& entry, const report_context& context, result_record& rec,
@@ -82,10 +77,14 @@ void collect_names_and_times(const mft_entry_info& entry, const report_context& 
         span_ref path = append_text(rec.texts, std::string_view("<no path>"));
         span_ref name = append_text(rec.texts, std::string_view("<no filename attribute>"));
         const std::uint32_t idx = add_name(rec, name, path, no_parent, false, nullptr);
-        if (si && build_map) enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, false, true);
+        if (si && build_map) {
+            rec.times.set_si({si->modified, si->accessed, si->mft_changed, si->created});
+            rec.times.enter(idx, false, nullptr, true);
+        }
         return;
     }
 
+    if (si && build_map) rec.times.set_si({si->modified, si->accessed, si->mft_changed, si->created});
     path_finder paths(context.paths, rec);
     for (const auto& [key, fn] : entry.file_names) {
         if (fn.is_dos && context.options.hide_dos_fntimes) continue;
@@ -95,11 +94,8 @@ void collect_names_and_times(const mft_entry_info& entry, const report_context& 
         const std::uint32_t idx = add_name(rec, name, path, fn.parent_ref, fn.is_dos, &fn);
         const bool fresh = rec.names.size() != before;
         if (!build_map) continue;
-        if (si)
-            enter_times(rec, src_si, si->modified, si->accessed, si->mft_changed, si->created, idx, fn.is_dos,
-                        fresh);
-        enter_times(rec, fn.is_dos ? src_fn83 : src_fn, fn.modified, fn.accessed, fn.mft_changed, fn.created, idx,
-                    fn.is_dos, fresh);
+        const timestamp_map::times own{fn.modified, fn.accessed, fn.mft_changed, fn.created};
+        rec.times.enter(idx, fn.is_dos, &own, fresh);
     }
 }
 

@@ -28,8 +28,8 @@ private:
     // $FILE_NAME letters.
     void describe(const macb_cell& cell, const cell_name& name, bool dos) {
         desc_.clear();
-        describe_letters(cell.si, "$SI ");
-        describe_letters(name.letters, dos ? "$FN8.3 " : "$FN ");
+        describe_letters(cell.si(), "$SI ");
+        describe_letters(name.letters(), dos ? "$FN8.3 " : "$FN ");
     }
     void describe_letters(const macb_letters& letters, std::string_view source) {
         for (std::size_t i = 0; i < 4; ++i) {
