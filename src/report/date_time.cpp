@@ -58,16 +58,6 @@ std::uint32_t days_in_month(std::uint32_t y, std::uint32_t m) {
     return (m == 2 && is_leap(y)) ? 29 : days[m - 1];
 }
 
-// "00" to "99": two digits in one copy instead of a division and two stores each.
-constexpr auto two_digit_table = [] {
-    std::array<char, 200> t{};
-    for (std::size_t i = 0; i < 100; ++i) {
-        t[2 * i] = static_cast<char>('0' + i / 10);
-        t[2 * i + 1] = static_cast<char>('0' + i % 10);
-    }
-    return t;
-}();
-
 inline char* put2(char* p, std::uint32_t v) {
     std::memcpy(p, &two_digit_table[2 * (v % 100)], 2);
     return p + 2;

@@ -1,6 +1,7 @@
 // FILETIME values to date and time text in the patterns chosen on the command line.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -63,6 +64,16 @@ std::size_t put_date_text(std::uint64_t filetime, const date_time_format& f, cha
 std::size_t put_time_text(std::uint64_t filetime, const date_time_format& f, char* out);
 // The pair form: date text, a space, time text.
 bool append_date_time(std::uint64_t filetime, const date_time_format& f, std::string& out);
+
+// "00" to "99": two digits in one copy instead of a division and two stores each.
+inline constexpr std::array<char, 200> two_digit_table = [] {
+    std::array<char, 200> t{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        t[2 * i] = static_cast<char>('0' + i / 10);
+        t[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
 
 // The validity rule of to_broken_down_time without the calendar work.
 bool filetime_in_valid_range(std::uint64_t filetime);

@@ -10,6 +10,7 @@
 #include "report/output_row.h"
 #include "report/result_record.h"
 #include "report/row_writer.h"
+#include "report/time_cells.h"
 #include "report/timeline_columns.h"
 
 namespace skelvar {
@@ -23,6 +24,7 @@ public:
           context_(context),
           cols_(build_timeline_columns(context.options, row_)),
           writer_(make_row_format(context.options, context.options.csv)),
+          when_writer_(writer_.format(), row_, static_cast<std::size_t>(cols_.when), static_cast<std::size_t>(cols_.macb)),
           lines_(out) {
         const auto n = row_.columns.size();
         when_ = static_cast<std::size_t>(cols_.when);
@@ -185,11 +187,13 @@ private:
             // Times that show the same text (they differ below the shown fraction) share the cells.
             const std::uint64_t shown = cell.value / shown_unit_;
             if (!when_filled_ || shown != when_shown_) {
-                set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
-                when_cells_.text.clear();
-                writer_.append_time_cells(when_cells_.text, row_, when_, macb_col_);
-                when_cells_.text += writer_.format().separator;
-                when_cells_.settle();
+                if (!when_writer_.put(cell.value, when_cells_)) {
+                    set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
+                    when_cells_.text.clear();
+                    writer_.append_time_cells(when_cells_.text, row_, when_, macb_col_);
+                    when_cells_.text += writer_.format().separator;
+                    when_cells_.settle();
+                }
                 when_shown_ = shown;
                 when_filled_ = true;
             }
@@ -204,6 +208,7 @@ private:
     output_row row_;
     timeline_columns cols_;
     row_writer writer_;
+    time_cells when_writer_;  // the time cells of most times, without the row writer
     std::size_t when_ = 0, macb_col_ = 0;  // the time cells are [when_, macb_col_), then MACB
     std::vector<std::uint8_t> per_name_;  // columns whose cell changes with the name (not vector<bool>: read per cell)
     result_record rec_;
@@ -217,7 +222,7 @@ private:
     std::uint64_t entries_ = 0;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_;
-    kept_text when_cells_;  // the time cells of the lines being written
+    when_text when_cells_;  // the time cells of the lines being written
     std::uint64_t shown_unit_ = 1;  // FILETIME ticks per last shown digit of the time
     std::uint64_t when_shown_ = 0;  // the time when_cells_ shows, in shown_unit_
     bool when_filled_ = false;
