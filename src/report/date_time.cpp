@@ -215,6 +215,8 @@ bool filetime_in_valid_range(std::uint64_t filetime) {
     return filetime >= first_valid_tick && filetime < end_valid_tick;
 }
 
+filetime_range valid_filetime_range() { return {first_valid_tick, end_valid_tick}; }
+
 broken_down_time to_broken_down_time(std::uint64_t filetime) {
     broken_down_time t;
     // Zero and top-bit values are invalid; the year bounds also exclude them.

@@ -77,6 +77,11 @@ inline constexpr std::array<char, 200> two_digit_table = [] {
 
 // The validity rule of to_broken_down_time without the calendar work.
 bool filetime_in_valid_range(std::uint64_t filetime);
+// The same rule as a range of FILETIMEs: [first, end).
+struct filetime_range {
+    std::uint64_t first = 0, end = 0;
+};
+filetime_range valid_filetime_range();
 
 // FILETIME from calendar fields (UTC, no zone); 0 when the fields are out of range.
 std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int minute, int second);

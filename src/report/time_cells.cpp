@@ -1,20 +1,8 @@
 #include "report/time_cells.h"
 
-#include <cstring>
 #include <string>
 
 namespace skelvar {
-
-namespace {
-
-constexpr std::size_t day_slots = 4096;  // a power of two; eleven years of days
-
-inline char* put2(char* p, std::uint32_t v) {
-    std::memcpy(p, &two_digit_table[2 * v], 2);
-    return p + 2;
-}
-
-}  // namespace
 
 time_cells::time_cells(const row_format& format, const output_row& row, std::size_t first, std::size_t last)
     : format_(format.time_format) {
@@ -64,44 +52,14 @@ time_cells::time_cells(const row_format& format, const output_row& row, std::siz
     std::memcpy(pattern_.data(), cells.data(), cells.size());
     length_ = cells.size();
     days_.resize(day_slots);
-    usable_ = true;
+    const filetime_range valid = valid_filetime_range();
+    valid_from_ = valid.first;
+    valid_span_ = valid.end - valid.first;
 }
 
-bool time_cells::put(std::uint64_t filetime, when_text& out) {
-    if (!usable_ || !filetime_in_valid_range(filetime)) return false;
-    const std::uint64_t day = filetime / ticks_per_day;
-    date_slot& slot = days_[day & (day_slots - 1)];
-    if (slot.day != day) {
-        slot.day = day;
-        slot.length = put_date_text(filetime, format_, slot.text.data());
-    }
-    if (slot.length != date_length_) return false;
-    alignas(16) char cells[block + slack];
-    std::memcpy(cells, pattern_.data(), sizeof cells);
-    if (date_at_ != block) {
-        // The date's whole block, then the pattern's bytes it covered past the date.
-        std::memcpy(cells + date_at_, slot.text.data(), max_date_text);
-        std::memcpy(cells + date_at_ + date_length_, pattern_.data() + date_at_ + date_length_, slack);
-    }
-    if (time_at_ != block) {
-        char* p = cells + time_at_;
-        if (digits_ == 3) {
-            // The default: separators from the pattern, digits by constant divisors only.
-            const auto second = static_cast<std::uint32_t>((filetime - day * ticks_per_day) / ticks_per_second);
-            const auto ms = static_cast<std::uint32_t>(filetime % ticks_per_second / 10'000);
-            put2(p, second / 3600);
-            put2(p + 3, second / 60 % 60);
-            put2(p + 6, second % 60);
-            p[9] = static_cast<char>('0' + ms / 100);
-            put2(p + 10, ms % 100);
-        } else if (put_time_text(filetime, format_, p) != time_length_) {
-            return false;
-        }
-    }
-    std::memcpy(out.fixed.bytes.data(), cells, block);
-    out.fixed.length = length_;
-    out.is_short = true;
-    return true;
+void time_cells::fill(date_slot& slot, std::uint64_t day, std::uint64_t filetime) const {
+    slot.day = day;
+    slot.length = put_date_text(filetime, format_, slot.text.data());
 }
 
 }  // namespace skelvar

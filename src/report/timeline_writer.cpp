@@ -185,7 +185,8 @@ private:
             const macb_cell& cell = rec_.times[i];
             if (!rec_.in_window(cell.value)) continue;
             // Times that show the same text (they differ below the shown fraction) share the cells.
-            const std::uint64_t shown = cell.value / shown_unit_;
+            // (Milliseconds, the default, by a constant divisor: no division instruction.)
+            const std::uint64_t shown = shown_unit_ == 10'000 ? cell.value / 10'000 : cell.value / shown_unit_;
             if (!when_filled_ || shown != when_shown_) {
                 if (!when_writer_.put(cell.value, when_cells_)) {
                     set_time(row_, cols_.when, cell.value, cols_.pair ? kind_date_time : kind_date);
