@@ -274,21 +274,26 @@ private:
         lines.finish();
     }
 
+    // The name cell up to its ending. A cell written in parts is put together straight in
+    // `name_base` when it holds nothing to change (nearly always), instead of being copied there.
     void start_cell(const name_item& n, std::u16string_view stream) {
-        cell.clear();
-        cell += rec.path(n);
-        cell += rec.name(n);
+        std::string& text = name_in_parts ? name_base : cell;
+        text.clear();
+        text += rec.path(n);
+        text += rec.name(n);
         if (!stream.empty()) {
-            cell += ':';
-            uni::append_utf8(stream, cell);
+            text += ':';
+            uni::append_utf8(stream, text);
         }
-        cell += " (";
-        cell += items;
-        cell_base = cell.size();
+        text += " (";
+        text += items;
+        cell_base = text.size();
         // The body file is '|'-separated whatever separator is set: the name must never carry one.
         if (writer.format().sep_char != '|')
-            for (char& ch : cell)
+            for (char& ch : text)
                 if (ch == '|') ch = ';';
+        if (!name_in_parts || writer.text_as_is(name_base)) return;
+        cell = name_base;
         set_name_base();
     }
 
