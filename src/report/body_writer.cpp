@@ -81,8 +81,7 @@ public:
             writer.append_cell(mode_to_gid, row.columns[static_cast<std::size_t>(col)]);
         }
         mode_to_gid += sep;
-        short_middle = sep.size() + std::numeric_limits<std::uint64_t>::digits10 + 1 + mode_to_gid_block.size() <=
-                           short_text::capacity &&
+        short_middle = sep.size() + inode_text.digits.size() + mode_to_gid_block.size() <= short_text::capacity &&
                        mode_to_gid.size() <= mode_to_gid_block.size();
         if (short_middle) std::memcpy(mode_to_gid_block.data(), mode_to_gid.data(), mode_to_gid.size());
         set_text(row, md5, "0");
@@ -183,8 +182,10 @@ private:
             short_text& t = middle.fixed;
             char* p = t.bytes.data();
             for (char ch : sep) *p++ = ch;
-            p = std::to_chars(p, t.bytes.data() + t.bytes.size(), entry_number).ptr;
-            std::memcpy(p, mode_to_gid_block.data(), mode_to_gid_block.size());  // whole: no call for a run-time size
+            inode_text.set(entry_number);
+            std::memcpy(p, inode_text.digits.data(), inode_text.digits.size());  // whole blocks: no call for a run-time size
+            p += inode_text.length;
+            std::memcpy(p, mode_to_gid_block.data(), mode_to_gid_block.size());
             p += mode_to_gid.size();
             t.length = static_cast<std::size_t>(p - t.bytes.data());
             middle.is_short = true;
@@ -343,6 +344,29 @@ private:
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     bool name_in_parts = false;  // see set_name_base
     bool inode_as_is = false;    // the inode cell is its decimal digits
+    // The last inode's digits: a walk goes one entry up at a time, so the next one's are
+    // nearly always a carry through the last digits instead of a conversion.
+    struct counting_digits {
+        std::array<char, 24> digits{};
+        std::size_t length = 0;
+        std::uint64_t number = 0;
+
+        void set(std::uint64_t n) {
+            if (length && n == number + 1) {
+                std::size_t i = length;
+                while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+                if (i > 0) {
+                    ++digits[i - 1];
+                    number = n;
+                    return;
+                }
+            }
+            length = static_cast<std::size_t>(std::to_chars(digits.data(), digits.data() + digits.size(), n).ptr -
+                                              digits.data());
+            number = n;
+        }
+    };
+    counting_digits inode_text;
     bool short_middle = false;   // the cells from the inode to the gid always fit a short text
     bool prefix_is_default = false;  // `prefix` holds the cells of an entry without an MD5
     std::string name_base;       // the formatted name cell up to its ending
