@@ -1,5 +1,7 @@
 #include "ntfs/file_name_attribute.h"
 
+#include <algorithm>
+
 #include "ntfs/ntfs_types.h"
 
 namespace skelvar {
@@ -31,11 +33,11 @@ bool read_file_name(kavo::binary_data v, std::uint64_t reference_time, file_name
     read_fixed_fields(kavo::binary_data(v.span().first(fixed_bytes)), fn);
     v.utf16_into(fixed_bytes, fn.name_length, fn.name);  // empty when it would run past the value
     fn.is_dos = fn.name_space == ns_dos;
-    const std::uint64_t times[] = {fn.created, fn.modified, fn.mft_changed, fn.accessed};
-    for (auto t : times)
-        if (reference_time != 0 && t > reference_time) fn.note = "future";
-    for (auto t : times)
-        if (t == 0) fn.note = "null";
+    // A zero time outweighs a future one.
+    const bool null = !fn.created || !fn.modified || !fn.mft_changed || !fn.accessed;
+    const std::uint64_t latest = std::max(std::max(fn.created, fn.modified), std::max(fn.mft_changed, fn.accessed));
+    if (null) fn.note = "null";
+    else if (reference_time != 0 && latest > reference_time) fn.note = "future";
     fn.anomaly = !fn.note.empty();
     return true;
 }
