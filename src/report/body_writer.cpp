@@ -45,6 +45,11 @@ body_seconds seconds_of(const body_times& t) {
     return s;
 }
 
+// Compared field by field: inline, where the array's == calls memcmp.
+bool same_seconds(const body_seconds& a, const body_seconds& b) {
+    return ((a[0] ^ b[0]) | (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[3] ^ b[3])) == 0;
+}
+
 // The ending of a line's name cell: which set of times the line shows.
 constexpr std::size_t which_si = 0, which_fn = 1, which_match = 2;
 constexpr std::array<std::string_view, 3> which_texts{"SI times)", "FN times)", "SI & FN times match)"};
@@ -140,7 +145,7 @@ private:
 
     const time_texts& times_tail(const body_seconds& seconds) {
         for (const time_texts& c : time_cache)
-            if (c.filled && c.seconds == seconds) return c;
+            if (c.filled && same_seconds(c.seconds, seconds)) return c;
         time_texts& slot = time_cache[next_slot];
         next_slot ^= 1;
         slot.seconds = seconds;
@@ -218,9 +223,9 @@ private:
             name_base.clear();
             writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
         }
-        const std::string& size_text = size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
+        const kept_text& size_part = size_cell();
         const kept_text& tail = times_tail(t).tail;
-        lines.make_room(prefix.size() + name_base.size() + which_cells[w].size() + middle.size() + size_text.size() +
+        lines.make_room(prefix.size() + name_base.size() + which_cells[w].size() + middle.size() + size_part.size() +
                         tail.size());
         lines.append(prefix);
         lines.append(name_base);
@@ -228,7 +233,7 @@ private:
             lines.append(which_cells[w]);
         }
         lines.append(middle);
-        lines.append(size_text);
+        lines.append(size_part);
         lines.append(tail);
     }
 
@@ -371,7 +376,21 @@ private:
     bool prefix_is_default = false;  // `prefix` holds the cells of an entry without an MD5
     std::string name_base;       // the formatted name cell up to its ending
     std::array<kept_text, which_texts.size()> which_cells;  // the name cell's endings, formatted
-    kept_number_cell size_cell;
+    // The size cell of the last size written, kept as a short block.
+    const kept_text& size_cell() {
+        const output_column& c = row.columns[static_cast<std::size_t>(size)];
+        if (!size_filled || size_number != c.number) {
+            size_text.text.clear();
+            writer.append_cell(size_text.text, c);
+            size_text.settle();
+            size_number = c.number;
+            size_filled = true;
+        }
+        return size_text;
+    }
+    kept_text size_text;
+    std::uint64_t size_number = 0;
+    bool size_filled = false;
     std::string items, cell;
     // The cells before and after the name, separators included.
     kept_text prefix, middle;
