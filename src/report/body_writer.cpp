@@ -39,11 +39,32 @@ body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modifie
 // The same times as the body file shows them, in seconds since 1970.
 using body_seconds = std::array<std::int64_t, 4>;
 
-body_seconds seconds_of(const body_times& t) {
-    body_seconds s{};
-    for (std::size_t i = 0; i < 4; ++i) s[i] = filetime_to_unix_seconds(t.t[i]);
-    return s;
-}
+// An entry's eight times nearly always fall in one second, and often in its neighbour's:
+// a time inside the second last converted takes its seconds without a division.
+class seconds_cache {
+public:
+    body_seconds operator()(const body_times& t) {
+        body_seconds s{};
+        for (std::size_t i = 0; i < 4; ++i) s[i] = seconds(t.t[i]);
+        return s;
+    }
+
+private:
+    std::int64_t seconds(std::uint64_t filetime) {
+        if (filetime - from_ < ticks_per_second) return seconds_;
+        const std::int64_t s = filetime_to_unix_seconds(filetime);
+        // Before 1970 seconds are cut towards zero: only later ones are kept.
+        if (filetime >= epoch) {
+            from_ = epoch + static_cast<std::uint64_t>(s) * ticks_per_second;
+            seconds_ = s;
+        }
+        return s;
+    }
+
+    static constexpr std::uint64_t epoch = static_cast<std::uint64_t>(seconds_1601_to_1970) * ticks_per_second;
+    std::uint64_t from_ = epoch;  // first tick of the second kept
+    std::int64_t seconds_ = 0;
+};
 
 // Compared field by field: inline, where the array's == calls memcmp.
 bool same_seconds(const body_seconds& a, const body_seconds& b) {
@@ -389,6 +410,7 @@ private:
         return size_text;
     }
     kept_text size_text;
+    seconds_cache seconds_of;
     std::uint64_t size_number = 0;
     bool size_filled = false;
     std::string items, cell;
