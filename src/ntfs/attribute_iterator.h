@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "ntfs/ntfs_types.h"
@@ -102,8 +103,11 @@ constexpr std::size_t nonresident_bytes = 0x40;
 // Inline: the attribute loops of every record call it a few times.
 inline bool attribute_iterator::next(attribute_view& a) {
     if (done_ || !record_.has(pos_, 8)) return false;
-    const std::uint32_t type = record_.u32(pos_);
-    const std::uint32_t length = record_.u32(pos_ + 4);
+    // Views of checked ranges: the reads through them need no checks of their own.
+    const std::span<const std::uint8_t> bytes = record_.span();
+    const kavo::binary_data head(bytes.subspan(pos_, 8));
+    const std::uint32_t type = head.u32(0);
+    const std::uint32_t length = head.u32(4);
     if (type == at_end || length < 8 || !record_.has(pos_, length)) {
         done_ = true;
         return false;
@@ -112,7 +116,7 @@ inline bool attribute_iterator::next(attribute_view& a) {
     a.offset = pos_;
     a.type = type;
     a.length = length;
-    a.bytes = record_.sub(pos_, length);
+    a.bytes = kavo::binary_data(bytes.subspan(pos_, length));
     const kavo::binary_data& attr = a.bytes;
     // Nearly every attribute holds its whole header, so no field can be cut short.
     if (length >= attribute_header::nonresident_bytes) {
