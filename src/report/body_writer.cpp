@@ -124,13 +124,21 @@ private:
     void write_header_line() override { writer.write_header(out_, row); }
 
     // Per-entry part of the name cell: state, kind and other-info items, each closed by "; ".
+    // Without the items only some entries have, the text depends on a few values: kept while they repeat.
     void build_items(const mft_entry_info& entry) {
+        const name_spread spread = count_name_spread(entry);
+        const bool plain = !entry.is_extension && !opt.filerecord_offset &&
+                           !(opt.owner_sid && !entry.owner_sid.empty()) && !(opt.zone_info && !entry.zone_texts.empty());
+        const items_key key{entry.from_unallocated, entry.in_use(), entry.is_directory(), spread.names, spread.roots};
+        if (plain && items_plain && key == items_for) return;
+        items_plain = plain;
+        items_for = key;
         items.clear();
         if (entry.from_unallocated) items += " deleted-unalloc; ";
         else if (!entry.in_use()) items += " deleted; ";
         items += entry.is_directory() ? "dir; " : "file; ";
         const std::size_t before_spread = items.size();
-        append_name_spread(count_name_spread(entry), items);
+        append_name_spread(spread, items);
         if (items.size() != before_spread) items += "; ";
         if (entry.is_extension) {
             items += "refinode [";
@@ -414,6 +422,13 @@ private:
     std::uint64_t size_number = 0;
     bool size_filled = false;
     std::string items, cell;
+    struct items_key {
+        bool unallocated = false, in_use = false, directory = false;
+        std::size_t names = 0, roots = 0;
+        bool operator==(const items_key&) const = default;
+    };
+    items_key items_for;       // what `items` was built from
+    bool items_plain = false;  // and that it holds none of the other items
     // The cells before and after the name, separators included.
     kept_text prefix, middle;
     std::string no_md5_prefix, mode_to_gid;
