@@ -69,24 +69,13 @@ public:
 
     // The element under `key`, added fresh when absent; true when added.
     // Adding moves the elements after it: pointers into the table go stale.
-    std::pair<iterator, bool> try_emplace(attr_key key) {
-        // A record's attributes mostly come in key order: past the last one, no search.
-        if (size_ == 0 || items_[size_ - 1].first < key) {
-            if (size_ == items_.size()) items_.emplace_back();
+    // A record's attributes mostly come in key order: past the last one onto a spare, inline.
+    [[gnu::always_inline]] std::pair<iterator, bool> try_emplace(attr_key key) {
+        if (size_ < items_.size() && (size_ == 0 || items_[size_ - 1].first < key)) {
             items_[size_].first = key;
             return {begin() + size_++, true};
         }
-        iterator at = lower_bound(key);
-        if (at != end() && at->first == key) return {at, false};
-        const auto index = static_cast<std::size_t>(at - begin());
-        if (size_ == items_.size()) items_.emplace_back();
-        // The spare element at the end (fresh) moves into place.
-        std::rotate(items_.begin() + static_cast<std::ptrdiff_t>(index),
-                    items_.begin() + static_cast<std::ptrdiff_t>(size_),
-                    items_.begin() + static_cast<std::ptrdiff_t>(size_ + 1));
-        ++size_;
-        items_[index].first = key;
-        return {begin() + index, true};
+        return place(key);
     }
     template <class U>
     std::pair<iterator, bool> emplace(attr_key key, U&& value) {
@@ -124,6 +113,26 @@ public:
     }
 
 private:
+    // try_emplace past the inline case: a new spare, or a search and an insertion.
+    std::pair<iterator, bool> place(attr_key key) {
+        if (size_ == 0 || items_[size_ - 1].first < key) {
+            if (size_ == items_.size()) items_.emplace_back();
+            items_[size_].first = key;
+            return {begin() + size_++, true};
+        }
+        iterator at = lower_bound(key);
+        if (at != end() && at->first == key) return {at, false};
+        const auto index = static_cast<std::size_t>(at - begin());
+        if (size_ == items_.size()) items_.emplace_back();
+        // The spare element at the end (fresh) moves into place.
+        std::rotate(items_.begin() + static_cast<std::ptrdiff_t>(index),
+                    items_.begin() + static_cast<std::ptrdiff_t>(size_),
+                    items_.begin() + static_cast<std::ptrdiff_t>(size_ + 1));
+        ++size_;
+        items_[index].first = key;
+        return {begin() + index, true};
+    }
+
     // Spare elements kept past `clear`: more than a record's worth of attributes.
     static constexpr std::size_t max_spares = 32;
 

@@ -226,7 +226,6 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
     decode_result result;
     // Sizes and offsets cut off by the attribute's end would read as real zeros.
     if (attr.header_truncated) return result;
-    const attr_header h{attr, attr.name()};
     result.ok = true;
     ++entry.attribute_count;
 
@@ -236,15 +235,16 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
     const kavo::binary_data& value = attr.value;
     const bool resident_value = !attr.non_resident && !value.empty();
 
+    // The attributes every record holds need no name: they are done before it is read.
     switch (known ? attr.type : 0) {
         case at_standard_information:
             if (resident_value)
                 if (auto [at, added] = entry.standard_infos.try_emplace(key); added)
                     read_standard_information(value, at->second);
-            break;
+            return result;
         case at_attribute_list:
             result.is_attribute_list = true;
-            break;
+            return result;
         case at_file_name:
             if (resident_value && entry.file_names.size() < max_names_per_entry) {
                 // The attribute's own id is nearly always free: one search then.
@@ -257,7 +257,7 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                 file_name_info& fn = placed->second;
                 if (!read_file_name(value, settings.reference_time, fn)) {
                     entry.file_names.erase(placed);
-                    break;
+                    return result;
                 }
                 fn.attr_id = attr.id;
                 fn.holder_entry = holder;
@@ -265,7 +265,13 @@ decode_result decode_attribute(mft_entry_info& entry, const attribute_view& attr
                 if (fn.name_space == ns_posix || (fn.name_space & 1))
                     if (auto [at, added] = entry.path_names.try_emplace(name_key); added) at->second.parent_ref = fn.parent_ref;
             }
+            return result;
+        default:
             break;
+    }
+
+    const attr_header h{attr, attr.name()};
+    switch (known ? attr.type : 0) {
         case at_object_id:
             if (!attr.non_resident && attr.value_offset && attr.value_length >= 16 && !value.empty()) {
                 object_id_info o = read_object_id(value);

@@ -68,6 +68,57 @@ struct file_record_header {
 // The sequence number a record takes when it is freed (0 is never used).
 constexpr std::uint16_t next_sequence(std::uint16_t s) { return s == 0xFFFF ? 1 : static_cast<std::uint16_t>(s + 1); }
 
-file_record_header read_record_header(kavo::binary_data record);
+namespace record_header_detail {
+
+// The four signature bytes as one little-endian word.
+constexpr std::uint32_t signature_word(const char (&s)[5]) {
+    return static_cast<std::uint8_t>(s[0]) | static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(s[3])) << 24;
+}
+
+inline record_signature signature_of(const kavo::binary_data& rec) {
+    if (!rec.has(0, 4)) return record_signature::other;
+    switch (rec.u32(0)) {
+        case signature_word("FILE"): return record_signature::file;
+        case signature_word("INDX"): return record_signature::indx;
+        case signature_word("BAAD"): return record_signature::baad;
+        default: return record_signature::other;
+    }
+}
+
+// Bytes of the header fields: inlined over a view of exactly this size, the field reads
+// need no bounds checks at run time.
+constexpr std::size_t header_bytes = 0x30;
+
+[[gnu::always_inline]] inline file_record_header decode_header(const kavo::binary_data& rec) {
+    file_record_header h;
+    h.signature = signature_of(rec);
+    h.usa_offset = rec.u16(0x04);
+    h.usa_count = rec.u16(0x06);
+    h.logfile_sequence = rec.u64(0x08);
+    h.sequence = rec.u16(0x10);
+    h.link_count = rec.u16(0x12);
+    h.first_attribute = rec.u16(0x14);
+    h.flags = rec.u16(0x16);
+    h.bytes_used = rec.u32(0x18);
+    h.bytes_allocated = rec.u32(0x1C);
+    h.base_ref = rec.u64(0x20);
+    h.next_attribute_id = rec.u16(0x28);
+    // The record number sits between the attribute id and the update sequence array.
+    h.has_record_number = h.usa_offset >= 0x30;
+    if (h.has_record_number) h.record_number = rec.u32(0x2C);
+    h.complete = !rec.truncated();
+    return h;
+}
+
+}  // namespace record_header_detail
+
+// Inline: the walk reads one header per record.
+[[gnu::always_inline]] inline file_record_header read_record_header(kavo::binary_data record) {
+    using record_header_detail::decode_header, record_header_detail::header_bytes;
+    if (record.has(0, header_bytes)) return decode_header(kavo::binary_data(record.span().first(header_bytes)));
+    return decode_header(kavo::binary_data(record.span()));  // a fresh truncation flag
+}
 
 }  // namespace skelvar

@@ -39,10 +39,36 @@ body_times fn_times(const file_name_info& fn) { return {{fn.accessed, fn.modifie
 // The same times as the body file shows them, in seconds since 1970.
 using body_seconds = std::array<std::int64_t, 4>;
 
-body_seconds seconds_of(const body_times& t) {
-    body_seconds s{};
-    for (std::size_t i = 0; i < 4; ++i) s[i] = filetime_to_unix_seconds(t.t[i]);
-    return s;
+// An entry's eight times nearly always fall in one second, and often in its neighbour's:
+// a time inside the second last converted takes its seconds without a division.
+class seconds_cache {
+public:
+    body_seconds operator()(const body_times& t) {
+        body_seconds s{};
+        for (std::size_t i = 0; i < 4; ++i) s[i] = seconds(t.t[i]);
+        return s;
+    }
+
+private:
+    std::int64_t seconds(std::uint64_t filetime) {
+        if (filetime - from_ < ticks_per_second) return seconds_;
+        const std::int64_t s = filetime_to_unix_seconds(filetime);
+        // Before 1970 seconds are cut towards zero: only later ones are kept.
+        if (filetime >= epoch) {
+            from_ = epoch + static_cast<std::uint64_t>(s) * ticks_per_second;
+            seconds_ = s;
+        }
+        return s;
+    }
+
+    static constexpr std::uint64_t epoch = static_cast<std::uint64_t>(seconds_1601_to_1970) * ticks_per_second;
+    std::uint64_t from_ = epoch;  // first tick of the second kept
+    std::int64_t seconds_ = 0;
+};
+
+// Compared field by field: inline, where the array's == calls memcmp.
+bool same_seconds(const body_seconds& a, const body_seconds& b) {
+    return ((a[0] ^ b[0]) | (a[1] ^ b[1]) | (a[2] ^ b[2]) | (a[3] ^ b[3])) == 0;
 }
 
 // The ending of a line's name cell: which set of times the line shows.
@@ -81,8 +107,7 @@ public:
             writer.append_cell(mode_to_gid, row.columns[static_cast<std::size_t>(col)]);
         }
         mode_to_gid += sep;
-        short_middle = sep.size() + std::numeric_limits<std::uint64_t>::digits10 + 1 + mode_to_gid_block.size() <=
-                           short_text::capacity &&
+        short_middle = sep.size() + inode_text.digits.size() + mode_to_gid_block.size() <= short_text::capacity &&
                        mode_to_gid.size() <= mode_to_gid_block.size();
         if (short_middle) std::memcpy(mode_to_gid_block.data(), mode_to_gid.data(), mode_to_gid.size());
         set_text(row, md5, "0");
@@ -99,13 +124,21 @@ private:
     void write_header_line() override { writer.write_header(out_, row); }
 
     // Per-entry part of the name cell: state, kind and other-info items, each closed by "; ".
+    // Without the items only some entries have, the text depends on a few values: kept while they repeat.
     void build_items(const mft_entry_info& entry) {
+        const name_spread spread = count_name_spread(entry);
+        const bool plain = !entry.is_extension && !opt.filerecord_offset &&
+                           !(opt.owner_sid && !entry.owner_sid.empty()) && !(opt.zone_info && !entry.zone_texts.empty());
+        const items_key key{entry.from_unallocated, entry.in_use(), entry.is_directory(), spread.names, spread.roots};
+        if (plain && items_plain && key == items_for) return;
+        items_plain = plain;
+        items_for = key;
         items.clear();
         if (entry.from_unallocated) items += " deleted-unalloc; ";
         else if (!entry.in_use()) items += " deleted; ";
         items += entry.is_directory() ? "dir; " : "file; ";
         const std::size_t before_spread = items.size();
-        append_name_spread(count_name_spread(entry), items);
+        append_name_spread(spread, items);
         if (items.size() != before_spread) items += "; ";
         if (entry.is_extension) {
             items += "refinode [";
@@ -141,7 +174,7 @@ private:
 
     const time_texts& times_tail(const body_seconds& seconds) {
         for (const time_texts& c : time_cache)
-            if (c.filled && c.seconds == seconds) return c;
+            if (c.filled && same_seconds(c.seconds, seconds)) return c;
         time_texts& slot = time_cache[next_slot];
         next_slot ^= 1;
         slot.seconds = seconds;
@@ -183,8 +216,10 @@ private:
             short_text& t = middle.fixed;
             char* p = t.bytes.data();
             for (char ch : sep) *p++ = ch;
-            p = std::to_chars(p, t.bytes.data() + t.bytes.size(), entry_number).ptr;
-            std::memcpy(p, mode_to_gid_block.data(), mode_to_gid_block.size());  // whole: no call for a run-time size
+            inode_text.set(entry_number);
+            std::memcpy(p, inode_text.digits.data(), inode_text.digits.size());  // whole blocks: no call for a run-time size
+            p += inode_text.length;
+            std::memcpy(p, mode_to_gid_block.data(), mode_to_gid_block.size());
             p += mode_to_gid.size();
             t.length = static_cast<std::size_t>(p - t.bytes.data());
             middle.is_short = true;
@@ -217,9 +252,9 @@ private:
             name_base.clear();
             writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
         }
-        const std::string& size_text = size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
+        const kept_text& size_part = size_cell();
         const kept_text& tail = times_tail(t).tail;
-        lines.make_room(prefix.size() + name_base.size() + which_cells[w].size() + middle.size() + size_text.size() +
+        lines.make_room(prefix.size() + name_base.size() + which_cells[w].size() + middle.size() + size_part.size() +
                         tail.size());
         lines.append(prefix);
         lines.append(name_base);
@@ -227,7 +262,7 @@ private:
             lines.append(which_cells[w]);
         }
         lines.append(middle);
-        lines.append(size_text);
+        lines.append(size_part);
         lines.append(tail);
     }
 
@@ -274,21 +309,26 @@ private:
         lines.finish();
     }
 
+    // The name cell up to its ending. A cell written in parts is put together straight in
+    // `name_base` when it holds nothing to change (nearly always), instead of being copied there.
     void start_cell(const name_item& n, std::u16string_view stream) {
-        cell.clear();
-        cell += rec.path(n);
-        cell += rec.name(n);
+        std::string& text = name_in_parts ? name_base : cell;
+        text.clear();
+        text += rec.path(n);
+        text += rec.name(n);
         if (!stream.empty()) {
-            cell += ':';
-            uni::append_utf8(stream, cell);
+            text += ':';
+            uni::append_utf8(stream, text);
         }
-        cell += " (";
-        cell += items;
-        cell_base = cell.size();
+        text += " (";
+        text += items;
+        cell_base = text.size();
         // The body file is '|'-separated whatever separator is set: the name must never carry one.
         if (writer.format().sep_char != '|')
-            for (char& ch : cell)
+            for (char& ch : text)
                 if (ch == '|') ch = ';';
+        if (!name_in_parts || writer.text_as_is(name_base)) return;
+        cell = name_base;
         set_name_base();
     }
 
@@ -338,12 +378,57 @@ private:
     bool times_as_is = false;  // the time cells need no quoting or substitution: their digits go as they are
     bool name_in_parts = false;  // see set_name_base
     bool inode_as_is = false;    // the inode cell is its decimal digits
+    // The last inode's digits: a walk goes one entry up at a time, so the next one's are
+    // nearly always a carry through the last digits instead of a conversion.
+    struct counting_digits {
+        std::array<char, 24> digits{};
+        std::size_t length = 0;
+        std::uint64_t number = 0;
+
+        void set(std::uint64_t n) {
+            if (length && n == number + 1) {
+                std::size_t i = length;
+                while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+                if (i > 0) {
+                    ++digits[i - 1];
+                    number = n;
+                    return;
+                }
+            }
+            length = static_cast<std::size_t>(std::to_chars(digits.data(), digits.data() + digits.size(), n).ptr -
+                                              digits.data());
+            number = n;
+        }
+    };
+    counting_digits inode_text;
     bool short_middle = false;   // the cells from the inode to the gid always fit a short text
     bool prefix_is_default = false;  // `prefix` holds the cells of an entry without an MD5
     std::string name_base;       // the formatted name cell up to its ending
     std::array<kept_text, which_texts.size()> which_cells;  // the name cell's endings, formatted
-    kept_number_cell size_cell;
+    // The size cell of the last size written, kept as a short block.
+    const kept_text& size_cell() {
+        const output_column& c = row.columns[static_cast<std::size_t>(size)];
+        if (!size_filled || size_number != c.number) {
+            size_text.text.clear();
+            writer.append_cell(size_text.text, c);
+            size_text.settle();
+            size_number = c.number;
+            size_filled = true;
+        }
+        return size_text;
+    }
+    kept_text size_text;
+    seconds_cache seconds_of;
+    std::uint64_t size_number = 0;
+    bool size_filled = false;
     std::string items, cell;
+    struct items_key {
+        bool unallocated = false, in_use = false, directory = false;
+        std::size_t names = 0, roots = 0;
+        bool operator==(const items_key&) const = default;
+    };
+    items_key items_for;       // what `items` was built from
+    bool items_plain = false;  // and that it holds none of the other items
     // The cells before and after the name, separators included.
     kept_text prefix, middle;
     std::string no_md5_prefix, mode_to_gid;

@@ -146,7 +146,9 @@ void entry_actions::run(mft_entry_info& entry) {
     }
     if (options.zone_info) read_zone_streams(entry);
     if (options.owner_sid) entry.owner_sid = owner_sid(entry);
-    copy_and_hash(entry);
+    // Most runs neither copy nor hash: no call then.
+    if (context_.extraction && (context_.extraction->copies() || options.md5 || options.sha1 || options.sha256))
+        copy_and_hash(entry);
 }
 
 }  // namespace skelvar

@@ -41,6 +41,8 @@ public:
     // True when a text cell of `c` made only of `alphabet`'s characters is written as it is
     // (no quotes, cut, padding or substitution): the caller may then append the text itself.
     bool writes_as_is(const output_column& c, std::string_view alphabet) const;
+    // True when `text` in a cell that writes as is (see above, any alphabet) goes as it is.
+    bool text_as_is(std::string_view text) const { return needs_no_care(text, format_.quote_cells_with_quotes); }
 
 private:
     void append_number(std::string& line, const output_column& c) const;

@@ -271,6 +271,8 @@ bool entry_selector::signature_test(mft_entry_info& e) {
 }
 
 bool entry_selector::select(mft_entry_info& entry, bool preselected) {
+    // Without a time window, a filter or a signature every entry passes, unmarked: no test to run.
+    if (!settings_.window.start && !settings_.window.stop && filters_.signatures.empty() && !any_filter()) return true;
     selection_results r;
     r.time_ok = time_test(entry);
     if (!r.time_ok) return false;
