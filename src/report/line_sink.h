@@ -39,6 +39,11 @@ public:
         if (k.is_short) append(k.fixed);
         else append(std::string_view(k.text));
     }
+    void append(const built_text& b) {
+        if (b.size() <= short_text::capacity) std::memcpy(at_, b.data(), short_text::capacity);
+        else std::memcpy(at_, b.data(), b.size());
+        at_ += b.size();
+    }
     // The entry's lines are handed to the stream; no room is kept in its buffer across entries,
     // where others may write to the stream.
     void finish();

@@ -41,6 +41,18 @@ public:
     // True when a text cell of `c` made only of `alphabet`'s characters is written as it is
     // (no quotes, cut, padding or substitution): the caller may then append the text itself.
     bool writes_as_is(const output_column& c, std::string_view alphabet) const;
+    // True when text cell `c` is written as its text exactly (no quotes, cut, padding or
+    // substitution): the caller may then copy the text itself.
+    bool text_as_is(const output_column& c) const {
+        return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
+               needs_no_care(c.text, format_.quote_cells_with_quotes);
+    }
+    // Number cell `c` formatted at `out`: its length, or 0 when it needs the general way
+    // (centred, long digit runs) or more room. Bytes of out[0, room) past the cell may be
+    // overwritten: the digits and blanks go in as fixed-size blocks.
+    static constexpr std::size_t number_block = 24;
+    static constexpr std::size_t number_room = 64;
+    std::size_t put_number(const output_column& c, char* out, std::size_t room) const;
 
 private:
     void append_number(std::string& line, const output_column& c) const;
@@ -105,6 +117,32 @@ public:
 private:
     std::uint64_t number_ = 0;
     std::string text_;
+    bool filled_ = false;
+};
+
+// The same kept in a fixed block, for a layout that copies its cells itself.
+class kept_number_text {
+public:
+    std::string_view text(row_writer& writer, const output_column& c) {
+        if (!filled_ || number_ != c.number) {
+            length_ = writer.put_number(c, block_.data(), block_.size());
+            if (length_ == 0) {
+                long_.clear();
+                writer.append_cell(long_, c);
+            }
+            number_ = c.number;
+            filled_ = true;
+        }
+        return length_ ? std::string_view(block_.data(), length_) : std::string_view(long_);
+    }
+    // True when text() lies in the fixed block (a block copy may read past its end).
+    bool in_block() const { return length_ != 0; }
+
+private:
+    std::uint64_t number_ = 0;
+    std::array<char, row_writer::number_room> block_{};
+    std::size_t length_ = 0;
+    std::string long_;  // a number put_number leaves to the general way
     bool filled_ = false;
 };
 

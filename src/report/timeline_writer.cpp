@@ -1,5 +1,7 @@
 #include "report/timeline_writer.h"
 
+#include <array>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,23 +32,58 @@ public:
         per_name_.assign(n, 0);
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
-        fixed_runs_.resize(n);
-        for (std::size_t i = 0; i < n;) {
-            if (!fixed_cell(i)) {
-                ++i;
-                continue;
-            }
-            std::size_t j = i;
-            while (j < n && fixed_cell(j)) ++j;
-            fixed_runs_[i].end = j;
-            run_starts_.push_back(i);
-            i = j;
-        }
+        sep_ = writer_.format().separator;
+        plan_part(before_, 0, when_, when_ != 0 ? sep_ : std::string_view());
+        plan_part(after_, macb_col_ + 1, n, "\n");
         number_cells_.resize(n);
+        number_blocks_.resize(n);
+        views_.resize(n);
+        cell_texts_.resize(n);
+        if (cols_.entry >= 0)
+            entry_as_is_ = writer_.writes_as_is(row_.columns[static_cast<std::size_t>(cols_.entry)], "0123456789abcdefx");
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
     }
 
 private:
+    // How a name's cell is found.
+    enum class name_cell_kind : std::uint8_t { number, type, path, text };
+    // A name's line part (the cells before the time, or those after MACB): the name's cells with
+    // the text around them, which is the same for all names of the entry (the other cells and the
+    // separators), between them. A part is then put together from a handful of pieces.
+    struct part_plan {
+        static constexpr std::size_t most_cells = 8;
+        std::size_t first = 0, last = 0;  // its columns
+        std::string_view tail;  // after its last cell
+        std::array<std::size_t, most_cells> cells{};  // the name's columns
+        std::array<name_cell_kind, most_cells> kinds{};
+        std::size_t count = 0;
+        // Made for each entry, in fixed_: glue[k] goes before cells[k], glue[count] after the last.
+        std::array<std::string_view, most_cells + 1> glue{};
+        std::size_t glue_bytes = 0;
+    };
+    // A piece of a part; `block` when its storage has a short block's room past it.
+    struct piece_ref {  // no initializers: an array of them is filled before it is read
+        const char* data;
+        std::size_t size;
+        bool block;
+    };
+
+    void plan_part(part_plan& plan, std::size_t first, std::size_t last, std::string_view tail) {
+        plan.first = first;
+        plan.last = last;
+        plan.tail = tail;
+        for (std::size_t i = first; i < last; ++i) {
+            if (!per_name_[i]) continue;
+            const int col = static_cast<int>(i);
+            plan.cells[plan.count] = i;
+            plan.kinds[plan.count] = col == cols_.parent || col == cols_.parent_seq ? name_cell_kind::number
+                                     : col == cols_.type                          ? name_cell_kind::type
+                                     : col == cols_.path                          ? name_cell_kind::path
+                                                                                  : name_cell_kind::text;
+            ++plan.count;  // at most the five columns per_name_ marks
+        }
+    }
+
     void write_header_line() override { writer_.write_header(out_, row_); }
 
     void set_fixed_cells() {
@@ -62,59 +99,143 @@ private:
         set_text(row_, cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
         set_text(row_, cols_.streams, rec_.stream_info);
         set_text(row_, cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
-        // The cells that are the same on every line of the entry, formatted once; neighbours
-        // with their separators in one run, which a name's lines then copy in one piece.
-        fixed_.clear();
-        const std::string& sep = writer_.format().separator;
-        for (const std::size_t i : run_starts_) {
-            fixed_run& r = fixed_runs_[i];
-            const std::size_t from = fixed_.size();
-            for (std::size_t j = i; j < r.end; ++j) {
-                if (j != i) fixed_ += sep;
-                writer_.append_cell(fixed_, row_.columns[j]);
+        // The cells that are the same on every line of the entry are formatted once, into the
+        // glue between the name's cells.
+        std::size_t total = 0;
+        for (const part_plan* plan : {&before_, &after_}) {
+            total += plan->tail.size() + (plan->last - plan->first) * sep_.size();
+            for (std::size_t i = plan->first; i < plan->last; ++i) {
+                if (per_name_[i]) continue;
+                views_[i] = fixed_text(i);
+                total += views_[i].size();
             }
-            r.from = from;
-            r.length = fixed_.size() - from;
         }
+        char* p = fixed_.start(total);
+        for (part_plan* plan : {&before_, &after_}) {
+            const char* from = p;
+            std::size_t k = 0;
+            for (std::size_t i = plan->first; i < plan->last; ++i) {
+                if (i != 0) p = put_separator(p);
+                if (per_name_[i]) {
+                    plan->glue[k++] = std::string_view(from, static_cast<std::size_t>(p - from));
+                    from = p;
+                    continue;
+                }
+                std::memcpy(p, views_[i].data(), views_[i].size());
+                p += views_[i].size();
+            }
+            std::memcpy(p, plan->tail.data(), plan->tail.size());
+            p += plan->tail.size();
+            plan->glue[k] = std::string_view(from, static_cast<std::size_t>(p - from));
+            plan->glue_bytes = 0;
+            for (std::size_t g = 0; g <= k; ++g) plan->glue_bytes += plan->glue[g].size();
+        }
+        fixed_.end(p);
     }
 
-    bool fixed_cell(std::size_t i) const { return !per_name_[i] && (i < when_ || i > macb_col_); }
+    // A fixed cell's text as the writer would put it.
+    std::string_view fixed_text(std::size_t i) {
+        const output_column& c = row_.columns[i];
+        if (c.kind == kind_u8 || c.kind == kind_u16 || c.kind == kind_u32 || c.kind == kind_u64) {
+            char* const block = number_blocks_[i].data();
+            if (const std::size_t n = writer_.put_number(c, block, row_writer::number_room)) return {block, n};
+        } else if (static_cast<int>(i) == cols_.entry && entry_as_is_) {
+            return c.text;
+        }
+        return cell_text(i);
+    }
 
-    // Cells [first, last) with a separator before each one but the line's first.
-    void append_cells(std::string& out, std::size_t first, std::size_t last) {
-        const std::string& sep = writer_.format().separator;
-        for (std::size_t i = first; i < last; ++i) {
-            if (i != 0) out += sep;
-            if (static_cast<int>(i) == cols_.path) {
+    char* put_separator(char* p) const {
+        if (sep_.size() == 1) {
+            *p = sep_[0];
+            return p + 1;
+        }
+        std::memcpy(p, sep_.data(), sep_.size());
+        return p + sep_.size();
+    }
+
+    // A text cell as the writer would put it: the text itself when it needs nothing done.
+    std::string_view cell_text(std::size_t i) {
+        const output_column& c = row_.columns[i];
+        if (c.kind == kind_text && writer_.text_as_is(c)) return c.text;
+        std::string& s = cell_texts_[i];
+        s.clear();
+        writer_.append_cell(s, c);
+        return s;
+    }
+
+    // A kept cell's text, short ones in storage that a block copy may read past.
+    static piece_ref kept_piece(const built_text& t) { return {t.data(), t.size(), true}; }
+    static void keep(built_text& t, std::string_view s) {
+        char* p = t.start(s.size());
+        std::memcpy(p, s.data(), s.size());
+        t.end(p + s.size());
+    }
+
+    piece_ref name_cell_text(std::size_t i, name_cell_kind kind, bool dos) {
+        const output_column& c = row_.columns[i];
+        switch (kind) {
+            case name_cell_kind::number: {
+                // A name's parent usually is the parent of the names before it.
+                kept_number_text& kept = number_cells_[i];
+                const std::string_view t = kept.text(writer_, c);
+                return {t.data(), t.size(), kept.in_block()};
+            }
+            case name_cell_kind::type: {
+                // The type texts are a few static texts: their cells are kept by where they are.
+                kept_type& k = type_cells_[dos];
+                if (k.text.data() != c.text.data() || k.text.size() != c.text.size()) {
+                    keep(k.cell, cell_text(i));
+                    k.text = c.text;
+                }
+                return kept_piece(k.cell);
+            }
+            case name_cell_kind::path:
                 // Names under one directory, in the entry and in the entries after it, share the
                 // path text: its cell is formatted again only when the text changed.
-                const std::string_view path = row_.columns[i].text;
-                if (!path_kept_ || path != path_text_) {
-                    path_cell_.clear();
-                    writer_.append_cell(path_cell_, row_.columns[i]);
-                    path_text_.assign(path);
+                if (!path_kept_ || c.text != path_text_) {
+                    keep(path_cell_, cell_text(i));
+                    path_text_.assign(c.text);
                     path_kept_ = true;
                 }
-                out += path_cell_;
-            } else if (per_name_[i] && row_.columns[i].kind != kind_text) {
-                // A name's parent usually is the parent of the names before it.
-                out += number_cells_[i].text(writer_, row_.columns[i]);
-            } else if (per_name_[i]) {
-                writer_.append_cell(out, row_.columns[i]);
-            } else {
-                // Runs end at the time cells, so a run never reaches past `last`.
-                const fixed_run& r = fixed_runs_[i];
-                out.append(fixed_, r.from, r.length);
-                i = r.end - 1;
-            }
+                return kept_piece(path_cell_);
+            case name_cell_kind::text:
+                break;
         }
+        const std::string_view t = cell_text(i);
+        return {t.data(), t.size(), false};
+    }
+
+    static char* put_piece(char* p, const char* data, std::size_t size, bool block) {
+        if (block && size <= short_text::capacity) std::memcpy(p, data, short_text::capacity);
+        else std::memcpy(p, data, size);
+        return p + size;
+    }
+
+    // The name's cells with the entry's glue between them, after one room check.
+    void build_part(built_text& out, const part_plan& plan, bool dos) {
+        piece_ref cells[part_plan::most_cells];
+        const std::size_t count = plan.count;
+        std::size_t total = plan.glue_bytes;
+        for (std::size_t k = 0; k < count; ++k) {
+            cells[k] = name_cell_text(plan.cells[k], plan.kinds[k], dos);
+            total += cells[k].size;
+        }
+        // Glue lies in fixed_, which keeps a block's room past its end.
+        const std::string_view* glue = plan.glue.data();
+        char* p = out.start(total);
+        for (std::size_t k = 0; k < count; ++k) {
+            p = put_piece(p, glue[k].data(), glue[k].size(), true);
+            p = put_piece(p, cells[k].data, cells[k].size, cells[k].block);
+        }
+        p = put_piece(p, glue[count].data(), glue[count].size(), true);
+        out.end(p);
     }
 
     // A line is the name's cells before the time, the time and MACB cells, and the name's cells
     // after them: the two parts of each name are put together once per entry.
     struct name_parts {
-        kept_text before;
-        std::string after;
+        built_text before, after;
         std::uint64_t made_for = 0;  // the entry (a count of entries written) they were made for
     };
 
@@ -134,13 +255,8 @@ private:
         set_number(row_, cols_.parent_seq, ref_seq(n.parent_ref), 2);
         set_text(row_, cols_.name, rec_.name(n));
         set_text(row_, cols_.path, rec_.path(n));
-        p.before.text.clear();
-        append_cells(p.before.text, 0, when_);
-        if (when_ != 0) p.before.text += writer_.format().separator;
-        p.before.settle();
-        p.after.clear();
-        append_cells(p.after, macb_col_ + 1, row_.columns.size());
-        p.after += '\n';
+        build_part(p.before, before_, dos);
+        build_part(p.after, after_, dos);
         p.made_for = entries_;
         return p;
     }
@@ -207,14 +323,20 @@ private:
     std::size_t when_ = 0, macb_col_ = 0;  // the time cells are [when_, macb_col_), then MACB
     std::vector<std::uint8_t> per_name_;  // columns whose cell changes with the name (not vector<bool>: read per cell)
     result_record rec_;
-    std::string fixed_;
-    // Each run of fixed cells in fixed_, by the column it starts at.
-    struct fixed_run {
-        std::size_t from = 0, length = 0, end = 0;
-    };
-    std::vector<fixed_run> fixed_runs_;
-    std::vector<std::size_t> run_starts_;  // the columns the runs start at, found once
+    built_text fixed_;  // the entry's glue texts
+    part_plan before_, after_;  // the parts before the time cells and after MACB
+    std::vector<std::array<char, row_writer::number_room>> number_blocks_;  // by column: fixed number cells
+    // The entry number's text (hexadecimal digits or decimal ones) needs no care in this format.
+    bool entry_as_is_ = false;
     std::uint64_t entries_ = 0;
+    std::vector<std::string_view> views_;  // by column: the fixed cells' texts while the glue is made
+    std::vector<std::string> cell_texts_;  // by column: text cells formatted the general way
+    std::string_view sep_;  // the separator, in writer_'s format
+    struct kept_type {
+        std::string_view text;  // static text: compared by where it is
+        built_text cell;
+    };
+    std::array<kept_type, 2> type_cells_;  // long and DOS names
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_;
     kept_text when_cells_;  // the time cells of the lines being written
@@ -226,8 +348,9 @@ private:
     std::vector<std::int16_t> macb_at_ = std::vector<std::int16_t>(macb_keys, -1);
     std::vector<kept_text> macb_cells_;
     line_sink lines_;  // where the entry's lines go
-    std::vector<kept_number_cell> number_cells_;  // by column
-    std::string path_text_, path_cell_;  // the last path and its formatted cell
+    std::vector<kept_number_text> number_cells_;  // by column
+    std::string path_text_;  // the last path
+    built_text path_cell_;  // and its formatted cell
     bool path_kept_ = false;
 };
 
