@@ -36,7 +36,6 @@ public:
         plan_part(before_, 0, when_, when_ != 0 ? sep_ : std::string_view());
         plan_part(after_, macb_col_ + 1, n, "\n");
         number_cells_.resize(n);
-        number_blocks_.resize(n);
         views_.resize(n);
         cell_texts_.resize(n);
         if (cols_.entry >= 0)
@@ -86,19 +85,36 @@ private:
 
     void write_header_line() override { writer_.write_header(out_, row_); }
 
+    // Setters for the columns this layout registered, an index of -1 being one it left out: the
+    // shared setters' checks of the index and kind cost more than the cell here.
+    void cell_text_is(int column, std::string_view text) {
+        if (column < 0) return;
+        output_column& c = row_.columns[static_cast<std::size_t>(column)];
+        c.kind = kind_text;
+        c.text = text;
+        ++c.stamp;
+    }
+    void cell_number_is(int column, std::uint64_t value, std::uint16_t byte_width) {
+        if (column < 0) return;
+        output_column& c = row_.columns[static_cast<std::size_t>(column)];
+        c.kind = byte_width;
+        c.number = value;
+        ++c.stamp;
+    }
+
     void set_fixed_cells() {
-        set_text(row_, cols_.entry, rec_.entry_text);
-        set_number(row_, cols_.seqnum, rec_.sequence, 2);
-        set_text(row_, cols_.ext, rec_.ext_text);
-        set_number(row_, cols_.ref, rec_.link_count, 4);
-        set_number(row_, cols_.size, rec_.size, 8);
-        set_text(row_, cols_.data_type, {});
-        set_text(row_, cols_.other, rec_.other_info);
-        set_text(row_, cols_.md5, rec_.md5_present ? std::string_view(rec_.md5) : std::string_view());
-        set_text(row_, cols_.sha1, rec_.sha1_present ? std::string_view(rec_.sha1) : std::string_view());
-        set_text(row_, cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
-        set_text(row_, cols_.streams, rec_.stream_info);
-        set_text(row_, cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
+        cell_text_is(cols_.entry, rec_.entry_text);
+        cell_number_is(cols_.seqnum, rec_.sequence, 2);
+        cell_text_is(cols_.ext, rec_.ext_text);
+        cell_number_is(cols_.ref, rec_.link_count, 4);
+        cell_number_is(cols_.size, rec_.size, 8);
+        cell_text_is(cols_.data_type, {});
+        cell_text_is(cols_.other, rec_.other_info);
+        cell_text_is(cols_.md5, rec_.md5_present ? std::string_view(rec_.md5) : std::string_view());
+        cell_text_is(cols_.sha1, rec_.sha1_present ? std::string_view(rec_.sha1) : std::string_view());
+        cell_text_is(cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
+        cell_text_is(cols_.streams, rec_.stream_info);
+        cell_text_is(cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
         // The cells that are the same on every line of the entry are formatted once, into the
         // glue between the name's cells.
         std::size_t total = 0;
@@ -137,8 +153,8 @@ private:
     std::string_view fixed_text(std::size_t i) {
         const output_column& c = row_.columns[i];
         if (c.kind == kind_u8 || c.kind == kind_u16 || c.kind == kind_u32 || c.kind == kind_u64) {
-            char* const block = number_blocks_[i].data();
-            if (const std::size_t n = writer_.put_number(c, block, row_writer::number_room)) return {block, n};
+            // Kept: a link count or a size mostly repeats the entry before.
+            return number_cells_[i].text(writer_, c);
         } else if (static_cast<int>(i) == cols_.entry && entry_as_is_) {
             return c.text;
         }
@@ -250,11 +266,11 @@ private:
         if (parts_.size() <= slot) parts_.resize(slot + 1);
         name_parts& p = parts_[slot];
         const name_item& n = rec_.names[index];
-        set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
-        set_number(row_, cols_.parent, ref_entry(n.parent_ref), 8);
-        set_number(row_, cols_.parent_seq, ref_seq(n.parent_ref), 2);
-        set_text(row_, cols_.name, rec_.name(n));
-        set_text(row_, cols_.path, rec_.path(n));
+        cell_text_is(cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
+        cell_number_is(cols_.parent, ref_entry(n.parent_ref), 8);
+        cell_number_is(cols_.parent_seq, ref_seq(n.parent_ref), 2);
+        cell_text_is(cols_.name, rec_.name(n));
+        cell_text_is(cols_.path, rec_.path(n));
         build_part(p.before, before_, dos);
         build_part(p.after, after_, dos);
         p.made_for = entries_;
@@ -281,11 +297,11 @@ private:
     void write_name_line(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
         const name_parts& p = parts_of(named.name, dos);
         const kept_text& m = macb_cell_of(si_key, cell, named, dos);
-        lines_.make_room(p.before.size() + when_cells_.size() + m.size() + p.after.size());
-        lines_.append(p.before);
-        lines_.append(when_cells_);
-        lines_.append(m);
-        lines_.append(p.after);
+        char* at = lines_.cursor(p.before.size() + when_cells_.size() + m.size() + p.after.size());
+        at = line_sink::put(at, p.before);
+        at = line_sink::put(at, when_cells_);
+        at = line_sink::put(at, m);
+        lines_.advance_to(line_sink::put(at, p.after));
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view) override {
@@ -325,7 +341,6 @@ private:
     result_record rec_;
     built_text fixed_;  // the entry's glue texts
     part_plan before_, after_;  // the parts before the time cells and after MACB
-    std::vector<std::array<char, row_writer::number_room>> number_blocks_;  // by column: fixed number cells
     // The entry number's text (hexadecimal digits or decimal ones) needs no care in this format.
     bool entry_as_is_ = false;
     std::uint64_t entries_ = 0;
