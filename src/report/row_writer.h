@@ -43,9 +43,11 @@ public:
     bool writes_as_is(const output_column& c, std::string_view alphabet) const;
     // True when text cell `c` is written as its text exactly (no quotes, cut, padding or
     // substitution): the caller may then copy the text itself.
-    bool text_as_is(const output_column& c) const {
+    bool text_as_is(const output_column& c) const { return text_as_is(c, c.text); }
+    // The same for `text` as the cell's text.
+    bool text_as_is(const output_column& c, std::string_view text) const {
         return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
-               needs_no_care(c.text, format_.quote_cells_with_quotes);
+               needs_no_care(text, format_.quote_cells_with_quotes);
     }
     // Number cell `c` formatted at `out`: its length, or 0 when it needs the general way
     // (centred, long digit runs) or more room. Bytes of out[0, room) past the cell may be
@@ -133,6 +135,11 @@ public:
             number_ = c.number;
             filled_ = true;
         }
+        return length_ ? std::string_view(block_.data(), length_) : std::string_view(long_);
+    }
+    // True when text() would show `number` without formatting it again; view() then gives it.
+    bool holds(std::uint64_t number) const { return filled_ && number_ == number; }
+    std::string_view view() const {
         return length_ ? std::string_view(block_.data(), length_) : std::string_view(long_);
     }
     // True when text() lies in the fixed block (a block copy may read past its end).

@@ -45,13 +45,18 @@ public:
 
 private:
     // How a name's cell is found.
-    enum class name_cell_kind : std::uint8_t { number, type, path, text };
+    enum class name_cell_kind : std::uint8_t { parent, parent_seq, type, name, path };
+    struct glue_op {
+        std::size_t column;
+        bool separator;  // one goes before the cell
+        bool name_cell;  // a cell of the name, which ends a glue text
+    };
     // A name's line part (the cells before the time, or those after MACB): the name's cells with
     // the text around them, which is the same for all names of the entry (the other cells and the
     // separators), between them. A part is then put together from a handful of pieces.
     struct part_plan {
         static constexpr std::size_t most_cells = 8;
-        std::size_t first = 0, last = 0;  // its columns
+        std::vector<glue_op> ops;  // its columns in order
         std::string_view tail;  // after its last cell
         std::array<std::size_t, most_cells> cells{};  // the name's columns
         std::array<name_cell_kind, most_cells> kinds{};
@@ -68,17 +73,22 @@ private:
     };
 
     void plan_part(part_plan& plan, std::size_t first, std::size_t last, std::string_view tail) {
-        plan.first = first;
-        plan.last = last;
         plan.tail = tail;
+        glue_fixed_bytes_ += tail.size();
         for (std::size_t i = first; i < last; ++i) {
-            if (!per_name_[i]) continue;
+            plan.ops.push_back({i, i != 0, per_name_[i] != 0});
+            if (i != 0) glue_fixed_bytes_ += sep_.size();
+            if (!per_name_[i]) {
+                fixed_columns_.push_back(i);
+                continue;
+            }
             const int col = static_cast<int>(i);
             plan.cells[plan.count] = i;
-            plan.kinds[plan.count] = col == cols_.parent || col == cols_.parent_seq ? name_cell_kind::number
-                                     : col == cols_.type                          ? name_cell_kind::type
-                                     : col == cols_.path                          ? name_cell_kind::path
-                                                                                  : name_cell_kind::text;
+            plan.kinds[plan.count] = col == cols_.parent       ? name_cell_kind::parent
+                                     : col == cols_.parent_seq ? name_cell_kind::parent_seq
+                                     : col == cols_.type       ? name_cell_kind::type
+                                     : col == cols_.path       ? name_cell_kind::path
+                                                               : name_cell_kind::name;
             ++plan.count;  // at most the five columns per_name_ marks
         }
     }
@@ -117,36 +127,40 @@ private:
         cell_text_is(cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
         // The cells that are the same on every line of the entry are formatted once, into the
         // glue between the name's cells.
-        std::size_t total = 0;
-        for (const part_plan* plan : {&before_, &after_}) {
-            total += plan->tail.size() + (plan->last - plan->first) * sep_.size();
-            for (std::size_t i = plan->first; i < plan->last; ++i) {
-                if (per_name_[i]) continue;
-                views_[i] = fixed_text(i);
-                total += views_[i].size();
-            }
+        std::size_t total = glue_fixed_bytes_;
+        for (const std::size_t i : fixed_columns_) {
+            views_[i] = fixed_text(i);
+            total += views_[i].size();
         }
         char* p = fixed_.start(total);
         for (part_plan* plan : {&before_, &after_}) {
+            const char* const start = p;
             const char* from = p;
             std::size_t k = 0;
-            for (std::size_t i = plan->first; i < plan->last; ++i) {
-                if (i != 0) p = put_separator(p);
-                if (per_name_[i]) {
+            for (const glue_op& op : plan->ops) {
+                if (op.separator) p = put_separator(p);
+                if (op.name_cell) {
                     plan->glue[k++] = std::string_view(from, static_cast<std::size_t>(p - from));
                     from = p;
-                    continue;
+                } else {
+                    p = put_text(p, views_[op.column]);
                 }
-                std::memcpy(p, views_[i].data(), views_[i].size());
-                p += views_[i].size();
             }
-            std::memcpy(p, plan->tail.data(), plan->tail.size());
-            p += plan->tail.size();
+            p = put_text(p, plan->tail);
             plan->glue[k] = std::string_view(from, static_cast<std::size_t>(p - from));
-            plan->glue_bytes = 0;
-            for (std::size_t g = 0; g <= k; ++g) plan->glue_bytes += plan->glue[g].size();
+            plan->glue_bytes = static_cast<std::size_t>(p - start);
         }
         fixed_.end(p);
+    }
+
+    // Mostly a few bytes or none: those without a call into memcpy.
+    static char* put_text(char* p, std::string_view s) {
+        if (s.size() <= 2) {
+            for (const char ch : s) *p++ = ch;
+            return p;
+        }
+        std::memcpy(p, s.data(), s.size());
+        return p + s.size();
     }
 
     // A fixed cell's text as the writer would put it.
@@ -188,36 +202,54 @@ private:
         t.end(p + s.size());
     }
 
-    piece_ref name_cell_text(std::size_t i, name_cell_kind kind, bool dos) {
-        const output_column& c = row_.columns[i];
+    // What a name's cells show.
+    struct name_values {
+        std::uint64_t parent, parent_seq;
+        std::string_view type, name, path;
+    };
+
+    // A name's cell; its column is set only when the cell is formatted again (the kept texts are
+    // compared with the values themselves).
+    piece_ref name_cell_text(std::size_t i, name_cell_kind kind, const name_values& v, bool dos) {
         switch (kind) {
-            case name_cell_kind::number: {
+            case name_cell_kind::parent:
+            case name_cell_kind::parent_seq: {
                 // A name's parent usually is the parent of the names before it.
                 kept_number_text& kept = number_cells_[i];
-                const std::string_view t = kept.text(writer_, c);
+                const bool parent = kind == name_cell_kind::parent;
+                const std::uint64_t value = parent ? v.parent : v.parent_seq;
+                if (!kept.holds(value)) {
+                    cell_number_is(static_cast<int>(i), value, parent ? 8 : 2);
+                    kept.text(writer_, row_.columns[i]);
+                }
+                const std::string_view t = kept.view();
                 return {t.data(), t.size(), kept.in_block()};
             }
             case name_cell_kind::type: {
                 // The type texts are a few static texts: their cells are kept by where they are.
                 kept_type& k = type_cells_[dos];
-                if (k.text.data() != c.text.data() || k.text.size() != c.text.size()) {
+                if (k.text.data() != v.type.data() || k.text.size() != v.type.size()) {
+                    cell_text_is(static_cast<int>(i), v.type);
                     keep(k.cell, cell_text(i));
-                    k.text = c.text;
+                    k.text = v.type;
                 }
                 return kept_piece(k.cell);
             }
             case name_cell_kind::path:
                 // Names under one directory, in the entry and in the entries after it, share the
                 // path text: its cell is formatted again only when the text changed.
-                if (!path_kept_ || c.text != path_text_) {
+                if (!path_kept_ || v.path != path_text_) {
+                    cell_text_is(static_cast<int>(i), v.path);
                     keep(path_cell_, cell_text(i));
-                    path_text_.assign(c.text);
+                    path_text_.assign(v.path);
                     path_kept_ = true;
                 }
                 return kept_piece(path_cell_);
-            case name_cell_kind::text:
+            case name_cell_kind::name:
                 break;
         }
+        if (writer_.text_as_is(row_.columns[i], v.name)) return {v.name.data(), v.name.size(), false};
+        cell_text_is(static_cast<int>(i), v.name);
         const std::string_view t = cell_text(i);
         return {t.data(), t.size(), false};
     }
@@ -229,12 +261,12 @@ private:
     }
 
     // The name's cells with the entry's glue between them, after one room check.
-    void build_part(built_text& out, const part_plan& plan, bool dos) {
+    void build_part(built_text& out, const part_plan& plan, const name_values& v, bool dos) {
         piece_ref cells[part_plan::most_cells];
         const std::size_t count = plan.count;
         std::size_t total = plan.glue_bytes;
         for (std::size_t k = 0; k < count; ++k) {
-            cells[k] = name_cell_text(plan.cells[k], plan.kinds[k], dos);
+            cells[k] = name_cell_text(plan.cells[k], plan.kinds[k], v, dos);
             total += cells[k].size;
         }
         // Glue lies in fixed_, which keeps a block's room past its end.
@@ -266,13 +298,10 @@ private:
         if (parts_.size() <= slot) parts_.resize(slot + 1);
         name_parts& p = parts_[slot];
         const name_item& n = rec_.names[index];
-        cell_text_is(cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
-        cell_number_is(cols_.parent, ref_entry(n.parent_ref), 8);
-        cell_number_is(cols_.parent_seq, ref_seq(n.parent_ref), 2);
-        cell_text_is(cols_.name, rec_.name(n));
-        cell_text_is(cols_.path, rec_.path(n));
-        build_part(p.before, before_, dos);
-        build_part(p.after, after_, dos);
+        const name_values v{ref_entry(n.parent_ref), ref_seq(n.parent_ref), dos ? rec_.type_dos_text : rec_.type_text,
+                            rec_.name(n), rec_.path(n)};
+        build_part(p.before, before_, v, dos);
+        build_part(p.after, after_, v, dos);
         p.made_for = entries_;
         return p;
     }
@@ -341,6 +370,8 @@ private:
     result_record rec_;
     built_text fixed_;  // the entry's glue texts
     part_plan before_, after_;  // the parts before the time cells and after MACB
+    std::vector<std::size_t> fixed_columns_;  // the columns of both parts that are the entry's
+    std::size_t glue_fixed_bytes_ = 0;  // the separators and tails of both parts
     // The entry number's text (hexadecimal digits or decimal ones) needs no care in this format.
     bool entry_as_is_ = false;
     std::uint64_t entries_ = 0;
