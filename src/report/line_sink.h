@@ -53,9 +53,12 @@ public:
     void advance_to(char* at) { at_ = at; }
     // Pieces written at a cursor (with the short block's room make_room keeps past them).
     static char* put(char* at, const kept_text& k) {
-        if (k.is_short) std::memcpy(at, k.fixed.bytes.data(), short_text::capacity);
-        else std::memcpy(at, k.text.data(), k.text.size());
-        return at + k.size();
+        if (k.is_short) {
+            std::memcpy(at, k.fixed.bytes.data(), short_text::capacity);
+            return at + k.fixed.length;
+        }
+        std::memcpy(at, k.text.data(), k.text.size());
+        return at + k.text.size();
     }
     static char* put(char* at, const built_text& b) {
         if (b.size() <= short_text::capacity) std::memcpy(at, b.data(), short_text::capacity);

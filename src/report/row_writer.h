@@ -31,6 +31,18 @@ public:
         const std::string& l = format_header(row);
         out.write(l.data(), static_cast<std::streamsize>(l.size()));
     }
+    // True when text cell `c` showing `text` is written as that text exactly (no quotes, cut,
+    // padding or substitution): the caller may then copy the text itself.
+    bool cell_text_as_is(const output_column& c, std::string_view text) const {
+        return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
+               needs_no_care(text, format_.quote_cells_with_quotes);
+    }
+    // Number cell `c` formatted at `out`: its length, or 0 when it needs the general way
+    // (centred, long digit runs) or more room. Bytes of out[0, room) past the cell may be
+    // overwritten: the digits and blanks go in as fixed-size blocks.
+    static constexpr std::size_t number_block = 24;
+    static constexpr std::size_t number_room = 64;
+    std::size_t put_number(const output_column& c, char* out, std::size_t room) const;
     // Appends cells [first, last) to `out`, joined by the separator, without a line feed: the
     // parts a layout shares between lines are formatted once and put together by the layout.
     void append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
@@ -41,20 +53,6 @@ public:
     // True when a text cell of `c` made only of `alphabet`'s characters is written as it is
     // (no quotes, cut, padding or substitution): the caller may then append the text itself.
     bool writes_as_is(const output_column& c, std::string_view alphabet) const;
-    // True when text cell `c` is written as its text exactly (no quotes, cut, padding or
-    // substitution): the caller may then copy the text itself.
-    bool text_as_is(const output_column& c) const { return text_as_is(c, c.text); }
-    // The same for `text` as the cell's text.
-    bool text_as_is(const output_column& c, std::string_view text) const {
-        return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
-               needs_no_care(text, format_.quote_cells_with_quotes);
-    }
-    // Number cell `c` formatted at `out`: its length, or 0 when it needs the general way
-    // (centred, long digit runs) or more room. Bytes of out[0, room) past the cell may be
-    // overwritten: the digits and blanks go in as fixed-size blocks.
-    static constexpr std::size_t number_block = 24;
-    static constexpr std::size_t number_room = 64;
-    std::size_t put_number(const output_column& c, char* out, std::size_t room) const;
 
 private:
     void append_number(std::string& line, const output_column& c) const;

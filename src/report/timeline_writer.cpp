@@ -187,7 +187,7 @@ private:
     // A text cell as the writer would put it: the text itself when it needs nothing done.
     std::string_view cell_text(std::size_t i) {
         const output_column& c = row_.columns[i];
-        if (c.kind == kind_text && writer_.text_as_is(c)) return c.text;
+        if (c.kind == kind_text && writer_.cell_text_as_is(c, c.text)) return c.text;
         std::string& s = cell_texts_[i];
         s.clear();
         writer_.append_cell(s, c);
@@ -248,7 +248,7 @@ private:
             case name_cell_kind::name:
                 break;
         }
-        if (writer_.text_as_is(row_.columns[i], v.name)) return {v.name.data(), v.name.size(), false};
+        if (writer_.cell_text_as_is(row_.columns[i], v.name)) return {v.name.data(), v.name.size(), false};
         cell_text_is(static_cast<int>(i), v.name);
         const std::string_view t = cell_text(i);
         return {t.data(), t.size(), false};
@@ -374,7 +374,6 @@ private:
     std::size_t glue_fixed_bytes_ = 0;  // the separators and tails of both parts
     // The entry number's text (hexadecimal digits or decimal ones) needs no care in this format.
     bool entry_as_is_ = false;
-    std::uint64_t entries_ = 0;
     std::vector<std::string_view> views_;  // by column: the fixed cells' texts while the glue is made
     std::vector<std::string> cell_texts_;  // by column: text cells formatted the general way
     std::string_view sep_;  // the separator, in writer_'s format
@@ -383,6 +382,7 @@ private:
         built_text cell;
     };
     std::array<kept_type, 2> type_cells_;  // long and DOS names
+    std::uint64_t entries_ = 0;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_;
     kept_text when_cells_;  // the time cells of the lines being written
