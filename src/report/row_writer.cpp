@@ -185,6 +185,16 @@ bool row_writer::needs_no_care(std::string_view text, bool quotes) const {
     return true;
 }
 
+bool row_writer::padded_text_as_is(const output_column& c, std::string_view text, std::size_t& blanks) const {
+    // As append_text's first way, with pad_from's blanks after a left-aligned text.
+    if ((c.flags & (col_cut | col_quoted | col_centred | col_right)) || c.kind != kind_text) return false;
+    if (!needs_no_care(text, format_.quote_cells_with_quotes)) return false;
+    blanks = 0;
+    if (format_.padding && c.width > 0 && text.size() < static_cast<std::size_t>(c.width))
+        blanks = static_cast<std::size_t>(c.width) - utf8_chars(text);
+    return true;
+}
+
 void row_writer::append_text(std::string& line, const output_column& c) const {
     // Most cells are neither cut nor quoted and hold nothing to escape: they go as they are,
     // padded as below.

@@ -37,6 +37,8 @@ public:
         return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
                needs_no_care(text, format_.quote_cells_with_quotes);
     }
+    // The same with padding: true when the cell is `text` followed by `blanks` spaces.
+    bool padded_text_as_is(const output_column& c, std::string_view text, std::size_t& blanks) const;
     // Number cell `c` formatted at `out`: its length, or 0 when it needs the general way
     // (centred, long digit runs) or more room. Bytes of out[0, room) past the cell may be
     // overwritten: the digits and blanks go in as fixed-size blocks.

@@ -33,6 +33,7 @@ public:
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
         sep_ = writer_.format().separator;
+        pads_ = writer_.format().padding;
         plan_part(before_, 0, when_, when_ != 0 ? sep_ : std::string_view());
         plan_part(after_, macb_col_ + 1, n, "\n");
         number_cells_.resize(n);
@@ -188,7 +189,21 @@ private:
     std::string_view cell_text(std::size_t i) {
         const output_column& c = row_.columns[i];
         if (c.kind == kind_text && writer_.cell_text_as_is(c, c.text)) return c.text;
+        return formatted_cell_text(i);
+    }
+
+    // The same for a cell that is padded or takes the general way (out of line: rarer, and
+    // kept out of the name's parts' code).
+    [[gnu::noinline]] std::string_view formatted_cell_text(std::size_t i) {
+        const output_column& c = row_.columns[i];
         std::string& s = cell_texts_[i];
+        std::size_t blanks = 0;
+        if (c.kind == kind_text && pads_ && c.width > 0 && writer_.padded_text_as_is(c, c.text, blanks)) {
+            if (blanks == 0) return c.text;
+            s.assign(c.text);
+            s.append(blanks, ' ');
+            return s;
+        }
         s.clear();
         writer_.append_cell(s, c);
         return s;
@@ -377,6 +392,7 @@ private:
     std::vector<std::string_view> views_;  // by column: the fixed cells' texts while the glue is made
     std::vector<std::string> cell_texts_;  // by column: text cells formatted the general way
     std::string_view sep_;  // the separator, in writer_'s format
+    bool pads_ = false;  // cells are padded to their widths
     struct kept_type {
         std::string_view text;  // static text: compared by where it is
         built_text cell;
