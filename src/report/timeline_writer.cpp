@@ -243,10 +243,11 @@ private:
             case name_cell_kind::type: {
                 // The type texts are a few static texts: their cells are kept by where they are.
                 kept_type& k = type_cells_[dos];
-                if (k.text.data() != v.type.data() || k.text.size() != v.type.size()) {
+                if (!k.filled || k.text.data() != v.type.data() || k.text.size() != v.type.size()) {
                     cell_text_is(static_cast<int>(i), v.type);
                     keep(k.cell, cell_text(i));
                     k.text = v.type;
+                    k.filled = true;
                 }
                 return kept_piece(k.cell);
             }
@@ -396,6 +397,7 @@ private:
     struct kept_type {
         std::string_view text;  // static text: compared by where it is
         built_text cell;
+        bool filled = false;
     };
     std::array<kept_type, 2> type_cells_;  // long and DOS names
     std::uint64_t entries_ = 0;
