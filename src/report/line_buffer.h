@@ -51,6 +51,35 @@ struct kept_text {
     std::size_t size() const { return text.size(); }
 };
 
+// A text put together through a cursor from a few pieces and then copied into many lines.
+// Its storage only grows and keeps a short block's slack past the text: the pieces go in
+// after one room check for their total, and a short text is copied out as a fixed-size block.
+class built_text {
+public:
+    built_text() { grow(256); }
+    // The start of room for `n` bytes; write them, then end() at the cursor's place.
+    char* start(std::size_t n) {
+        if (n + short_text::capacity > room_) grow(n + short_text::capacity);
+        return data_.get();
+    }
+    void end(const char* at) { length_ = static_cast<std::size_t>(at - data_.get()); }
+    const char* data() const { return data_.get(); }
+    std::size_t size() const { return length_; }
+    std::string_view view() const { return {data_.get(), length_}; }
+
+private:
+    void grow(std::size_t need) {
+        std::size_t c = room_ ? 2 * room_ : need;
+        if (c < need) c = need;
+        data_.reset(new char[c]());  // what it held is given up: start() is followed by a rewrite
+        room_ = c;
+        length_ = 0;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t room_ = 0, length_ = 0;
+};
+
 // Storage for an entry's lines when they cannot be put together in the results file's buffer
 // (see line_sink): it keeps a short block's room beyond what make_room was asked for.
 class line_buffer {

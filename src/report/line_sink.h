@@ -39,6 +39,32 @@ public:
         if (k.is_short) append(k.fixed);
         else append(std::string_view(k.text));
     }
+    void append(const built_text& b) {
+        if (b.size() <= short_text::capacity) std::memcpy(at_, b.data(), short_text::capacity);
+        else std::memcpy(at_, b.data(), b.size());
+        at_ += b.size();
+    }
+    // make_room handing out the place to write at: a caller that writes through it and gives the
+    // end back with advance_to() keeps the cursor in a register across its pieces.
+    char* cursor(std::size_t n) {
+        make_room(n);
+        return at_;
+    }
+    void advance_to(char* at) { at_ = at; }
+    // Pieces written at a cursor (with the short block's room make_room keeps past them).
+    static char* put(char* at, const kept_text& k) {
+        if (k.is_short) {
+            std::memcpy(at, k.fixed.bytes.data(), short_text::capacity);
+            return at + k.fixed.length;
+        }
+        std::memcpy(at, k.text.data(), k.text.size());
+        return at + k.text.size();
+    }
+    static char* put(char* at, const built_text& b) {
+        if (b.size() <= short_text::capacity) std::memcpy(at, b.data(), short_text::capacity);
+        else std::memcpy(at, b.data(), b.size());
+        return at + b.size();
+    }
     // The entry's lines are handed to the stream; no room is kept in its buffer across entries,
     // where others may write to the stream.
     void finish();

@@ -32,6 +32,8 @@ std::size_t utf8_prefix(std::string_view s, std::size_t chars) {
     return s.size();
 }
 
+constexpr std::size_t blank_block = 16;  // blanks before a number, filled as one block
+
 constexpr std::size_t date_slot_count = 4096;  // a power of two; eleven years of days
 
 constexpr std::uint64_t low_bits = 0x0101010101010101ull;
@@ -83,33 +85,56 @@ void row_writer::pad_from(std::string& line, std::size_t start, std::size_t char
     }
 }
 
-void row_writer::append_number(std::string& line, const output_column& c) const {
+std::size_t row_writer::put_number(const output_column& c, char* out, std::size_t room) const {
     std::uint64_t v = c.number;
     if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
-    // Made in a local block first, so that a right-aligned cell gets its blanks before its
-    // digits instead of an insert that moves them.
     const bool hex = format_.hex_numbers && !(c.flags & col_decimal);
     unsigned digits = 0;
     if (hex) {
         digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
         if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
     }
-    if (!(c.flags & col_centred) && digits <= 16) {
-        char block[24];
-        std::size_t n = 0;
-        if (hex) {
-            const unsigned count = std::max(hex_digit_count(v), digits);
-            block[0] = '0';
-            block[1] = 'x';
-            put_hex_digits(block + 2, v, count);
-            n = 2 + count;
-        } else {
-            n = static_cast<std::size_t>(std::to_chars(block, block + sizeof block, v).ptr - block);
-        }
-        if (format_.padding && c.width > 0 && n < static_cast<std::size_t>(c.width))
-            line.append(static_cast<std::size_t>(c.width) - n, ' ');
-        line.append(block, n);
+    if ((c.flags & col_centred) || digits > 16) return 0;
+    // Right-aligned: the blanks go first, so the digits' length must be known before they are
+    // written (the blanks are filled a fixed block at a time, and digits copied as a whole block).
+    char block[number_block];
+    std::size_t n = 0;
+    unsigned count = 0;
+    if (hex) {
+        count = std::max(hex_digit_count(v), digits);
+        n = 2 + count;
+    } else {
+        n = static_cast<std::size_t>(std::to_chars(block, block + sizeof block, v).ptr - block);
+    }
+    const std::size_t blanks =
+        format_.padding && c.width > 0 && n < static_cast<std::size_t>(c.width) ? static_cast<std::size_t>(c.width) - n : 0;
+    if (std::max<std::size_t>(blanks, blank_block) + number_block > room) return 0;
+    if (blanks <= blank_block) std::memset(out, ' ', blank_block);
+    else std::memset(out, ' ', blanks);
+    char* const at = out + blanks;
+    if (hex) {
+        at[0] = '0';
+        at[1] = 'x';
+        put_hex_digits_wide(at + 2, v, count);
+    } else {
+        std::memcpy(at, block, number_block);
+    }
+    return blanks + n;
+}
+
+void row_writer::append_number(std::string& line, const output_column& c) const {
+    char out[number_room];
+    if (const std::size_t n = put_number(c, out, sizeof out)) {
+        line.append(out, n);
         return;
+    }
+    std::uint64_t v = c.number;
+    if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
+    const bool hex = format_.hex_numbers && !(c.flags & col_decimal);
+    unsigned digits = 0;
+    if (hex) {
+        digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
+        if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
     }
     std::size_t start = line.size();
     if (hex) {
@@ -157,6 +182,16 @@ bool row_writer::needs_no_care(std::string_view text, bool quotes) const {
 #endif
     for (std::size_t i = 0; i < n; ++i)
         if (special_[p[i]] || (quotes && p[i] == '"')) return false;
+    return true;
+}
+
+bool row_writer::padded_text_as_is(const output_column& c, std::string_view text, std::size_t& blanks) const {
+    // As append_text's first way, with pad_from's blanks after a left-aligned text.
+    if ((c.flags & (col_cut | col_quoted | col_centred | col_right)) || c.kind != kind_text) return false;
+    if (!needs_no_care(text, format_.quote_cells_with_quotes)) return false;
+    blanks = 0;
+    if (format_.padding && c.width > 0 && text.size() < static_cast<std::size_t>(c.width))
+        blanks = static_cast<std::size_t>(c.width) - utf8_chars(text);
     return true;
 }
 

@@ -31,6 +31,20 @@ public:
         const std::string& l = format_header(row);
         out.write(l.data(), static_cast<std::streamsize>(l.size()));
     }
+    // True when text cell `c` showing `text` is written as that text exactly (no quotes, cut,
+    // padding or substitution): the caller may then copy the text itself.
+    bool cell_text_as_is(const output_column& c, std::string_view text) const {
+        return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
+               needs_no_care(text, format_.quote_cells_with_quotes);
+    }
+    // The same with padding: true when the cell is `text` followed by `blanks` spaces.
+    bool padded_text_as_is(const output_column& c, std::string_view text, std::size_t& blanks) const;
+    // Number cell `c` formatted at `out`: its length, or 0 when it needs the general way
+    // (centred, long digit runs) or more room. Bytes of out[0, room) past the cell may be
+    // overwritten: the digits and blanks go in as fixed-size blocks.
+    static constexpr std::size_t number_block = 24;
+    static constexpr std::size_t number_room = 64;
+    std::size_t put_number(const output_column& c, char* out, std::size_t room) const;
     // Appends cells [first, last) to `out`, joined by the separator, without a line feed: the
     // parts a layout shares between lines are formatted once and put together by the layout.
     void append_cells(std::string& out, const output_row& row, std::size_t first, std::size_t last);
@@ -107,6 +121,37 @@ public:
 private:
     std::uint64_t number_ = 0;
     std::string text_;
+    bool filled_ = false;
+};
+
+// The same kept in a fixed block, for a layout that copies its cells itself.
+class kept_number_text {
+public:
+    std::string_view text(row_writer& writer, const output_column& c) {
+        if (!filled_ || number_ != c.number) {
+            length_ = writer.put_number(c, block_.data(), block_.size());
+            if (length_ == 0) {
+                long_.clear();
+                writer.append_cell(long_, c);
+            }
+            number_ = c.number;
+            filled_ = true;
+        }
+        return length_ ? std::string_view(block_.data(), length_) : std::string_view(long_);
+    }
+    // True when text() would show `number` without formatting it again; view() then gives it.
+    bool holds(std::uint64_t number) const { return filled_ && number_ == number; }
+    std::string_view view() const {
+        return length_ ? std::string_view(block_.data(), length_) : std::string_view(long_);
+    }
+    // True when text() lies in the fixed block (a block copy may read past its end).
+    bool in_block() const { return length_ != 0; }
+
+private:
+    std::uint64_t number_ = 0;
+    std::array<char, row_writer::number_room> block_{};
+    std::size_t length_ = 0;
+    std::string long_;  // a number put_number leaves to the general way
     bool filled_ = false;
 };
 

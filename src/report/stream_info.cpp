@@ -42,11 +42,11 @@ public:
         block_[used_++] = c;
     }
     // Lower-case hexadecimal, at least `min_digits` digits (at most 16 are asked for here).
-    void hex(std::uint64_t v, unsigned min_digits) {
+    [[gnu::always_inline]] void hex(std::uint64_t v, unsigned min_digits) {
         unsigned n = hex_digit_count(v);
         if (min_digits > n) n = min_digits > 16 ? 16 : min_digits;
-        room(n);
-        put_hex_digits(block_ + used_, v, n);
+        room(n + 8);  // the digits go in as whole words
+        put_hex_digits_wide(block_ + used_, v, n);
         used_ += n;
     }
     void dec(std::uint64_t v) {

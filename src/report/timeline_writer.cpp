@@ -1,5 +1,7 @@
 #include "report/timeline_writer.h"
 
+#include <array>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,91 +34,274 @@ public:
         per_name_.assign(n, 0);
         for (int c : {cols_.type, cols_.parent, cols_.parent_seq, cols_.name, cols_.path})
             if (c >= 0) per_name_[static_cast<std::size_t>(c)] = 1;
-        fixed_runs_.resize(n);
-        for (std::size_t i = 0; i < n;) {
-            if (!fixed_cell(i)) {
-                ++i;
-                continue;
-            }
-            std::size_t j = i;
-            while (j < n && fixed_cell(j)) ++j;
-            fixed_runs_[i].end = j;
-            run_starts_.push_back(i);
-            i = j;
-        }
+        sep_ = writer_.format().separator;
+        pads_ = writer_.format().padding;
+        plan_part(before_, 0, when_, when_ != 0 ? sep_ : std::string_view());
+        plan_part(after_, macb_col_ + 1, n, "\n");
         number_cells_.resize(n);
+        views_.resize(n);
+        cell_texts_.resize(n);
+        if (cols_.entry >= 0)
+            entry_as_is_ = writer_.writes_as_is(row_.columns[static_cast<std::size_t>(cols_.entry)], "0123456789abcdefx");
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
     }
 
 private:
-    void write_header_line() override { writer_.write_header(out_, row_); }
+    // How a name's cell is found.
+    enum class name_cell_kind : std::uint8_t { parent, parent_seq, type, name, path };
+    struct glue_op {
+        std::size_t column;
+        bool separator;  // one goes before the cell
+        bool name_cell;  // a cell of the name, which ends a glue text
+    };
+    // A name's line part (the cells before the time, or those after MACB): the name's cells with
+    // the text around them, which is the same for all names of the entry (the other cells and the
+    // separators), between them. A part is then put together from a handful of pieces.
+    struct part_plan {
+        static constexpr std::size_t most_cells = 8;
+        std::vector<glue_op> ops;  // its columns in order
+        std::string_view tail;  // after its last cell
+        std::array<std::size_t, most_cells> cells{};  // the name's columns
+        std::array<name_cell_kind, most_cells> kinds{};
+        std::size_t count = 0;
+        // Made for each entry, in fixed_: glue[k] goes before cells[k], glue[count] after the last.
+        std::array<std::string_view, most_cells + 1> glue{};
+        std::size_t glue_bytes = 0;
+    };
+    // A piece of a part; `block` when its storage has a short block's room past it.
+    struct piece_ref {  // no initializers: an array of them is filled before it is read
+        const char* data;
+        std::size_t size;
+        bool block;
+    };
 
-    void set_fixed_cells() {
-        set_text(row_, cols_.entry, rec_.entry_text);
-        set_number(row_, cols_.seqnum, rec_.sequence, 2);
-        set_text(row_, cols_.ext, rec_.ext_text);
-        set_number(row_, cols_.ref, rec_.link_count, 4);
-        set_number(row_, cols_.size, rec_.size, 8);
-        set_text(row_, cols_.data_type, {});
-        set_text(row_, cols_.other, rec_.other_info);
-        set_text(row_, cols_.md5, rec_.md5_present ? std::string_view(rec_.md5) : std::string_view());
-        set_text(row_, cols_.sha1, rec_.sha1_present ? std::string_view(rec_.sha1) : std::string_view());
-        set_text(row_, cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
-        set_text(row_, cols_.streams, rec_.stream_info);
-        set_text(row_, cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
-        // The cells that are the same on every line of the entry, formatted once; neighbours
-        // with their separators in one run, which a name's lines then copy in one piece.
-        fixed_.clear();
-        const std::string& sep = writer_.format().separator;
-        for (const std::size_t i : run_starts_) {
-            fixed_run& r = fixed_runs_[i];
-            const std::size_t from = fixed_.size();
-            for (std::size_t j = i; j < r.end; ++j) {
-                if (j != i) fixed_ += sep;
-                writer_.append_cell(fixed_, row_.columns[j]);
+    void plan_part(part_plan& plan, std::size_t first, std::size_t last, std::string_view tail) {
+        plan.tail = tail;
+        glue_fixed_bytes_ += tail.size();
+        for (std::size_t i = first; i < last; ++i) {
+            plan.ops.push_back({i, i != 0, per_name_[i] != 0});
+            if (i != 0) glue_fixed_bytes_ += sep_.size();
+            if (!per_name_[i]) {
+                fixed_columns_.push_back(i);
+                continue;
             }
-            r.from = from;
-            r.length = fixed_.size() - from;
+            const int col = static_cast<int>(i);
+            plan.cells[plan.count] = i;
+            plan.kinds[plan.count] = col == cols_.parent       ? name_cell_kind::parent
+                                     : col == cols_.parent_seq ? name_cell_kind::parent_seq
+                                     : col == cols_.type       ? name_cell_kind::type
+                                     : col == cols_.path       ? name_cell_kind::path
+                                                               : name_cell_kind::name;
+            ++plan.count;  // at most the five columns per_name_ marks
         }
     }
 
-    bool fixed_cell(std::size_t i) const { return !per_name_[i] && (i < when_ || i > macb_col_); }
+    void write_header_line() override { writer_.write_header(out_, row_); }
 
-    // Cells [first, last) with a separator before each one but the line's first.
-    void append_cells(std::string& out, std::size_t first, std::size_t last) {
-        const std::string& sep = writer_.format().separator;
-        for (std::size_t i = first; i < last; ++i) {
-            if (i != 0) out += sep;
-            if (static_cast<int>(i) == cols_.path) {
+    // Setters for the columns this layout registered, an index of -1 being one it left out: the
+    // shared setters' checks of the index and kind cost more than the cell here.
+    void cell_text_is(int column, std::string_view text) {
+        if (column < 0) return;
+        output_column& c = row_.columns[static_cast<std::size_t>(column)];
+        c.kind = kind_text;
+        c.text = text;
+        ++c.stamp;
+    }
+    void cell_number_is(int column, std::uint64_t value, std::uint16_t byte_width) {
+        if (column < 0) return;
+        output_column& c = row_.columns[static_cast<std::size_t>(column)];
+        c.kind = byte_width;
+        c.number = value;
+        ++c.stamp;
+    }
+
+    void set_fixed_cells() {
+        cell_text_is(cols_.entry, rec_.entry_text);
+        cell_number_is(cols_.seqnum, rec_.sequence, 2);
+        cell_text_is(cols_.ext, rec_.ext_text);
+        cell_number_is(cols_.ref, rec_.link_count, 4);
+        cell_number_is(cols_.size, rec_.size, 8);
+        cell_text_is(cols_.data_type, {});
+        cell_text_is(cols_.other, rec_.other_info);
+        cell_text_is(cols_.md5, rec_.md5_present ? std::string_view(rec_.md5) : std::string_view());
+        cell_text_is(cols_.sha1, rec_.sha1_present ? std::string_view(rec_.sha1) : std::string_view());
+        cell_text_is(cols_.sha256, rec_.sha256_present ? std::string_view(rec_.sha256) : std::string_view());
+        cell_text_is(cols_.streams, rec_.stream_info);
+        cell_text_is(cols_.extra, cols_.extra_is_copy ? rec_.extracted_path : rec_.header_bytes);
+        // The cells that are the same on every line of the entry are formatted once, into the
+        // glue between the name's cells.
+        std::size_t total = glue_fixed_bytes_;
+        for (const std::size_t i : fixed_columns_) {
+            views_[i] = fixed_text(i);
+            total += views_[i].size();
+        }
+        char* p = fixed_.start(total);
+        for (part_plan* plan : {&before_, &after_}) {
+            const char* const start = p;
+            const char* from = p;
+            std::size_t k = 0;
+            for (const glue_op& op : plan->ops) {
+                if (op.separator) p = put_separator(p);
+                if (op.name_cell) {
+                    plan->glue[k++] = std::string_view(from, static_cast<std::size_t>(p - from));
+                    from = p;
+                } else {
+                    p = put_text(p, views_[op.column]);
+                }
+            }
+            p = put_text(p, plan->tail);
+            plan->glue[k] = std::string_view(from, static_cast<std::size_t>(p - from));
+            plan->glue_bytes = static_cast<std::size_t>(p - start);
+        }
+        fixed_.end(p);
+    }
+
+    // Mostly a few bytes or none: those without a call into memcpy.
+    static char* put_text(char* p, std::string_view s) {
+        if (s.size() <= 2) {
+            for (const char ch : s) *p++ = ch;
+            return p;
+        }
+        std::memcpy(p, s.data(), s.size());
+        return p + s.size();
+    }
+
+    // A fixed cell's text as the writer would put it.
+    std::string_view fixed_text(std::size_t i) {
+        const output_column& c = row_.columns[i];
+        if (c.kind == kind_u8 || c.kind == kind_u16 || c.kind == kind_u32 || c.kind == kind_u64) {
+            // Kept: a link count or a size mostly repeats the entry before.
+            return number_cells_[i].text(writer_, c);
+        } else if (static_cast<int>(i) == cols_.entry && entry_as_is_) {
+            return c.text;
+        }
+        return cell_text(i);
+    }
+
+    char* put_separator(char* p) const {
+        if (sep_.size() == 1) {
+            *p = sep_[0];
+            return p + 1;
+        }
+        std::memcpy(p, sep_.data(), sep_.size());
+        return p + sep_.size();
+    }
+
+    // A text cell as the writer would put it: the text itself when it needs nothing done.
+    std::string_view cell_text(std::size_t i) {
+        const output_column& c = row_.columns[i];
+        if (c.kind == kind_text && writer_.cell_text_as_is(c, c.text)) return c.text;
+        return formatted_cell_text(i);
+    }
+
+    // The same for a cell that is padded or takes the general way (out of line: rarer, and
+    // kept out of the name's parts' code).
+    [[gnu::noinline]] std::string_view formatted_cell_text(std::size_t i) {
+        const output_column& c = row_.columns[i];
+        std::string& s = cell_texts_[i];
+        std::size_t blanks = 0;
+        if (c.kind == kind_text && pads_ && c.width > 0 && writer_.padded_text_as_is(c, c.text, blanks)) {
+            if (blanks == 0) return c.text;
+            s.assign(c.text);
+            s.append(blanks, ' ');
+            return s;
+        }
+        s.clear();
+        writer_.append_cell(s, c);
+        return s;
+    }
+
+    // A kept cell's text, short ones in storage that a block copy may read past.
+    static piece_ref kept_piece(const built_text& t) { return {t.data(), t.size(), true}; }
+    static void keep(built_text& t, std::string_view s) {
+        char* p = t.start(s.size());
+        std::memcpy(p, s.data(), s.size());
+        t.end(p + s.size());
+    }
+
+    // What a name's cells show.
+    struct name_values {
+        std::uint64_t parent, parent_seq;
+        std::string_view type, name, path;
+    };
+
+    // A name's cell; its column is set only when the cell is formatted again (the kept texts are
+    // compared with the values themselves).
+    piece_ref name_cell_text(std::size_t i, name_cell_kind kind, const name_values& v, bool dos) {
+        switch (kind) {
+            case name_cell_kind::parent:
+            case name_cell_kind::parent_seq: {
+                // A name's parent usually is the parent of the names before it.
+                kept_number_text& kept = number_cells_[i];
+                const bool parent = kind == name_cell_kind::parent;
+                const std::uint64_t value = parent ? v.parent : v.parent_seq;
+                if (!kept.holds(value)) {
+                    cell_number_is(static_cast<int>(i), value, parent ? 8 : 2);
+                    kept.text(writer_, row_.columns[i]);
+                }
+                const std::string_view t = kept.view();
+                return {t.data(), t.size(), kept.in_block()};
+            }
+            case name_cell_kind::type: {
+                // The type texts are a few static texts: their cells are kept by where they are.
+                kept_type& k = type_cells_[dos];
+                if (!k.filled || k.text.data() != v.type.data() || k.text.size() != v.type.size()) {
+                    cell_text_is(static_cast<int>(i), v.type);
+                    keep(k.cell, cell_text(i));
+                    k.text = v.type;
+                    k.filled = true;
+                }
+                return kept_piece(k.cell);
+            }
+            case name_cell_kind::path:
                 // Names under one directory, in the entry and in the entries after it, share the
                 // path text: its cell is formatted again only when the text changed.
-                const std::string_view path = row_.columns[i].text;
-                if (!path_kept_ || path != path_text_) {
-                    path_cell_.clear();
-                    writer_.append_cell(path_cell_, row_.columns[i]);
-                    path_text_.assign(path);
+                if (!path_kept_ || v.path != path_text_) {
+                    cell_text_is(static_cast<int>(i), v.path);
+                    keep(path_cell_, cell_text(i));
+                    path_text_.assign(v.path);
                     path_kept_ = true;
                 }
-                out += path_cell_;
-            } else if (per_name_[i] && row_.columns[i].kind != kind_text) {
-                // A name's parent usually is the parent of the names before it.
-                out += number_cells_[i].text(writer_, row_.columns[i]);
-            } else if (per_name_[i]) {
-                writer_.append_cell(out, row_.columns[i]);
-            } else {
-                // Runs end at the time cells, so a run never reaches past `last`.
-                const fixed_run& r = fixed_runs_[i];
-                out.append(fixed_, r.from, r.length);
-                i = r.end - 1;
-            }
+                return kept_piece(path_cell_);
+            case name_cell_kind::name:
+                break;
         }
+        if (writer_.cell_text_as_is(row_.columns[i], v.name)) return {v.name.data(), v.name.size(), false};
+        cell_text_is(static_cast<int>(i), v.name);
+        const std::string_view t = cell_text(i);
+        return {t.data(), t.size(), false};
+    }
+
+    static char* put_piece(char* p, const char* data, std::size_t size, bool block) {
+        if (block && size <= short_text::capacity) std::memcpy(p, data, short_text::capacity);
+        else std::memcpy(p, data, size);
+        return p + size;
+    }
+
+    // The name's cells with the entry's glue between them, after one room check.
+    void build_part(built_text& out, const part_plan& plan, const name_values& v, bool dos) {
+        piece_ref cells[part_plan::most_cells];
+        const std::size_t count = plan.count;
+        std::size_t total = plan.glue_bytes;
+        for (std::size_t k = 0; k < count; ++k) {
+            cells[k] = name_cell_text(plan.cells[k], plan.kinds[k], v, dos);
+            total += cells[k].size;
+        }
+        // Glue lies in fixed_, which keeps a block's room past its end.
+        const std::string_view* glue = plan.glue.data();
+        char* p = out.start(total);
+        for (std::size_t k = 0; k < count; ++k) {
+            p = put_piece(p, glue[k].data(), glue[k].size(), true);
+            p = put_piece(p, cells[k].data, cells[k].size, cells[k].block);
+        }
+        p = put_piece(p, glue[count].data(), glue[count].size(), true);
+        out.end(p);
     }
 
     // A line is the name's cells before the time, the time and MACB cells, and the name's cells
     // after them: the two parts of each name are put together once per entry.
     struct name_parts {
-        kept_text before;
-        std::string after;
+        built_text before, after;
         std::uint64_t made_for = 0;  // the entry (a count of entries written) they were made for
     };
 
@@ -131,18 +316,10 @@ private:
         if (parts_.size() <= slot) parts_.resize(slot + 1);
         name_parts& p = parts_[slot];
         const name_item& n = rec_.names[index];
-        set_text(row_, cols_.type, dos ? rec_.type_dos_text : rec_.type_text);
-        set_number(row_, cols_.parent, ref_entry(n.parent_ref), 8);
-        set_number(row_, cols_.parent_seq, ref_seq(n.parent_ref), 2);
-        set_text(row_, cols_.name, rec_.name(n));
-        set_text(row_, cols_.path, rec_.path(n));
-        p.before.text.clear();
-        append_cells(p.before.text, 0, when_);
-        if (when_ != 0) p.before.text += writer_.format().separator;
-        p.before.settle();
-        p.after.clear();
-        append_cells(p.after, macb_col_ + 1, row_.columns.size());
-        p.after += '\n';
+        const name_values v{ref_entry(n.parent_ref), ref_seq(n.parent_ref), dos ? rec_.type_dos_text : rec_.type_text,
+                            rec_.name(n), rec_.path(n)};
+        build_part(p.before, before_, v, dos);
+        build_part(p.after, after_, v, dos);
         p.made_for = entries_;
         return p;
     }
@@ -167,11 +344,11 @@ private:
     void write_name_line(unsigned si_key, const macb_cell& cell, const cell_name& named, bool dos) {
         const name_parts& p = parts_of(named.name, dos);
         const kept_text& m = macb_cell_of(si_key, cell, named, dos);
-        lines_.make_room(p.before.size() + when_cells_.size() + m.size() + p.after.size());
-        lines_.append(p.before);
-        lines_.append(when_cells_);
-        lines_.append(m);
-        lines_.append(p.after);
+        char* at = lines_.cursor(p.before.size() + when_cells_.size() + m.size() + p.after.size());
+        at = line_sink::put(at, p.before);
+        at = line_sink::put(at, when_cells_);
+        at = line_sink::put(at, m);
+        lines_.advance_to(line_sink::put(at, p.after));
     }
 
     void write_entry(const mft_entry_info& entry, std::u16string_view) override {
@@ -213,13 +390,22 @@ private:
     std::size_t when_ = 0, macb_col_ = 0;  // the time cells are [when_, macb_col_), then MACB
     std::vector<std::uint8_t> per_name_;  // columns whose cell changes with the name (not vector<bool>: read per cell)
     result_record rec_;
-    std::string fixed_;
-    // Each run of fixed cells in fixed_, by the column it starts at.
-    struct fixed_run {
-        std::size_t from = 0, length = 0, end = 0;
+    built_text fixed_;  // the entry's glue texts
+    part_plan before_, after_;  // the parts before the time cells and after MACB
+    std::vector<std::size_t> fixed_columns_;  // the columns of both parts that are the entry's
+    std::size_t glue_fixed_bytes_ = 0;  // the separators and tails of both parts
+    // The entry number's text (hexadecimal digits or decimal ones) needs no care in this format.
+    bool entry_as_is_ = false;
+    std::vector<std::string_view> views_;  // by column: the fixed cells' texts while the glue is made
+    std::vector<std::string> cell_texts_;  // by column: text cells formatted the general way
+    std::string_view sep_;  // the separator, in writer_'s format
+    bool pads_ = false;  // cells are padded to their widths
+    struct kept_type {
+        std::string_view text;  // static text: compared by where it is
+        built_text cell;
+        bool filled = false;
     };
-    std::vector<fixed_run> fixed_runs_;
-    std::vector<std::size_t> run_starts_;  // the columns the runs start at, found once
+    std::array<kept_type, 2> type_cells_;  // long and DOS names
     std::uint64_t entries_ = 0;
     std::vector<name_parts> parts_;                                  // by name index and kind (long, DOS)
     std::string macb_;
@@ -232,8 +418,9 @@ private:
     std::vector<std::int16_t> macb_at_ = std::vector<std::int16_t>(macb_keys, -1);
     std::vector<kept_text> macb_cells_;
     line_sink lines_;  // where the entry's lines go
-    std::vector<kept_number_cell> number_cells_;  // by column
-    std::string path_text_, path_cell_;  // the last path and its formatted cell
+    std::vector<kept_number_text> number_cells_;  // by column
+    std::string path_text_;  // the last path
+    built_text path_cell_;  // and its formatted cell
     bool path_kept_ = false;
 };
 
