@@ -85,7 +85,7 @@ void row_writer::pad_from(std::string& line, std::size_t start, std::size_t char
     }
 }
 
-std::size_t row_writer::put_number(const output_column& c, char* out, std::size_t room) const {
+row_writer::number_shape row_writer::shape_of(const output_column& c) const {
     std::uint64_t v = c.number;
     if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
     const bool hex = format_.hex_numbers && !(c.flags & col_decimal);
@@ -94,6 +94,11 @@ std::size_t row_writer::put_number(const output_column& c, char* out, std::size_
         digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
         if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
     }
+    return {v, hex, digits};
+}
+
+std::size_t row_writer::put_number(const output_column& c, char* out, std::size_t room) const {
+    const auto [v, hex, digits] = shape_of(c);
     if ((c.flags & col_centred) || digits > 16) return 0;
     // Right-aligned: the blanks go first, so the digits' length must be known before they are
     // written (the blanks are filled a fixed block at a time, and digits copied as a whole block).
@@ -128,14 +133,7 @@ void row_writer::append_number(std::string& line, const output_column& c) const 
         line.append(out, n);
         return;
     }
-    std::uint64_t v = c.number;
-    if (c.kind < 8) v &= (std::uint64_t{1} << (8 * c.kind)) - 1;
-    const bool hex = format_.hex_numbers && !(c.flags & col_decimal);
-    unsigned digits = 0;
-    if (hex) {
-        digits = c.hex_digits ? c.hex_digits : c.kind == kind_u8 ? 2 : c.kind == kind_u16 ? 4 : 8;
-        if (format_.padding && c.width > 2) digits = static_cast<unsigned>(c.width - 2);
-    }
+    const auto [v, hex, digits] = shape_of(c);
     std::size_t start = line.size();
     if (hex) {
         line += "0x";

@@ -34,8 +34,7 @@ public:
     // True when text cell `c` showing `text` is written as that text exactly (no quotes, cut,
     // padding or substitution): the caller may then copy the text itself.
     bool cell_text_as_is(const output_column& c, std::string_view text) const {
-        return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) &&
-               needs_no_care(text, format_.quote_cells_with_quotes);
+        return !(c.flags & (col_quoted | col_cut)) && !(format_.padding && c.width > 0) && text_as_is(text);
     }
     // The same with padding: true when the cell is `text` followed by `blanks` spaces.
     bool padded_text_as_is(const output_column& c, std::string_view text, std::size_t& blanks) const;
@@ -59,6 +58,14 @@ public:
     bool text_as_is(std::string_view text) const { return needs_no_care(text, format_.quote_cells_with_quotes); }
 
 private:
+    // A number cell's value as shown (cut to its width in bytes), and its hexadecimal digits:
+    // 0 when it is shown in decimal.
+    struct number_shape {
+        std::uint64_t value;
+        bool hex;
+        unsigned digits;
+    };
+    number_shape shape_of(const output_column& c) const;
     void append_number(std::string& line, const output_column& c) const;
     void append_text(std::string& line, const output_column& c) const;
     // True when `text` holds no byte a text cell must change or quote (a double quote counts with `quotes`).
@@ -105,26 +112,8 @@ private:
 };
 
 // A number cell's formatted text, made again only when the number changes: neighbouring
-// lines and entries mostly repeat a parent or a size.
-class kept_number_cell {
-public:
-    const std::string& text(row_writer& writer, const output_column& c) {
-        if (!filled_ || number_ != c.number) {
-            text_.clear();
-            writer.append_cell(text_, c);
-            number_ = c.number;
-            filled_ = true;
-        }
-        return text_;
-    }
-
-private:
-    std::uint64_t number_ = 0;
-    std::string text_;
-    bool filled_ = false;
-};
-
-// The same kept in a fixed block, for a layout that copies its cells itself.
+// lines and entries mostly repeat a parent or a size. Kept in a fixed block, for a layout
+// that copies its cells itself.
 class kept_number_text {
 public:
     std::string_view text(row_writer& writer, const output_column& c) {
