@@ -252,7 +252,7 @@ private:
             name_base.clear();
             writer.append_cell(name_base, row.columns[static_cast<std::size_t>(name)]);
         }
-        const kept_text& size_part = size_cell();
+        const std::string_view size_part = size_cell.text(writer, row.columns[static_cast<std::size_t>(size)]);
         const kept_text& tail = times_tail(t).tail;
         lines.make_room(prefix.size() + name_base.size() + which_cells[w].size() + middle.size() + size_part.size() +
                         tail.size());
@@ -262,7 +262,7 @@ private:
             lines.append(which_cells[w]);
         }
         lines.append(middle);
-        lines.append(size_part);
+        lines.append(size_part, size_cell.in_block());
         lines.append(tail);
     }
 
@@ -405,22 +405,8 @@ private:
     bool prefix_is_default = false;  // `prefix` holds the cells of an entry without an MD5
     std::string name_base;       // the formatted name cell up to its ending
     std::array<kept_text, which_texts.size()> which_cells;  // the name cell's endings, formatted
-    // The size cell of the last size written, kept as a short block.
-    const kept_text& size_cell() {
-        const output_column& c = row.columns[static_cast<std::size_t>(size)];
-        if (!size_filled || size_number != c.number) {
-            size_text.text.clear();
-            writer.append_cell(size_text.text, c);
-            size_text.settle();
-            size_number = c.number;
-            size_filled = true;
-        }
-        return size_text;
-    }
-    kept_text size_text;
+    kept_number_text size_cell;  // a size mostly repeats the line before
     seconds_cache seconds_of;
-    std::uint64_t size_number = 0;
-    bool size_filled = false;
     std::string items, cell;
     struct items_key {
         bool unallocated = false, in_use = false, directory = false;

@@ -63,11 +63,11 @@ void keep_digests(mft_entry_info& entry, const digest_texts& texts, digest_choic
 }  // namespace
 
 void entry_actions::copy_and_hash(mft_entry_info& entry) {
+    // run() calls it only with extraction settings and a copy or a digest asked for.
     const extraction_settings* settings = context_.extraction;
     const report_options& o = context_.options;
     const digest_choice wanted{o.md5, o.sha1, o.sha256};
-    const bool copying = settings && settings->copies();
-    if (!settings || (!copying && !wanted.any())) return;
+    const bool copying = settings->copies();
     if (!extractor_) extractor_ = std::make_unique<file_extractor>(*settings, context_.volume);
 
     const catalogue_row* unnamed = nullptr;
@@ -147,8 +147,8 @@ void entry_actions::run(mft_entry_info& entry) {
     if (options.zone_info) read_zone_streams(entry);
     if (options.owner_sid) entry.owner_sid = owner_sid(entry);
     // Most runs neither copy nor hash: no call then.
-    if (context_.extraction && (context_.extraction->copies() || options.md5 || options.sha1 || options.sha256))
-        copy_and_hash(entry);
+    const digest_choice wanted{options.md5, options.sha1, options.sha256};
+    if (context_.extraction && (context_.extraction->copies() || wanted.any())) copy_and_hash(entry);
 }
 
 }  // namespace skelvar

@@ -39,11 +39,8 @@ public:
         if (k.is_short) append(k.fixed);
         else append(std::string_view(k.text));
     }
-    void append(const built_text& b) {
-        if (b.size() <= short_text::capacity) std::memcpy(at_, b.data(), short_text::capacity);
-        else std::memcpy(at_, b.data(), b.size());
-        at_ += b.size();
-    }
+    // See put(at, s, block).
+    void append(std::string_view s, bool block) { at_ = put(at_, s, block); }
     // make_room handing out the place to write at: a caller that writes through it and gives the
     // end back with advance_to() keeps the cursor in a register across its pieces.
     char* cursor(std::size_t n) {
@@ -60,11 +57,14 @@ public:
         std::memcpy(at, k.text.data(), k.text.size());
         return at + k.text.size();
     }
-    static char* put(char* at, const built_text& b) {
-        if (b.size() <= short_text::capacity) std::memcpy(at, b.data(), short_text::capacity);
-        else std::memcpy(at, b.data(), b.size());
-        return at + b.size();
+    // `block`: the text's storage holds a short block's bytes from its start, so a short text
+    // goes as one fixed-size copy instead of a copy of a run-time size.
+    static char* put(char* at, std::string_view s, bool block) {
+        if (block && s.size() <= short_text::capacity) std::memcpy(at, s.data(), short_text::capacity);
+        else std::memcpy(at, s.data(), s.size());
+        return at + s.size();
     }
+    static char* put(char* at, const built_text& b) { return put(at, b.view(), true); }
     // The entry's lines are handed to the stream; no room is kept in its buffer across entries,
     // where others may write to the stream.
     void finish();

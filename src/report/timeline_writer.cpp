@@ -272,12 +272,6 @@ private:
         return {t.data(), t.size(), false};
     }
 
-    static char* put_piece(char* p, const char* data, std::size_t size, bool block) {
-        if (block && size <= short_text::capacity) std::memcpy(p, data, short_text::capacity);
-        else std::memcpy(p, data, size);
-        return p + size;
-    }
-
     // The name's cells with the entry's glue between them, after one room check.
     void build_part(built_text& out, const part_plan& plan, const name_values& v, bool dos) {
         piece_ref cells[part_plan::most_cells];
@@ -291,10 +285,10 @@ private:
         const std::string_view* glue = plan.glue.data();
         char* p = out.start(total);
         for (std::size_t k = 0; k < count; ++k) {
-            p = put_piece(p, glue[k].data(), glue[k].size(), true);
-            p = put_piece(p, cells[k].data, cells[k].size, cells[k].block);
+            p = line_sink::put(p, glue[k], true);
+            p = line_sink::put(p, {cells[k].data, cells[k].size}, cells[k].block);
         }
-        p = put_piece(p, glue[count].data(), glue[count].size(), true);
+        p = line_sink::put(p, glue[count], true);
         out.end(p);
     }
 
