@@ -89,7 +89,7 @@ void diag_log::line(const char* format, ...) {
     va_end(again);
 }
 
-void diag_log::text(const std::string& text) {
+void diag_log::text(std::string_view text) {
     if (active()) put(text.data(), text.size());
 }
 

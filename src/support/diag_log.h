@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace skelvar {
 
@@ -27,7 +28,8 @@ public:
 
     // printf-style diagnostics line; a cheap no-op when inactive.
     void line(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void text(const std::string& text);
+    // A view: a literal logged on a hot path (a parent record read per entry) makes no string.
+    void text(std::string_view text);
 
 private:
     void put(const char* text, std::size_t len);
