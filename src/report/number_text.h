@@ -61,8 +61,8 @@ inline void append_hex(std::string& out, std::uint64_t v, unsigned min_digits) {
     } else if (min_digits > n) {
         n = min_digits;
     }
-    char buf[16];
-    put_hex_digits(buf, v, n);
+    char buf[24];  // the wide put's room
+    put_hex_digits_wide(buf, v, n);
     out.append(buf, n);
 }
 
