@@ -51,6 +51,7 @@ time_cells::time_cells(const row_format& format, const output_row& row, std::siz
     if (cells.size() > block || dates > 1 || times > 1 || date_length_ > max_date_text) return;
     std::memcpy(pattern_.data(), cells.data(), cells.size());
     length_ = cells.size();
+    in_place_ = date_at_ == block || date_at_ + date_length_ + slack <= block;
     days_.resize(day_slots);
     const filetime_range valid = valid_filetime_range();
     valid_from_ = valid.first;

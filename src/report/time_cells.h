@@ -36,15 +36,19 @@ public:
         date_slot& slot = days_[day & (day_slots - 1)];
         if (slot.day != day) fill(slot, day, filetime);
         if (slot.length != date_length_) return false;
-        alignas(16) char cells[block + slack];
-        std::memcpy(cells, pattern_.data(), sizeof cells);
+        // Written in place when the date's whole-block copies stay inside the short copy, else
+        // through a buffer with their room. (False leaves `out` to the general way, which
+        // rewrites it.)
+        alignas(16) char spare[block + slack];
+        char* const cells = in_place_ ? out.fixed.bytes.data() : spare;
+        std::memcpy(cells, pattern_.data(), block);
         if (date_at_ != block) {
             // The date's whole block, then the pattern's bytes it covered past the date.
             std::memcpy(cells + date_at_, slot.text.data(), max_date_text);
             std::memcpy(cells + date_at_ + date_length_, pattern_.data() + date_at_ + date_length_, slack);
         }
         if (time_at_ != block && !put_clock(cells + time_at_, filetime, filetime - day * ticks_per_day)) return false;
-        std::memcpy(out.fixed.bytes.data(), cells, block);
+        if (!in_place_) std::memcpy(out.fixed.bytes.data(), spare, block);
         out.fixed.length = length_;
         out.is_short = true;
         return true;
@@ -55,7 +59,8 @@ private:
     static constexpr std::size_t slack = 16;  // a date's whole-block copy may reach past the pattern's end
     static constexpr std::size_t day_slots = 4096;  // a power of two; eleven years of days
 
-    struct date_slot {
+    // Aligned to its size: a slot lies in one cache line.
+    struct alignas(32) date_slot {
         std::uint64_t day = ~std::uint64_t{0};
         std::size_t length = 0;
         std::array<char, max_date_text> text{};
@@ -82,6 +87,7 @@ private:
     std::size_t date_at_ = block, time_at_ = block;  // where the texts go (block = none)
     std::size_t date_length_ = 0, time_length_ = 0;
     unsigned digits_ = 0;                       // of the fraction
+    bool in_place_ = false;  // put() writes straight into the short copy
     alignas(16) std::array<char, block + slack> pattern_{};
     // Date texts by day: the times of a volume crowd into few days.
     std::vector<date_slot> days_;

@@ -115,7 +115,7 @@ private:
         ++c.stamp;
     }
 
-    void set_fixed_cells() {
+    [[gnu::noinline]] void set_fixed_cells() {
         cell_text_is(cols_.entry, rec_.entry_text);
         cell_number_is(cols_.seqnum, rec_.sequence, 2);
         cell_text_is(cols_.ext, rec_.ext_text);
