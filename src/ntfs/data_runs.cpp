@@ -4,6 +4,14 @@ namespace skelvar {
 
 namespace {
 
+// The little-endian field of `width` bytes (0 to 8) at `at`. A run list ends its attribute,
+// so the word that ends where the field ends is read in one load rather than the word it starts.
+std::uint64_t field(const kavo::binary_data& attr, std::size_t at, std::size_t width) {
+    if (width == 0) return 0;
+    if (at + width >= 8) return attr.u64(at + width - 8) >> (8 * (8 - width));
+    return attr.le(at, width);
+}
+
 // Walks the entries of a run list, handing each decoded entry to `emit`.
 template <typename Emit>
 bool walk_runs(kavo::binary_data attr, Emit&& emit) {
@@ -23,8 +31,8 @@ bool walk_runs(kavo::binary_data attr, Emit&& emit) {
         const std::size_t len_bytes = h & 0x0F, off_bytes = h >> 4;
         const std::size_t size = len_bytes + off_bytes + 1;
         if (size > end - pos || len_bytes > 8 || off_bytes > 8) break;
-        const std::uint64_t length = attr.le(pos + 1, len_bytes);
-        std::uint64_t offset = attr.le(pos + 1 + len_bytes, off_bytes);
+        const std::uint64_t length = field(attr, pos + 1, len_bytes);
+        std::uint64_t offset = field(attr, pos + 1 + len_bytes, off_bytes);
         std::uint64_t magnitude = offset;
         bool negative = false;
         if (off_bytes > 0 && (offset >> (8 * off_bytes - 1)) & 1) {

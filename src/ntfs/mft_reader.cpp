@@ -114,6 +114,13 @@ record_status mft_reader::read_record(std::uint64_t entry, std::vector<std::uint
 }
 
 record_status mft_reader::read_next_record(std::uint64_t entry, std::span<const std::uint8_t>& out) {
+    // The next record of the piece read last: nothing to check that the piece has not passed.
+    if (entry >= batch_next_ && entry < batch_end_ && !batch_failed_) {
+        batch_next_ = entry + 1;
+        const std::span<std::uint8_t> record(batch_.data() + (entry - batch_first_) * record_size_, record_size_);
+        out = record;
+        return finish_record(entry, record);
+    }
     if (!ready()) return record_status::unreadable;
     if (!record_size_learned_ && !learn_record_size()) return record_status::unreadable;
     const std::uint32_t size = record_size_;

@@ -124,9 +124,15 @@ status mft_walk::walk_range() {
     const bool logging = log.active();
     // Past the last byte of the source no further entry can be read.
     const std::uint64_t source_entries = records.source()->size_bytes() / records.record_size();
+    // The next entry a progress step comes at, counted on rather than divided for each entry.
+    const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
+    std::uint64_t next_step = start % interval ? start + (interval - start % interval) : start;
     for (std::uint64_t n = start; n < end; ++n) {
         if (logging) log.text("-------------------------------");
-        step(n);
+        if (n == next_step) {
+            step(n);
+            next_step += interval;
+        }
         std::span<const std::uint8_t> record;
         const record_status s = records.read_next_record(n, record);
         if (s == record_status::unreadable) {

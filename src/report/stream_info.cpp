@@ -83,13 +83,18 @@ void append_stream_info(const mft_entry_info& entry, const report_options& optio
     for (const auto& [key, row] : entry.catalogue) {
         (void)key;
         if (!row.is_data) continue;
-        w.put('[');
-        if (!row.name.empty()) {
-            w.utf8(row.name);
-            w.literal(" : ");
+        // Nearly every stream is a record's unnamed one: its opening goes as one piece.
+        if (row.name.empty() && row.label == "unnamed data") {
+            w.literal("[unnamed data : sz: 0x");
+        } else {
+            w.put('[');
+            if (!row.name.empty()) {
+                w.utf8(row.name);
+                w.literal(" : ");
+            }
+            w.text(row.label);
+            w.literal(" : sz: 0x");
         }
-        w.text(row.label);
-        w.literal(" : sz: 0x");
         w.hex(row.stream_size(), 4);
         if (row.non_resident && options.cluster_info) {
             w.literal(" : start cluster/count: ");
@@ -103,12 +108,12 @@ void append_stream_info(const mft_entry_info& entry, const report_options& optio
                 w.literal(" : ");
             }
             w.unput(3);  // the last " : "
+            w.literal("]; ");
+        } else if (row.non_resident) {
+            w.literal(" : nonresident]; ");
         } else {
-            w.literal(" : ");
-            if (row.non_resident) w.literal("nonresident");
-            else w.literal("resident");
+            w.literal(" : resident]; ");
         }
-        w.literal("]; ");
     }
 
     if (std::uint64_t lsn = entry.logfile_seqnum()) {
