@@ -43,6 +43,13 @@ public:
         cell_texts_.resize(n);
         if (cols_.entry >= 0)
             entry_as_is_ = writer_.writes_as_is(row_.columns[static_cast<std::size_t>(cols_.entry)], "0123456789abcdefx");
+        for (fixed_column& f : fixed_columns_) {
+            const std::uint16_t kind = row_.columns[f.column].kind;
+            if (kind == kind_u8 || kind == kind_u16 || kind == kind_u32 || kind == kind_u64)
+                f.way = fixed_way::kept_number;  // a link count or a size mostly repeats the entry before
+            else if (static_cast<int>(f.column) == cols_.entry && entry_as_is_)
+                f.way = fixed_way::as_is;
+        }
         for (unsigned d = writer_.format().time_format.fraction_digits; d < 7; ++d) shown_unit_ *= 10;
     }
 
@@ -82,7 +89,7 @@ private:
             plan.ops.push_back({i, i != 0, per_name_[i] != 0});
             if (i != 0) glue_fixed_bytes_ += sep_.size();
             if (!per_name_[i]) {
-                fixed_columns_.push_back(i);
+                fixed_columns_.push_back({i, fixed_way::text});
                 continue;
             }
             const int col = static_cast<int>(i);
@@ -131,9 +138,14 @@ private:
         // The cells that are the same on every line of the entry are formatted once, into the
         // glue between the name's cells.
         std::size_t total = glue_fixed_bytes_;
-        for (const std::size_t i : fixed_columns_) {
-            views_[i] = fixed_text(i);
-            total += views_[i].size();
+        for (const fixed_column& f : fixed_columns_) {
+            const std::size_t i = f.column;
+            const output_column& c = row_.columns[i];
+            const std::string_view t = f.way == fixed_way::kept_number ? number_cells_[i].text(writer_, c)
+                                       : f.way == fixed_way::as_is     ? c.text
+                                                                       : cell_text(i);
+            views_[i] = t;
+            total += t.size();
         }
         char* p = fixed_.start(total);
         for (part_plan* plan : {&before_, &after_}) {
@@ -164,18 +176,6 @@ private:
         }
         std::memcpy(p, s.data(), s.size());
         return p + s.size();
-    }
-
-    // A fixed cell's text as the writer would put it.
-    std::string_view fixed_text(std::size_t i) {
-        const output_column& c = row_.columns[i];
-        if (c.kind == kind_u8 || c.kind == kind_u16 || c.kind == kind_u32 || c.kind == kind_u64) {
-            // Kept: a link count or a size mostly repeats the entry before.
-            return number_cells_[i].text(writer_, c);
-        } else if (static_cast<int>(i) == cols_.entry && entry_as_is_) {
-            return c.text;
-        }
-        return cell_text(i);
     }
 
     char* put_separator(char* p) const {
@@ -386,7 +386,13 @@ private:
     result_record rec_;
     built_text fixed_;  // the entry's glue texts
     part_plan before_, after_;  // the parts before the time cells and after MACB
-    std::vector<std::size_t> fixed_columns_;  // the columns of both parts that are the entry's
+    // How a fixed cell's text is found: the same for every entry, so worked out once.
+    enum class fixed_way : std::uint8_t { kept_number, as_is, text };
+    struct fixed_column {
+        std::size_t column;
+        fixed_way way;
+    };
+    std::vector<fixed_column> fixed_columns_;  // the columns of both parts that are the entry's
     std::size_t glue_fixed_bytes_ = 0;  // the separators and tails of both parts
     // The entry number's text (hexadecimal digits or decimal ones) needs no care in this format.
     bool entry_as_is_ = false;
