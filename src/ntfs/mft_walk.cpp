@@ -105,7 +105,6 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
     return true;
 }
 
-
 // Progress steps come every `progress_interval` entries, shown or not.
 void mft_walk::step(std::uint64_t n) {
     const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;

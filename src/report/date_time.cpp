@@ -314,5 +314,4 @@ std::uint64_t filetime_from_fields(int year, int month, int day, int hour, int m
     return days * ticks_per_day + seconds * ticks_per_second;
 }
 
-
 }  // namespace skelvar

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-
 using namespace skelvar;
 using bytes = std::vector<std::uint8_t>;
 
