@@ -82,8 +82,7 @@ void path_resolver::prefetch_parent_slots(const mft_entry_info& entry) const {
 
 directory_node* path_resolver::load(std::uint64_t entry) {
     mft_reader& records = entries_.records();
-    // Tested first: the text would be made into a string for every parent read.
-    if (records.log().active()) records.log().text("... trying to resolve [next] parent subdir ...");
+    records.log().text("... trying to resolve [next] parent subdir ...");
     if (entries_.read_and_parse(entry, parent_record_, parent_bytes_)) return &cache_.insert(node_of(parent_record_, false));
     if (entry >= cache_.table_size() && entry >= source_entries(records)) return nullptr;
     directory_node unreadable;
