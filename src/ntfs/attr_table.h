@@ -115,12 +115,7 @@ public:
 private:
     // try_emplace past the inline case: a new spare, or a search and an insertion.
     std::pair<iterator, bool> place(attr_key key) {
-        if (size_ == 0 || items_[size_ - 1].first < key) {
-            if (size_ == items_.size()) items_.emplace_back();
-            items_[size_].first = key;
-            return {begin() + size_++, true};
-        }
-        iterator at = lower_bound(key);
+        iterator at = size_ == 0 || items_[size_ - 1].first < key ? end() : lower_bound(key);
         if (at != end() && at->first == key) return {at, false};
         const auto index = static_cast<std::size_t>(at - begin());
         if (size_ == items_.size()) items_.emplace_back();

@@ -106,9 +106,11 @@ bool mft_walk::run_pipeline(std::span<const std::uint8_t> record, std::uint64_t 
 }
 
 // Progress steps come every `progress_interval` entries, shown or not.
+std::uint64_t mft_walk::progress_interval() const {
+    return settings_.progress_interval ? settings_.progress_interval : 1;
+}
+
 void mft_walk::step(std::uint64_t n) {
-    const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
-    if (n % interval != 0) return;
     visitor_.checkpoint();
     if (settings_.show_progress) console::status_line("analyzing entry %llu of %llu", n, count_);
 }
@@ -124,7 +126,7 @@ status mft_walk::walk_range() {
     // Past the last byte of the source no further entry can be read.
     const std::uint64_t source_entries = records.source()->size_bytes() / records.record_size();
     // The next entry a progress step comes at, counted on rather than divided for each entry.
-    const std::uint64_t interval = settings_.progress_interval ? settings_.progress_interval : 1;
+    const std::uint64_t interval = progress_interval();
     std::uint64_t next_step = start % interval ? start + (interval - start % interval) : start;
     for (std::uint64_t n = start; n < end; ++n) {
         if (logging) log.text("-------------------------------");
@@ -154,7 +156,7 @@ status mft_walk::walk_list(std::span<const std::uint64_t> entries) {
     const std::uint64_t end = start > ~0ull - range ? ~0ull : start + range;
     for (std::uint64_t n : entries) {
         if (ranged && (n < start || n >= end)) continue;
-        step(n);
+        if (n % progress_interval() == 0) step(n);
         if (records.read_record(n, record_) == record_status::unreadable) continue;
         process(record_, n, entry_, records.last_header());
     }

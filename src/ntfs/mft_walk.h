@@ -72,7 +72,8 @@ public:
 private:
     status begin();
     void learn_volume_created();
-    void step(std::uint64_t n);
+    std::uint64_t progress_interval() const;
+    void step(std::uint64_t n);  // a progress step at entry `n`
     // A record found in free clusters at byte `offset` of the volume.
     void report_carved(std::span<const std::uint8_t> slot, std::uint64_t offset);
     bool run_pipeline(std::span<const std::uint8_t> record, std::uint64_t entry_number, mft_entry_info& entry,

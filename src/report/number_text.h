@@ -1,7 +1,6 @@
 // Number to text without allocation: the writers append straight into their line buffers.
 #pragma once
 
-#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -75,15 +74,7 @@ inline void append_dec(std::string& out, std::uint64_t v) {
 
 // "0x" + at least `min_digits` hex digits, or plain decimal.
 inline void append_number(std::string& out, std::uint64_t v, bool hex, unsigned min_digits) {
-    if (hex && min_digits <= 16) {
-        // The prefix and the digits in one append: an entry's number text is made per entry.
-        const unsigned n = std::max(hex_digit_count(v), min_digits);
-        char buf[2 + 24];  // the wide put's room
-        buf[0] = '0';
-        buf[1] = 'x';
-        put_hex_digits_wide(buf + 2, v, n);
-        out.append(buf, 2 + n);
-    } else if (hex) {
+    if (hex) {
         out += "0x";
         append_hex(out, v, min_digits);
     } else {

@@ -57,14 +57,7 @@ void append_extension(const mft_entry_info& entry, std::string& out) {
             std::u16string_view ext = std::u16string_view(*name).substr(dot + 1);
             while (!ext.empty() && ext.front() == u' ') ext.remove_prefix(1);
             while (!ext.empty() && ext.back() == u' ') ext.remove_suffix(1);
-            // Mostly a few ASCII letters: those go byte by byte, without the general conversion.
-            char16_t any = 0;
-            for (const char16_t u : ext) any |= u;
-            if (any < 0x80) {
-                for (const char16_t u : ext) out.push_back(static_cast<char>(u));
-            } else {
-                uni::append_utf8(ext, out);
-            }
+            uni::append_utf8(ext, out);
         }
     }
     if (out.size() == start) out += "none";

@@ -126,7 +126,7 @@ public:
             number_ = c.number;
             filled_ = true;
         }
-        return length_ ? std::string_view(block_.data(), length_) : std::string_view(long_);
+        return view();
     }
     // True when text() would show `number` without formatting it again; view() then gives it.
     bool holds(std::uint64_t number) const { return filled_ && number_ == number; }
